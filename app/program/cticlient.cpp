@@ -1,0 +1,75 @@
+#include "cticlient.h"
+
+#include "cticonnector.h"
+#include "ctimainwindow.h"
+#include "logindialog.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QLocale>
+#include <QTranslator>
+
+CTIClient::CTIClient(QObject *parent)
+    : QObject(parent)
+{
+}
+
+QString CTIClient::translationNameFor(int language)
+{
+    switch (language) {
+    case QLocale::German:
+        return QStringLiteral("de_de");
+    case QLocale::NorwegianBokmal:
+        return QStringLiteral("no");
+    case QLocale::Russian:
+        return QStringLiteral("ru");
+    default:
+        return QString();
+    }
+}
+
+void CTIClient::exec()
+{
+    setupTranslator();
+
+    auto *dialog = new LoginDialog;
+    CTIConnector *connector = CTIConnector::instance();
+    connect(dialog, &LoginDialog::loginRequested, connector, &CTIConnector::login);
+    connect(connector, &CTIConnector::loginSuccess, dialog, &LoginDialog::loginSuccess);
+    connect(connector, &CTIConnector::loginFailed, dialog, &LoginDialog::loginFailed);
+    connect(connector, &CTIConnector::connectFailed, dialog, &LoginDialog::connectFailed);
+    connect(dialog, &LoginDialog::dialogFinishedWithSuccess, this, &CTIClient::onLoginSuccess);
+    connect(dialog, &LoginDialog::dialogFinishedWithSuccess, dialog, &QObject::deleteLater);
+    dialog->execute();
+}
+
+void CTIClient::setupTranslator()
+{
+    const QString name = translationNameFor(QLocale::system().language());
+    auto *translator = new QTranslator(this);
+    if (!translator->load(name, QStringLiteral(":/tr/"), QString(), QStringLiteral(".qm")))
+        qDebug().noquote() << QStringLiteral("could not load Translation file: ") + name + QStringLiteral(".qm!");
+    QCoreApplication::installTranslator(translator);
+}
+
+void CTIClient::onLoginSuccess()
+{
+    if (m_mainWindow)
+        return;
+    m_mainWindow = new CTIMainWindow;
+    connect(m_mainWindow, &CTIMainWindow::applicationQuitRequest, this, &CTIClient::shutDownApplication);
+    m_mainWindow->onApplicationStartup();
+    m_mainWindow->show();
+}
+
+void CTIClient::onLoginGiveup()
+{
+    shutDownApplication();
+}
+
+void CTIClient::shutDownApplication()
+{
+    if (m_mainWindow)
+        m_mainWindow->onApplicationShutdown();
+    QCoreApplication::quit();
+}

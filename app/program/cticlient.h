@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+
+class CTIMainWindow;
+
+//! The application object: installs the translation, runs the login and builds the main window
+//! once the login succeeded. Holds the main window without owning it.
+class CTIClient final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(CTIClient)
+
+public:
+    explicit CTIClient(QObject *parent = nullptr);
+
+    static constexpr bool isMacOSX()
+    {
+#if defined(Q_OS_MACOS)
+        return true;
+#else
+        return false;
+#endif
+    }
+    static constexpr bool isWindows()
+    {
+#if defined(Q_OS_WIN)
+        return true;
+#else
+        return false;
+#endif
+    }
+    static constexpr bool isLinuxX11()
+    {
+#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+        return true;
+#else
+        return false;
+#endif
+    }
+
+    //! The translation name for a language: "de_de", "no", "ru", or empty.
+    static QString translationNameFor(int language);
+
+    CTIMainWindow *mainWindow() const { return m_mainWindow; }
+
+public slots:
+    void exec();
+    void setupTranslator();
+    void onLoginSuccess();
+    void onLoginGiveup();
+    void shutDownApplication();
+
+private:
+    CTIMainWindow *m_mainWindow = nullptr;
+};

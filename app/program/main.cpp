@@ -1,0 +1,11 @@
+#include "cticlient.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    CTIClient client;
+    client.exec();
+    return app.exec();
+}

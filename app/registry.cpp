@@ -1,0 +1,7 @@
+#include "registry.h"
+
+Registry *Registry::instance()
+{
+    static Registry registry;
+    return &registry;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+class QCheckBox;
+class QRadioButton;
+class QSettings;
+class QSlider;
+class QSpinBox;
+
+//! The client's one persistent store (login data, window geometry, options, dial prefix),
+//! a process-wide instance over the native per-user QSettings.
+//! The widget bindings are compiled into talvero_shell_widgets so the core layers stay free of Widgets.
+class Settings final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(Settings)
+
+public:
+    static Settings *instance();
+
+    QVariant getValueForKey(const QString &key, const QVariant &defaultValue = QVariant()) const;
+    //! Stores, emits settingChanged (the value is readable by then), then flushes to disk.
+    void setValueForKey(const QString &key, const QVariant &value);
+    QStringList getKeysOfGroup(const QString &group) const;
+
+    void saveSnapshot();
+    //! Writes every snapshot value back in ascending key order; keys added since stay.
+    void rollBackToSnapShot();
+    QMap<QString, QVariant> snapshot() const { return m_snapshot; }
+
+    //! Binding only connects; the widget is not loaded from the store.
+    void bindCheckBoxToSetting(QCheckBox *box);
+    void bindSpinBoxToSetting(QSpinBox *box);
+    void bindSliderToSetting(QSlider *slider);
+    void bindRadioButtonToSetting(QRadioButton *button);
+
+    //! Path of the backing file (for the owner-only permission check).
+    QString fileName() const;
+
+public slots:
+    void checkBoxToggled(bool state);
+    void intValueChanged(int value);
+    void radioButtonToggled(bool checked);
+
+signals:
+    void settingChanged(const QString &setting, const QVariant &value);
+
+private:
+    Settings();
+    ~Settings() override;
+
+    void storeRadioButton(const QString &objectName, bool checked);
+    void restrictPermissions() const;
+
+    QSettings *m_store;
+    QMap<QString, QVariant> m_snapshot;
+};

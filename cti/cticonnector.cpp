@@ -1,0 +1,330 @@
+#include "cticonnector.h"
+
+#include <QMutexLocker>
+#include <QUrl>
+#include <QWebSocket>
+
+namespace {
+const QString keyStatus = QStringLiteral("status");
+}
+
+// Order matters: the first matching name runs.
+const CTIConnector::Route CTIConnector::eventRoutes[] = {
+    {QLatin1String("updateUserPresence"), &CTIConnector::handleEvent_updateUserPresence},
+    {QLatin1String("updateLineStatus"), &CTIConnector::handleEvent_updateLineStatus},
+    {QLatin1String("addressAdded"), &CTIConnector::handleEvent_addressAdded},
+    {QLatin1String("addressChanged"), &CTIConnector::handleEvent_addressChanged},
+    {QLatin1String("addressDeleted"), &CTIConnector::handleEvent_addressDeleted},
+    {QLatin1String("contactTypesChanged"), &CTIConnector::handleEvent_contactTypesChanged},
+    {QLatin1String("phoneConfigChanged"), &CTIConnector::handleEvent_phoneConfigChanged},
+    {QLatin1String("phoneChanged"), &CTIConnector::handleEvent_phoneChanged},
+    {QLatin1String("queueChanged"), &CTIConnector::handleEvent_queueChanged},
+    {QLatin1String("newQueueCall"), &CTIConnector::handleEvent_newQueueCall},
+    {QLatin1String("agentChanged"), &CTIConnector::handleEvent_agentChanged},
+    {QLatin1String(), nullptr},
+};
+
+const CTIConnector::Route CTIConnector::responseRoutes[] = {
+    {QLatin1String("login"), &CTIConnector::handleResponse_login},
+    {QLatin1String("requestLineStatus"), &CTIConnector::handleResponse_requestLineStatus},
+    {QLatin1String("requestUCItems"), &CTIConnector::handleResponse_requestUCItems},
+    {QLatin1String("getAddressbooks"), &CTIConnector::handleResponse_getAddressbooks},
+    {QLatin1String("getAddresses"), &CTIConnector::handleResponse_getAddresses},
+    {QLatin1String("saveAddress"), &CTIConnector::handleResponse_saveAddress},
+    {QLatin1String("deleteAddress"), &CTIConnector::handleResponse_deleteAddress},
+    {QLatin1String("setAddressPicture"), &CTIConnector::handleResponse_setAddressPicture},
+    {QLatin1String("getAddressPicture"), &CTIConnector::handleResponse_getAddressPicture},
+    {QLatin1String("getContactTypes"), &CTIConnector::handleResponse_getContactTypes},
+    {QLatin1String("requestJabberBuddies"), &CTIConnector::handleResponse_requestJabberBuddies},
+    {QLatin1String("requestPhoneConfig"), &CTIConnector::handleResponse_requestPhoneConfig},
+    {QLatin1String("requestQueueCalls"), &CTIConnector::handleResponse_requestQueueCalls},
+    {QLatin1String(), nullptr},
+};
+
+CTIConnector *CTIConnector::instance()
+{
+    static CTIConnector connector;
+    return &connector;
+}
+
+CTIConnector::CTIConnector()
+{
+    connect(&m_sendQueueTimer, &QTimer::timeout, this, &CTIConnector::checkSendQueue);
+    m_sendQueueTimer.setInterval(sendQueueIntervalMs);
+    m_sendQueueTimer.start();
+
+    m_reconnectTimer = new QTimer(this);
+    connect(m_reconnectTimer, &QTimer::timeout, this, &CTIConnector::silentReconnect);
+
+    // Qt 5.15 has no handshake time-out of its own: a peer that accepts TCP but never
+    // answers the upgrade would leave the attempt "connecting" for ever.
+    m_connectTimeout.setSingleShot(true);
+    m_connectTimeout.setInterval(connectTimeoutMs);
+    connect(&m_connectTimeout, &QTimer::timeout, this, &CTIConnector::onConnectTimeout);
+}
+
+CTIConnector::~CTIConnector()
+{
+    if (m_socket) {
+        m_socket->disconnect(this);
+        delete m_socket;
+    }
+}
+
+void CTIConnector::login(const QString &username, const QString &password, const QString &server)
+{
+    if (m_socket) {
+        // The replaced socket must report nothing more.
+        m_socket->disconnect(this);
+        delete m_socket;
+        m_socket = nullptr;
+        m_pingTimer->stop();
+        delete m_pingTimer;
+        m_pingTimer = nullptr;
+    }
+
+    m_socket = new QWebSocket(QString(), QWebSocketProtocol::Version13);
+    connect(m_socket, &QWebSocket::pong, this, &CTIConnector::onPong);
+    connect(m_socket, &QWebSocket::connected, this, &CTIConnector::onSocketConnected);
+    connect(m_socket, &QWebSocket::textMessageReceived, this, &CTIConnector::onMessage);
+    connect(m_socket, QOverload<QAbstractSocket::SocketError>::of(&QWebSocket::error), this,
+            &CTIConnector::onSocketError);
+    connect(m_socket, &QWebSocket::disconnected, this, &CTIConnector::onDisconnect);
+
+    m_pingTimer = new QTimer(this);
+    connect(m_pingTimer, &QTimer::timeout, this, &CTIConnector::sendPing);
+
+    m_host = server;
+    m_username = username;
+    m_password = password;
+
+    m_connectTimeout.start();
+    m_socket->open(QUrl(QStringLiteral("ws://") + server + QStringLiteral(":28888/cti")));
+}
+
+void CTIConnector::reconnect()
+{
+    m_userReconnectPending = true;
+    login(m_username, m_password, m_host);
+}
+
+void CTIConnector::silentReconnect()
+{
+    ++m_silentReconnectAttempts;
+    if (m_silentReconnectAttempts > 3) {
+        // The third attempt neither connected nor failed within a whole interval: it failed.
+        abandonSocket();
+        m_reconnectTimer->stop();
+        emit connectionLost();
+        return;
+    }
+    login(m_username, m_password, m_host);
+}
+
+void CTIConnector::sendMessage(CTIMessage &message)
+{
+    if (!m_socket)
+        return;
+    m_socket->sendTextMessage(QString::fromUtf8(message.toJSON()));
+}
+
+void CTIConnector::queueMessage(CTIMessage &message)
+{
+    QMutexLocker locker(&m_sendQueueLock);
+    m_sendQueue.append(message);
+}
+
+void CTIConnector::checkSendQueue()
+{
+    QList<CTIMessage> pending;
+    {
+        QMutexLocker locker(&m_sendQueueLock);
+        if (m_sendQueue.isEmpty())
+            return;
+        pending.swap(m_sendQueue);
+    }
+    for (CTIMessage &message : pending)
+        sendMessage(message);
+}
+
+void CTIConnector::startPing()
+{
+    if (m_pingTimer && !m_pingTimer->isActive()) {
+        m_pingTimer->setInterval(pingIntervalMs);
+        m_pingTimer->start();
+    }
+}
+
+void CTIConnector::sendPing()
+{
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    // A tick may come a little early; allow one second so silence of two intervals is caught
+    // on this tick rather than the next.
+    if (m_lastHeard.isValid() && m_lastHeard.elapsed() >= deadLinkMs - 1000) {
+        abandonSocket();
+        onDisconnect();
+        onSocketError(QAbstractSocket::RemoteHostClosedError);
+        return;
+    }
+    m_socket->ping(QByteArray());
+}
+
+void CTIConnector::onPong(quint64 elapsedTime, const QByteArray &payload)
+{
+    Q_UNUSED(elapsedTime)
+    Q_UNUSED(payload)
+    m_lastHeard.start();
+}
+
+void CTIConnector::onSocketConnected()
+{
+    m_connectTimeout.stop();
+    m_reconnectTimer->stop();
+    m_silentReconnectAttempts = 0;
+    m_userReconnectPending = false;
+    m_lastHeard.start();
+
+    CTIMessage message = CTIMessage::generateCommand(QStringLiteral("login"));
+    message.setValueForKey(QStringLiteral("user"), m_username);
+    message.setValueForKey(QStringLiteral("pass"), m_password);
+    message.setValueForKey(QStringLiteral("crypt"), "no");
+    sendMessage(message);
+
+    startPing();
+}
+
+void CTIConnector::onConnectTimeout()
+{
+    if (!m_socket || m_socket->state() == QAbstractSocket::ConnectedState)
+        return;
+    abandonSocket();
+    // The same order Qt reports a failed attempt in.
+    onDisconnect();
+    onSocketError(QAbstractSocket::SocketTimeoutError);
+}
+
+void CTIConnector::abandonSocket()
+{
+    m_connectTimeout.stop();
+    if (m_pingTimer)
+        m_pingTimer->stop();
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+    }
+}
+
+void CTIConnector::onSocketError(QAbstractSocket::SocketError error)
+{
+    Q_UNUSED(error)
+    m_connectTimeout.stop();
+    if (!m_loggedIn) {
+        emit connectFailed();
+        return;
+    }
+    if (m_silentReconnectAttempts < 3)
+        return;
+    if (m_reconnectTimer->isActive()) {
+        m_reconnectTimer->stop();
+        emit connectionLost();
+        return;
+    }
+    // Qt reports a failed attempt by disconnected() before error(): only a pending reconnect()
+    // is reported here, a failed silent attempt was already reported as connectionLost().
+    if (m_userReconnectPending) {
+        m_userReconnectPending = false;
+        emit reconnectFailed();
+    }
+}
+
+void CTIConnector::onDisconnect()
+{
+    m_connectTimeout.stop();
+    if (!m_loggedIn)
+        return;
+    if (m_silentReconnectAttempts == 0) {
+        m_reconnectTimer->setInterval(reconnectIntervalMs);
+        m_reconnectTimer->start();
+        return;
+    }
+    if (m_silentReconnectAttempts < 3)
+        return;
+    if (m_reconnectTimer->isActive()) {
+        m_reconnectTimer->stop();
+        emit connectionLost();
+    }
+}
+
+void CTIConnector::onMessage(const QString &text)
+{
+    m_lastHeard.start();
+    CTIMessage message = CTIMessage::fromJSON(text.toUtf8());
+    switch (message.type()) {
+    case CTIMessageType::event:
+        handleEvent(message);
+        break;
+    case CTIMessageType::response:
+        handleResponse(message);
+        break;
+    case CTIMessageType::command:
+    case CTIMessageType::none:
+        break;
+    }
+}
+
+bool CTIConnector::dispatch(CTIConnector *self, const Route *routes, CTIMessage &message)
+{
+    const QString name = message.name();
+    for (const Route *route = routes; route->handler; ++route) {
+        if (name == route->name) {
+            (self->*(route->handler))(message);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CTIConnector::handleEvent(CTIMessage &message)
+{
+    dispatch(this, eventRoutes, message);
+}
+
+void CTIConnector::handleResponse(CTIMessage &message)
+{
+    dispatch(this, responseRoutes, message);
+}
+
+void CTIConnector::onUcItemAdded(UCItem *item)
+{
+    emit ucItemAdded(item);
+}
+
+void CTIConnector::onAddressAdded(Addresses *address)
+{
+    emit addressAdded(address);
+}
+
+void CTIConnector::onAddressesLoadingFinished(const QString &bookId)
+{
+    emit addressesLoadingFinished(bookId);
+}
+
+void CTIConnector::handleResponse_login(CTIMessage &message)
+{
+    switch (message.valueForKey(keyStatus).toInt()) {
+    case 200:
+        if (!m_loggedIn) {
+            emit loginSuccess();
+            m_loggedIn = true;
+        } else {
+            emit reconnectSuccess();
+        }
+        break;
+    case 403:
+        emit loginFailed();
+        break;
+    default:
+        break;
+    }
+}

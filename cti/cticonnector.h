@@ -1,0 +1,186 @@
+#pragma once
+
+#include "ctimessage.h"
+
+#include <QAbstractSocket>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QList>
+#include <QMap>
+#include <QMutex>
+#include <QObject>
+#include <QPixmap>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVariant>
+
+class QWebSocket;
+class Line;
+class User;
+class Phone;
+class Queue;
+class ForwardPreset;
+class Addressbook;
+class Addresses;
+class UCItem;
+
+//! The one party that talks to the CTI server: owns the WebSocket, logs in, keeps the link alive,
+//! reconnects silently after a drop, dispatches every incoming message by name and caches records.
+//! Records in the maps are owned by the connector; records handed out by signals without being
+//! kept belong to their receivers.
+class CTIConnector final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(CTIConnector)
+
+public:
+    static CTIConnector *instance();
+
+    static constexpr int port = 28888;
+    static constexpr int sendQueueIntervalMs = 20;
+    static constexpr int pingIntervalMs = 15000;
+    static constexpr int reconnectIntervalMs = 5000;
+    //! A connection attempt that has not completed its handshake by then is given up.
+    static constexpr int connectTimeoutMs = 15000;
+    //! Silence (no pong, no message) for two ping intervals means the link is dead.
+    static constexpr int deadLinkMs = 2 * pingIntervalMs;
+
+    QString getCurrentUsername() const { return m_username; }
+    QString getCurrentHost() const { return m_host; }
+    QString getPlaintextPw() const { return m_password; }
+
+    //! Main thread only. Dropped when there is no connected socket.
+    void sendMessage(CTIMessage &message);
+    //! Any thread; sent by the main thread within one send-queue tick.
+    void queueMessage(CTIMessage &message);
+    void startPing();
+
+    void handleEvent(CTIMessage &message);
+    void handleResponse(CTIMessage &message);
+
+    void onUcItemAdded(UCItem *item);
+    void onAddressAdded(Addresses *address);
+    void onAddressesLoadingFinished(const QString &bookId);
+
+    //! True once the first login was accepted; never cleared.
+    bool isLoggedIn() const { return m_loggedIn; }
+    int silentReconnectAttempts() const { return m_silentReconnectAttempts; }
+
+public slots:
+    void login(const QString &username, const QString &password, const QString &server);
+    void reconnect();
+    void silentReconnect();
+    void checkSendQueue();
+    void sendPing();
+    void onPong(quint64 elapsedTime, const QByteArray &payload);
+    void onSocketConnected();
+    void onSocketError(QAbstractSocket::SocketError error);
+    void onDisconnect();
+    void onMessage(const QString &text);
+
+signals:
+    //! The first accepted login of the process.
+    void loginSuccess();
+    //! Every later accepted login (after a silent or user-triggered reconnection).
+    void reconnectSuccess();
+    //! A reconnect() attempt failed; emitted once per failed attempt.
+    void reconnectFailed();
+    //! The server refused the credentials (status 403).
+    void loginFailed();
+    //! No connection could be made before any login was accepted.
+    void connectFailed();
+    //! The third silent reconnection attempt failed; only reconnect() tries again from here.
+    void connectionLost();
+    void lineOpenend(Line *line);
+    void lineChanged(Line *line);
+    //! Emitted after the line left the map; the line stays valid until every receiver returned.
+    void lineClosed(Line *line);
+    void jabberBuddyAdded(User *buddy);
+    void jabberBuddyChanged(User *buddy);
+    void jabberBuddyDeleted(User *buddy);
+    void phoneAdded(Phone *phone);
+    void phoneChanged(Phone *phone);
+    void queueAdded(Queue *queue);
+    void queueChanged(Queue *queue);
+    void queueCallAdded(UCItem *item);
+    //! May be emitted from a worker thread; main-thread receivers get it queued.
+    void ucItemAdded(UCItem *item);
+    void forwardPresetAdded(ForwardPreset *preset);
+    void activeForwardPresetChanged(const QString &presetId);
+    void dialPrefixChanged(const QString &prefix);
+    void addressBookAdded(Addressbook *book);
+    void addressAdded(Addresses *address);
+    void addressSaved(Addresses *address);
+    void addressDeleted(const QString &addressId);
+    void addressPictureSet(const QString &addressId);
+    void addressesLoadingFinished(const QString &bookId);
+    void contactTypesAvailable(const QStringList &types);
+    void addressPictureAvailable(const QPixmap &pixmap, const QString &addressId);
+    void dndStatusChanged(const bool &dndIsEnabled);
+
+private:
+    CTIConnector();
+    ~CTIConnector() override;
+
+    void onConnectTimeout();
+    void abandonSocket();
+
+    // Events
+    void handleEvent_updateUserPresence(CTIMessage &message);
+    void handleEvent_updateLineStatus(CTIMessage &message);
+    void handleEvent_addressAdded(CTIMessage &message);
+    void handleEvent_addressChanged(CTIMessage &message);
+    void handleEvent_addressDeleted(CTIMessage &message);
+    void handleEvent_contactTypesChanged(CTIMessage &message);
+    void handleEvent_phoneConfigChanged(CTIMessage &message);
+    void handleEvent_phoneChanged(CTIMessage &message);
+    void handleEvent_queueChanged(CTIMessage &message);
+    void handleEvent_newQueueCall(CTIMessage &message);
+    void handleEvent_agentChanged(CTIMessage &message);
+
+    // Responses
+    void handleResponse_login(CTIMessage &message);
+    void handleResponse_requestLineStatus(CTIMessage &message);
+    void handleResponse_requestUCItems(CTIMessage &message);
+    void handleResponse_getAddressbooks(CTIMessage &message);
+    void handleResponse_getAddresses(CTIMessage &message);
+    void handleResponse_saveAddress(CTIMessage &message);
+    void handleResponse_deleteAddress(CTIMessage &message);
+    void handleResponse_setAddressPicture(CTIMessage &message);
+    void handleResponse_getAddressPicture(CTIMessage &message);
+    void handleResponse_getContactTypes(CTIMessage &message);
+    void handleResponse_requestJabberBuddies(CTIMessage &message);
+    void handleResponse_requestPhoneConfig(CTIMessage &message);
+    void handleResponse_requestQueueCalls(CTIMessage &message);
+
+    struct Route
+    {
+        QLatin1String name;
+        void (CTIConnector::*handler)(CTIMessage &);
+    };
+    static const Route eventRoutes[];
+    static const Route responseRoutes[];
+    static bool dispatch(CTIConnector *self, const Route *routes, CTIMessage &message);
+
+    QWebSocket *m_socket = nullptr;
+    QMutex m_sendQueueLock;
+    QList<CTIMessage> m_sendQueue;
+    QTimer m_sendQueueTimer;
+    QMap<QString, Line *> m_lines;
+    QMap<QString, User *> m_buddies;
+    QMap<QString, Phone *> m_phones;
+    QMap<QString, Queue *> m_queues;
+    QString m_host;
+    QString m_username;
+    QString m_password;
+    QTimer *m_pingTimer = nullptr;
+    QTimer *m_reconnectTimer = nullptr;
+    bool m_loggedIn = false;
+    int m_silentReconnectAttempts = 0;
+
+    QTimer m_connectTimeout;
+    QElapsedTimer m_lastHeard;
+    //! A reconnect() attempt is under way; its failure is reported as reconnectFailed().
+    bool m_userReconnectPending = false;
+};

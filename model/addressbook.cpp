@@ -1,0 +1,6 @@
+#include "addressbook.h"
+
+Addressbook::Addressbook()
+    : Model<Addressbook>(QStringLiteral("Addressbook"))
+{
+}

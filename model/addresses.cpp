@@ -1,0 +1,6 @@
+#include "addresses.h"
+
+Addresses::Addresses()
+    : Model<Addresses>(QStringLiteral("Addresses"))
+{
+}

@@ -1,0 +1,6 @@
+#include "forwardpreset.h"
+
+ForwardPreset::ForwardPreset()
+    : Model<ForwardPreset>(QStringLiteral("ForwardPreset"))
+{
+}

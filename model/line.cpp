@@ -1,0 +1,6 @@
+#include "line.h"
+
+Line::Line()
+    : Model<Line>(QStringLiteral("Line"))
+{
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "model.h"
+
+class Line final : public Model<Line>
+{
+    Q_OBJECT
+
+public:
+    Line();
+};

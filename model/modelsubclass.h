@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+class QFile;
+
+//! Base of every cached record: a free-form map of the values the server sent, plus id, model
+//! name and domain. changed() fires once for every real change of a value.
+class ModelSubclass : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(ModelSubclass)
+
+public:
+    explicit ModelSubclass(const QString &modelName);
+    ~ModelSubclass() override;
+
+    virtual QStringList getFieldNames();
+    //! Stores the value and emits changed() once, unless an equal value (QVariant equality) is stored.
+    virtual void setValueForKey(const QString &key, const QVariant &value);
+    //! Values first, then old values. An absent key is remembered with an invalid value (no signal).
+    virtual QVariant valueForKey(const QString &key);
+    virtual void setDomain(const QString &domain);
+    virtual bool save();
+
+    //! Sets every entry in ascending key order; "id" also sets the id. Absent keys keep their values.
+    void buildFromVariantMap(const QMap<QString, QVariant> &map);
+
+    QString id() const { return m_id; }
+    void setId(const QString &id) { m_id = id; }
+    QString name() const { return m_modelName; }
+    void setModelName(const QString &modelName) { m_modelName = modelName; }
+    QString domain() const { return m_domain; }
+
+    QMap<QString, QVariant> getValues() const { return m_values; }
+    QMap<QString, QVariant> getOldValues() const { return m_oldValues; }
+    void setValues(const QMap<QString, QVariant> &values) { m_values = values; }
+    void setOldValues(const QMap<QString, QVariant> &values) { m_oldValues = values; }
+
+    //! Reads the file to check it is readable; the content is not kept.
+    bool addFileForKey(const QString &key, QFile *file);
+
+    // Persistence hooks; no record of this client persists itself.
+    Q_INVOKABLE bool saveBinaryField(const QString &field, QByteArray *data);
+    Q_INVOKABLE QByteArray *getBinaryField(const QString &field);
+    Q_INVOKABLE bool deleteModel();
+
+signals:
+    void changed();
+    void saved();
+
+private:
+    QString m_modelName;
+    QString m_id;
+    QString m_domain;
+    QMap<QString, QVariant> m_values;
+    QMap<QString, QVariant> m_oldValues;
+};

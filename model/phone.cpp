@@ -1,0 +1,6 @@
+#include "phone.h"
+
+Phone::Phone()
+    : Model<Phone>(QStringLiteral("Phones"))
+{
+}

@@ -1,0 +1,6 @@
+#include "queue.h"
+
+Queue::Queue()
+    : Model<Queue>(QStringLiteral("Queue"))
+{
+}

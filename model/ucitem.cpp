@@ -1,0 +1,6 @@
+#include "ucitem.h"
+
+UCItem::UCItem()
+    : Model<UCItem>(QStringLiteral("UCItem"))
+{
+}

@@ -1,0 +1,6 @@
+#include "user.h"
+
+User::User()
+    : Model<User>(QStringLiteral("User"))
+{
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "model.h"
+
+class User final : public Model<User>
+{
+    Q_OBJECT
+
+public:
+    User();
+};
