@@ -29,6 +29,8 @@ QVariant toVariant(const QJsonValue &value)
             list.append(toVariant(item));
         return list;
     }
+    case QJsonValue::Double:
+        return value.toDouble(); // Qt would keep integral numbers as qint64
     case QJsonValue::Null:
     case QJsonValue::Undefined:
         return QVariant();

@@ -1,0 +1,171 @@
+#include "settings.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
+#include <QtTest>
+
+class tst_Settings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void writeIsReadableInsideTheSignal();
+    void fileIsOwnerOnly();
+    void radioButton_data();
+    void radioButton();
+    void boundWidgetsStoreUnderTheirObjectName();
+    void rollBackRestoresSnapshotAndKeepsNewKeys();
+    void keysOfGroupAreRelative();
+};
+
+void tst_Settings::initTestCase()
+{
+    // The throw-away home survives between runs: start from an empty store.
+    QSettings store(QStringLiteral("Talvero Europe GmbH"), QStringLiteral("Talvero CTI Client"));
+    store.clear();
+    store.sync();
+}
+
+void tst_Settings::writeIsReadableInsideTheSignal()
+{
+    Settings *settings = Settings::instance();
+    QVariant seen;
+    int calls = 0;
+    auto conn = connect(settings, &Settings::settingChanged, this, [&](const QString &key, const QVariant &value) {
+        ++calls;
+        QCOMPARE(key, QStringLiteral("stickyBuddyListColumns"));
+        QCOMPARE(value.toInt(), 3);
+        seen = settings->getValueForKey(key);
+    });
+    settings->setValueForKey(QStringLiteral("stickyBuddyListColumns"), 3);
+    disconnect(conn);
+    QCOMPARE(calls, 1);
+    QCOMPARE(seen.toInt(), 3);
+    QCOMPARE(settings->getValueForKey(QStringLiteral("absent"), QStringLiteral("fallback")).toString(),
+             QStringLiteral("fallback"));
+}
+
+void tst_Settings::fileIsOwnerOnly()
+{
+    // The file holds the saved password.
+    Settings *settings = Settings::instance();
+    settings->setValueForKey(QStringLiteral("loginDialog/password"), QStringLiteral("secret"));
+    const QFileInfo info(settings->fileName());
+    QVERIFY(info.exists());
+    QCOMPARE(info.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup
+                                   | QFileDevice::WriteOther),
+             QFileDevice::Permissions());
+    // Nothing escaped to the user's real home: tests run with a throw-away one.
+    QVERIFY(info.absoluteFilePath().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
+}
+
+void tst_Settings::radioButton_data()
+{
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("value");
+    QTest::newRow("corner") << "stickyBuddyListCorner_2" << "stickyBuddyListCorner" << 2;
+    QTest::newRow("underscores kept in key") << "a_b_7" << "a_b" << 7;
+    QTest::newRow("no underscore") << "plain" << "" << 0;
+    QTest::newRow("non-numeric tail") << "mode_x" << "mode" << 0;
+    QTest::newRow("trailing underscore") << "mode_" << "mode" << 0;
+}
+
+void tst_Settings::radioButton()
+{
+    QFETCH(QString, objectName);
+    QFETCH(QString, key);
+    QFETCH(int, value);
+
+    QWidget parent;
+    QRadioButton button(&parent);
+    QRadioButton other(&parent);
+    button.setObjectName(objectName);
+    Settings::instance()->bindRadioButtonToSetting(&button);
+    QSignalSpy spy(Settings::instance(), &Settings::settingChanged);
+
+    button.setChecked(true);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toString(), key);
+    QCOMPARE(spy.at(0).at(1).toInt(), value);
+
+    other.setChecked(true); // unchecks the bound button: stores nothing
+    QCOMPARE(spy.count(), 1);
+}
+
+void tst_Settings::boundWidgetsStoreUnderTheirObjectName()
+{
+    Settings *settings = Settings::instance();
+    QCheckBox box;
+    box.setObjectName(QStringLiteral("stickyBuddyListEnabled"));
+    QSpinBox spin;
+    spin.setObjectName(QStringLiteral("stickyBuddyListColumns"));
+    QSlider slider;
+    slider.setObjectName(QStringLiteral("stickyBuddyListOpacity"));
+    slider.setRange(0, 100);
+    box.setChecked(true); // before binding: not stored
+    settings->bindCheckBoxToSetting(&box);
+    settings->bindSpinBoxToSetting(&spin);
+    settings->bindSliderToSetting(&slider);
+    QVERIFY(!settings->getValueForKey(QStringLiteral("stickyBuddyListEnabled")).isValid());
+
+    box.setChecked(false);
+    spin.setValue(4);
+    slider.setValue(80);
+    QCOMPARE(settings->getValueForKey(QStringLiteral("stickyBuddyListEnabled")).toBool(), false);
+    QVERIFY(settings->getValueForKey(QStringLiteral("stickyBuddyListEnabled")).isValid());
+    QCOMPARE(settings->getValueForKey(QStringLiteral("stickyBuddyListColumns")).toInt(), 4);
+    QCOMPARE(settings->getValueForKey(QStringLiteral("stickyBuddyListOpacity")).toInt(), 80);
+}
+
+void tst_Settings::rollBackRestoresSnapshotAndKeepsNewKeys()
+{
+    Settings *settings = Settings::instance();
+    settings->setValueForKey(QStringLiteral("b"), 1);
+    settings->setValueForKey(QStringLiteral("a"), QStringLiteral("one"));
+    settings->setValueForKey(QStringLiteral("c"), true);
+    settings->saveSnapshot();
+
+    settings->setValueForKey(QStringLiteral("a"), QStringLiteral("two"));
+    settings->setValueForKey(QStringLiteral("b"), 2);
+    settings->setValueForKey(QStringLiteral("new"), 9);
+
+    QSignalSpy spy(settings, &Settings::settingChanged);
+    settings->rollBackToSnapShot();
+    QStringList order;
+    for (const auto &args : spy)
+        order << args.at(0).toString();
+    // Every snapshot key once, ascending; the key added later is not touched.
+    QVERIFY(std::is_sorted(order.cbegin(), order.cend()));
+    QCOMPARE(order.count(QStringLiteral("a")) + order.count(QStringLiteral("b")) + order.count(QStringLiteral("c")), 3);
+    QVERIFY(!order.contains(QStringLiteral("new")));
+    QCOMPARE(settings->getValueForKey(QStringLiteral("a")).toString(), QStringLiteral("one"));
+    QCOMPARE(settings->getValueForKey(QStringLiteral("b")).toInt(), 1);
+    QCOMPARE(settings->getValueForKey(QStringLiteral("new")).toInt(), 9);
+
+    // The snapshot survives a roll-back: a second one restores the same values.
+    settings->setValueForKey(QStringLiteral("a"), QStringLiteral("three"));
+    settings->rollBackToSnapShot();
+    QCOMPARE(settings->getValueForKey(QStringLiteral("a")).toString(), QStringLiteral("one"));
+}
+
+void tst_Settings::keysOfGroupAreRelative()
+{
+    Settings *settings = Settings::instance();
+    settings->setValueForKey(QStringLiteral("peers/201"), true);
+    settings->setValueForKey(QStringLiteral("peers/305"), false);
+    settings->setValueForKey(QStringLiteral("peer/201"), QStringLiteral("Anna"));
+    QStringList keys = settings->getKeysOfGroup(QStringLiteral("peers"));
+    keys.sort();
+    QCOMPARE(keys, (QStringList{"201", "305"}));
+}
+
+QTEST_MAIN(tst_Settings)
+#include "tst_settings.moc"
