@@ -1,5 +1,14 @@
 #include "cticonnector.h"
 
+#include "addressbook.h"
+#include "addresses.h"
+#include "forwardpreset.h"
+#include "line.h"
+#include "phone.h"
+#include "queue.h"
+#include "ucitem.h"
+#include "user.h"
+
 #include <QMutexLocker>
 #include <QUrl>
 #include <QWebSocket>
@@ -49,6 +58,16 @@ CTIConnector *CTIConnector::instance()
 
 CTIConnector::CTIConnector()
 {
+    // Records cross threads (the history worker) and queued connections.
+    qRegisterMetaType<Line *>();
+    qRegisterMetaType<User *>();
+    qRegisterMetaType<Phone *>();
+    qRegisterMetaType<Queue *>();
+    qRegisterMetaType<ForwardPreset *>();
+    qRegisterMetaType<Addressbook *>();
+    qRegisterMetaType<Addresses *>();
+    qRegisterMetaType<UCItem *>();
+
     connect(&m_sendQueueTimer, &QTimer::timeout, this, &CTIConnector::checkSendQueue);
     m_sendQueueTimer.setInterval(sendQueueIntervalMs);
     m_sendQueueTimer.start();
@@ -59,6 +78,7 @@ CTIConnector::CTIConnector()
     // Qt 5.15 has no handshake time-out of its own: a peer that accepts TCP but never
     // answers the upgrade would leave the attempt "connecting" for ever.
     m_connectTimeout.setSingleShot(true);
+    m_connectTimeout.setTimerType(Qt::PreciseTimer);
     m_connectTimeout.setInterval(connectTimeoutMs);
     connect(&m_connectTimeout, &QTimer::timeout, this, &CTIConnector::onConnectTimeout);
 }

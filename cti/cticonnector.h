@@ -66,6 +66,8 @@ public:
     //! True once the first login was accepted; never cleared.
     bool isLoggedIn() const { return m_loggedIn; }
     int silentReconnectAttempts() const { return m_silentReconnectAttempts; }
+    //! The silent reconnection timer runs.
+    bool isReconnecting() const { return m_reconnectTimer->isActive(); }
 
 public slots:
     void login(const QString &username, const QString &password, const QString &server);

@@ -1,0 +1,120 @@
+#include "pbxsimulator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const QString Program = QStringLiteral("talvero-pbx-sim");
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    if (::write(signalPipe[0], &byte, 1) < 0) {
+        // Nothing safe to do inside a signal handler.
+    }
+}
+
+// Qt may only be touched from the event loop, so the handler just wakes it.
+bool quitOnTerminationSignals(QCoreApplication &app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return false;
+    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
+        char byte;
+        if (::read(signalPipe[1], &byte, 1) >= 0)
+            app.quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+QString brief(QJsonObject data)
+{
+    if (data.contains(QStringLiteral("pass")))
+        data.insert(QStringLiteral("pass"), QStringLiteral("***"));
+    QString text = QString::fromUtf8(QJsonDocument(data).toJson(QJsonDocument::Compact));
+    if (text.size() > 200)
+        text = text.left(200) % QStringLiteral("...");
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(Program);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Simulates a PBX's CTI server for the Talvero CTI Client."));
+    parser.addHelpOption();
+    const QCommandLineOption addressOption(QStringLiteral("address"),
+                                           QStringLiteral("Listen on <ip> (default 127.0.0.1)."),
+                                           QStringLiteral("ip"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption scenarioOption(QStringLiteral("scenario"),
+                                            QStringLiteral("Serve the scenario in <file> (default: the bundled demo)."),
+                                            QStringLiteral("file"), QStringLiteral(":/sim/demo.json"));
+    parser.addOption(addressOption);
+    parser.addOption(scenarioOption);
+    parser.process(app);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QHostAddress address;
+    if (!address.setAddress(parser.value(addressOption))) {
+        err << Program << ": not an IP address: " << parser.value(addressOption) << Qt::endl;
+        return 2;
+    }
+
+    PbxSimulator simulator(address);
+    QString error;
+    if (!simulator.loadScenarioFile(parser.value(scenarioOption), &error)) {
+        err << Program << ": " << error << Qt::endl;
+        return 2;
+    }
+    if (!simulator.listen()) {
+        err << Program << ": cannot listen on " << simulator.url().toString() << ": "
+            << simulator.errorString() << Qt::endl;
+        return 1;
+    }
+    if (!quitOnTerminationSignals(app))
+        err << Program << ": cannot catch SIGTERM/SIGINT, they will end it abruptly" << Qt::endl;
+
+    QObject::connect(&simulator, &PbxSimulator::clientConnected, &app, [&] {
+        err << Program << ": client connected (" << simulator.connectionCount() << " open)" << Qt::endl;
+    });
+    QObject::connect(&simulator, &PbxSimulator::clientDisconnected, &app, [&] {
+        err << Program << ": client disconnected (" << simulator.connectionCount() << " open)" << Qt::endl;
+    });
+    QObject::connect(&simulator, &PbxSimulator::commandReceived, &app, [&](const QJsonObject &message) {
+        err << Program << ": <- " << message.value(QStringLiteral("name")).toString() << ' '
+            << brief(message.value(QStringLiteral("data")).toObject()) << Qt::endl;
+    });
+    QObject::connect(&simulator, &PbxSimulator::messageSent, &app, [&](const QJsonObject &message) {
+        err << Program << ": -> " << message.value(QStringLiteral("type")).toString() << ' '
+            << message.value(QStringLiteral("name")).toString() << ' '
+            << brief(message.value(QStringLiteral("data")).toObject()) << Qt::endl;
+    });
+    QObject::connect(&simulator, &PbxSimulator::malformedReceived, &app,
+                     [&](const QString &, const QString &problem) {
+                         err << Program << ": ignored a frame: " << problem << Qt::endl;
+                     });
+
+    out << Program << ": listening on " << simulator.url().toString() << Qt::endl;
+    return app.exec();
+}

@@ -1,0 +1,133 @@
+#include "logindialog.h"
+#include "ui_logindialog.h"
+
+#include "settings.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QPalette>
+#include <QScreen>
+
+namespace {
+const QString lastUsernameKey = QStringLiteral("loginDialog/lastUsername");
+const QString lastHostKey = QStringLiteral("loginDialog/lastHost");
+const QString passwordKey = QStringLiteral("loginDialog/password");
+const QString errorStyleSheet = QStringLiteral(
+    "background-color: #fdf7f7;border-style: outset;border-width: 1px;border-color: #d9534f;");
+
+QString storedString(const QString &key)
+{
+    return Settings::instance()->getValueForKey(key, QString()).toString();
+}
+}
+
+LoginDialog::LoginDialog(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::LoginDialog)
+{
+    ui->setupUi(this);
+    ui->messageLabel->hide();
+    ui->messageLabel->setWordWrap(true);
+    // Server and user texts must never be taken for markup.
+    ui->messageLabel->setTextFormat(Qt::PlainText);
+
+    setWindowIcon(QIcon(QStringLiteral(":/images/appicon.png")));
+    setWindowTitle(tr("Talvero CTI Client - Login"));
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move((area.width() - width()) / 2, (area.height() - height()) / 2);
+    }
+
+    connect(ui->loginButton, &QPushButton::clicked, this, &LoginDialog::loginButtonClicked);
+    connect(ui->usernameLineEdit, &QLineEdit::returnPressed, this, &LoginDialog::loginButtonClicked);
+    connect(ui->passwordLineEdit, &QLineEdit::returnPressed, this, &LoginDialog::loginButtonClicked);
+    connect(ui->hostLineEdit, &QLineEdit::returnPressed, this, &LoginDialog::loginButtonClicked);
+}
+
+LoginDialog::~LoginDialog()
+{
+    delete ui;
+}
+
+void LoginDialog::execute()
+{
+    const QString password = storedString(passwordKey);
+    if (password.isEmpty()) {
+        show();
+        return;
+    }
+    // Auto-login stays hidden; the window only appears if the server turns it down.
+    passwordToSave = password;
+    emit loginRequested(storedString(lastUsernameKey), password, storedString(lastHostKey));
+}
+
+void LoginDialog::loginButtonClicked()
+{
+    const QString username = ui->usernameLineEdit->text();
+    const QString password = ui->passwordLineEdit->text();
+    const QString host = ui->hostLineEdit->text();
+
+    if (username.isEmpty()) {
+        showError(tr("Username is empty!"));
+        return;
+    }
+    if (password.isEmpty()) {
+        showError(tr("Password is empty!"));
+        return;
+    }
+    if (host.isEmpty()) {
+        showError(tr("Host is empty!"));
+        return;
+    }
+
+    Settings *settings = Settings::instance();
+    settings->setValueForKey(lastUsernameKey, username);
+    settings->setValueForKey(lastHostKey, host);
+
+    if (ui->saveLoginCheckBox->isChecked())
+        passwordToSave = password;
+    else
+        passwordToSave.clear();
+
+    emit loginRequested(username, password, host);
+}
+
+void LoginDialog::loginSuccess()
+{
+    close();
+    // An unticked box never removes a password saved earlier.
+    if (!passwordToSave.isEmpty())
+        Settings::instance()->setValueForKey(passwordKey, passwordToSave);
+    emit dialogFinishedWithSuccess();
+}
+
+void LoginDialog::loginFailed()
+{
+    showError(tr("Incorrect username or password"));
+
+    // Polishing with a style sheet rewrites the palette, so polish before painting the base red.
+    ui->usernameLineEdit->setStyleSheet(errorStyleSheet);
+    ui->usernameLineEdit->ensurePolished();
+    QPalette palette = ui->usernameLineEdit->palette();
+    palette.setBrush(QPalette::All, QPalette::Base, QBrush(Qt::red, Qt::SolidPattern));
+    ui->usernameLineEdit->setPalette(palette);
+    ui->usernameLineEdit->setFrame(false);
+    ui->passwordLineEdit->setStyleSheet(errorStyleSheet);
+
+    show();
+}
+
+void LoginDialog::connectFailed()
+{
+    ui->hostLineEdit->setStyleSheet(errorStyleSheet);
+    showError(tr("Can't connect to host"));
+    ui->hostLineEdit->setFocus(Qt::OtherFocusReason);
+    show();
+}
+
+void LoginDialog::showError(const QString &message)
+{
+    ui->messageLabel->setText(message);
+    ui->messageLabel->show();
+}
