@@ -9,6 +9,7 @@
 #include "ucitem.h"
 #include "user.h"
 
+#include <QJsonDocument>
 #include <QMutexLocker>
 #include <QUrl>
 #include <QWebSocket>
@@ -179,9 +180,10 @@ void CTIConnector::sendPing()
 {
     if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
         return;
-    // A tick may come a little early; allow one second so silence of two intervals is caught
-    // on this tick rather than the next.
-    if (m_lastHeard.isValid() && m_lastHeard.elapsed() >= deadLinkMs - 1000) {
+    // A flag, not a clock read, per message: dispatch stays as cheap as parsing.
+    m_silentPingTicks = m_heardSinceLastTick ? 0 : m_silentPingTicks + 1;
+    m_heardSinceLastTick = false;
+    if (m_silentPingTicks >= deadLinkTicks) {
         abandonSocket();
         onDisconnect();
         onSocketError(QAbstractSocket::RemoteHostClosedError);
@@ -194,7 +196,7 @@ void CTIConnector::onPong(quint64 elapsedTime, const QByteArray &payload)
 {
     Q_UNUSED(elapsedTime)
     Q_UNUSED(payload)
-    m_lastHeard.start();
+    m_heardSinceLastTick = true;
 }
 
 void CTIConnector::onSocketConnected()
@@ -203,7 +205,8 @@ void CTIConnector::onSocketConnected()
     m_reconnectTimer->stop();
     m_silentReconnectAttempts = 0;
     m_userReconnectPending = false;
-    m_lastHeard.start();
+    m_silentPingTicks = 0;
+    m_heardSinceLastTick = false;
 
     CTIMessage message = CTIMessage::generateCommand(QStringLiteral("login"));
     message.setValueForKey(QStringLiteral("user"), m_username);
@@ -278,14 +281,31 @@ void CTIConnector::onDisconnect()
 
 void CTIConnector::onMessage(const QString &text)
 {
-    m_lastHeard.start();
-    CTIMessage message = CTIMessage::fromJSON(text.toUtf8());
+    m_heardSinceLastTick = true;
+    // Most of what a server pushes is of no interest to this client: look at the name first and
+    // build the message only for a listed one. Malformed text reads as an empty name.
+    const QJsonObject root = QJsonDocument::fromJson(text.toUtf8()).object();
+    if (root.isEmpty())
+        return;
+    const QString name = root.value(QLatin1String("name")).toString();
+    const Route *event = findRoute(eventRoutes, name);
+    const Route *response = findRoute(responseRoutes, name);
+    if (!event && !response)
+        return;
+
+    // As CTIMessage::fromJSON builds it, reusing the name already read.
+    CTIMessage message;
+    message.setName(name);
+    message.setType(CTIMessageType::fromString(root.value(QLatin1String("type")).toString()));
+    message.setData(root.value(QLatin1String("data")).toObject());
     switch (message.type()) {
     case CTIMessageType::event:
-        handleEvent(message);
+        if (event)
+            (this->*(event->handler))(message);
         break;
     case CTIMessageType::response:
-        handleResponse(message);
+        if (response)
+            (this->*(response->handler))(message);
         break;
     case CTIMessageType::command:
     case CTIMessageType::none:
@@ -293,26 +313,25 @@ void CTIConnector::onMessage(const QString &text)
     }
 }
 
-bool CTIConnector::dispatch(CTIConnector *self, const Route *routes, CTIMessage &message)
+const CTIConnector::Route *CTIConnector::findRoute(const Route *routes, const QString &name)
 {
-    const QString name = message.name();
     for (const Route *route = routes; route->handler; ++route) {
-        if (name == route->name) {
-            (self->*(route->handler))(message);
-            return true;
-        }
+        if (name == route->name)
+            return route;
     }
-    return false;
+    return nullptr;
 }
 
 void CTIConnector::handleEvent(CTIMessage &message)
 {
-    dispatch(this, eventRoutes, message);
+    if (const Route *route = findRoute(eventRoutes, message.name()))
+        (this->*(route->handler))(message);
 }
 
 void CTIConnector::handleResponse(CTIMessage &message)
 {
-    dispatch(this, responseRoutes, message);
+    if (const Route *route = findRoute(responseRoutes, message.name()))
+        (this->*(route->handler))(message);
 }
 
 void CTIConnector::onUcItemAdded(UCItem *item)

@@ -3,7 +3,6 @@
 #include "ctimessage.h"
 
 #include <QAbstractSocket>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QList>
 #include <QMap>
@@ -43,8 +42,8 @@ public:
     static constexpr int reconnectIntervalMs = 5000;
     //! A connection attempt that has not completed its handshake by then is given up.
     static constexpr int connectTimeoutMs = 15000;
-    //! Silence (no pong, no message) for two ping intervals means the link is dead.
-    static constexpr int deadLinkMs = 2 * pingIntervalMs;
+    //! Silence (no pong, no message) for two whole ping intervals means the link is dead.
+    static constexpr int deadLinkTicks = 2;
 
     QString getCurrentUsername() const { return m_username; }
     QString getCurrentHost() const { return m_host; }
@@ -163,7 +162,7 @@ private:
     };
     static const Route eventRoutes[];
     static const Route responseRoutes[];
-    static bool dispatch(CTIConnector *self, const Route *routes, CTIMessage &message);
+    static const Route *findRoute(const Route *routes, const QString &name);
 
     QWebSocket *m_socket = nullptr;
     QMutex m_sendQueueLock;
@@ -182,7 +181,9 @@ private:
     int m_silentReconnectAttempts = 0;
 
     QTimer m_connectTimeout;
-    QElapsedTimer m_lastHeard;
+    //! Ping ticks in a row with nothing heard from the server (no pong, no message).
+    int m_silentPingTicks = 0;
+    bool m_heardSinceLastTick = false;
     //! A reconnect() attempt is under way; its failure is reported as reconnectFailed().
     bool m_userReconnectPending = false;
 };

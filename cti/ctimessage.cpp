@@ -67,9 +67,13 @@ CTIMessage CTIMessage::generateResponse()
 
 CTIMessage CTIMessage::fromJSON(const QByteArray &bytes)
 {
-    CTIMessage message;
     // A parse failure or a top-level array both give an empty object.
-    const QJsonObject root = QJsonDocument::fromJson(bytes).object();
+    return fromJSONObject(QJsonDocument::fromJson(bytes).object());
+}
+
+CTIMessage CTIMessage::fromJSONObject(const QJsonObject &root)
+{
+    CTIMessage message;
     message.m_type = CTIMessageType::fromString(root.value(keyType).toString());
     message.m_name = root.value(keyName).toString();
     message.m_data = root.value(keyData).toObject();

@@ -22,6 +22,8 @@ public:
     CTIMessage generateResponse();
     //! Never fails: text that is not a JSON object gives a message of type none with empty data.
     static CTIMessage fromJSON(const QByteArray &bytes);
+    //! The same from an already parsed top-level object.
+    static CTIMessage fromJSONObject(const QJsonObject &root);
 
     CTIMessageType::Type type() const { return m_type; }
     void setType(CTIMessageType::Type type) { m_type = type; }
@@ -44,6 +46,7 @@ public:
     QVariant valueForKey(const QString &key) const;
     QVariantMap getDataMap() const;
     const QJsonObject &data() const { return m_data; }
+    void setData(const QJsonObject &data) { m_data = data; }
 
     //! The wire form; fills the uuid if it was empty.
     QByteArray toJSON();

@@ -89,9 +89,10 @@ void tst_CTIConnectorReconnect::deadLinkIsNoticed()
     clock.start();
     sim.setFrozen(true); // no answers, no pongs: a dead peer that keeps TCP open
 
-    QTRY_VERIFY_WITH_TIMEOUT(connector->isReconnecting(), CTIConnector::deadLinkMs + CTIConnector::pingIntervalMs + 5000);
-    // Silence of two ping intervals, give or take the tick the last pong came on.
-    QVERIFY2(clock.elapsed() >= CTIConnector::deadLinkMs - CTIConnector::pingIntervalMs - 1000,
+    const int interval = CTIConnector::pingIntervalMs;
+    QTRY_VERIFY_WITH_TIMEOUT(connector->isReconnecting(), (CTIConnector::deadLinkTicks + 1) * interval + 5000);
+    // Two whole silent ping intervals, give or take where in an interval the freeze fell.
+    QVERIFY2(clock.elapsed() >= (CTIConnector::deadLinkTicks - 1) * interval - 1000,
              qPrintable(QString::number(clock.elapsed())));
     sim.setFrozen(false);
     QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 12000);

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+//! Collects benchmark figures and prints them as a table or as JSON.
+class BenchReport
+{
+public:
+    enum class Goal { AtMost, AtLeast };
+
+    struct Figure
+    {
+        QString name;
+        double value = 0;
+        QString unit;
+        std::optional<double> target;
+        Goal goal = Goal::AtMost;
+
+        bool met() const;
+    };
+
+    void add(const QString &name, double value, const QString &unit);
+    void add(const QString &name, double value, const QString &unit, double target, Goal goal);
+
+    QString table() const;
+    QByteArray json() const;
+    bool allMet() const;
+
+private:
+    QList<Figure> m_figures;
+};

@@ -1,0 +1,46 @@
+// Prints the client's speed and memory figures; `talvero-bench [--json] [name...]`.
+#include "benchreport.h"
+#include "dispatchbenchmark.h"
+
+#include <QCommandLineParser>
+#include <QGuiApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <functional>
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Runs the client's benchmarks and prints their figures."));
+    parser.addHelpOption();
+    QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print a JSON array of figures."));
+    parser.addOption(jsonOption);
+    parser.addPositionalArgument(QStringLiteral("name"), QStringLiteral("Benchmarks to run (default: all)."), QStringLiteral("[name...]"));
+    parser.process(app);
+
+    const QList<QPair<QString, std::function<void(BenchReport &)>>> benchmarks = {
+        {QStringLiteral("dispatch"), runDispatchBenchmark},
+    };
+
+    QStringList wanted = parser.positionalArguments();
+    BenchReport report;
+    for (const auto &benchmark : benchmarks) {
+        if (wanted.isEmpty() || wanted.removeAll(benchmark.first) > 0)
+            benchmark.second(report);
+    }
+    if (!wanted.isEmpty()) {
+        fprintf(stderr, "unknown benchmark: %s\n", qPrintable(wanted.join(QLatin1Char(' '))));
+        return 2;
+    }
+
+    if (parser.isSet(jsonOption))
+        fputs(report.json().constData(), stdout);
+    else
+        fputs(report.table().toUtf8().constData(), stdout);
+    return 0;
+}
