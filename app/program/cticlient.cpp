@@ -45,11 +45,19 @@ void CTIClient::exec()
 
 void CTIClient::setupTranslator()
 {
-    const QString name = translationNameFor(QLocale::system().language());
+    installTranslation(QLocale::system().language());
+}
+
+bool CTIClient::installTranslation(int language)
+{
+    const QString name = translationNameFor(language);
     auto *translator = new QTranslator(this);
-    if (!translator->load(name, QStringLiteral(":/tr/"), QString(), QStringLiteral(".qm")))
+    const bool loaded = translator->load(name, QStringLiteral(":/tr/"), QString(), QStringLiteral(".qm"));
+    if (!loaded)
         qDebug().noquote() << QStringLiteral("could not load Translation file: ") + name + QStringLiteral(".qm!");
+    // Installed either way: untranslated texts stay in English.
     QCoreApplication::installTranslator(translator);
+    return loaded;
 }
 
 void CTIClient::onLoginSuccess()

@@ -41,6 +41,8 @@ public:
 
     //! The translation name for a language: "de_de", "no", "ru", or empty.
     static QString translationNameFor(int language);
+    //! Loads and installs the translation for a language; false (with a warning) when there is none.
+    bool installTranslation(int language);
 
     CTIMainWindow *mainWindow() const { return m_mainWindow; }
 

@@ -1,0 +1,123 @@
+#include "cticlient.h"
+#include "cticonnector.h"
+#include "ctimainwindow.h"
+#include "pbxsimulator.h"
+#include "registry.h"
+#include "settings.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QTranslator>
+#include <QtTest>
+
+class tst_CTIClient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void platform();
+    void translation_data();
+    void translation();
+    void autoLoginBuildsTheMainWindowOnce();
+    void quitRequestShutsDownAndEndsTheLoop();
+
+private:
+    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.13"))};
+};
+
+void tst_CTIClient::initTestCase()
+{
+    QSettings store(QStringLiteral("Talvero Europe GmbH"), QStringLiteral("Talvero CTI Client"));
+    store.clear();
+    store.sync();
+    sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
+    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
+}
+
+void tst_CTIClient::platform()
+{
+    QVERIFY(CTIClient::isLinuxX11());
+    QVERIFY(!CTIClient::isMacOSX());
+    QVERIFY(!CTIClient::isWindows());
+}
+
+void tst_CTIClient::translation_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("loads");
+    QTest::addColumn<QString>("username");
+    QTest::newRow("German") << int(QLocale::German) << "de_de" << true << "Benutzername ist leer!";
+    QTest::newRow("Norwegian Bokmal: empty file") << int(QLocale::NorwegianBokmal) << "no" << true << "Username is empty!";
+    QTest::newRow("Russian") << int(QLocale::Russian) << "ru" << true << "Username is empty!";
+    QTest::newRow("English") << int(QLocale::English) << "" << false << "Username is empty!";
+    QTest::newRow("French") << int(QLocale::French) << "" << false << "Username is empty!";
+    QTest::newRow("Swiss German is another language") << int(QLocale::SwissGerman) << "" << false << "Username is empty!";
+}
+
+void tst_CTIClient::translation()
+{
+    QFETCH(int, language);
+    QFETCH(QString, name);
+    QFETCH(bool, loads);
+    QFETCH(QString, username);
+    QCOMPARE(CTIClient::translationNameFor(language), name);
+
+    CTIClient client;
+    if (!loads)
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("could not load Translation file: ") + name + ".qm!"));
+    QCOMPARE(client.installTranslation(language), loads);
+    QCOMPARE(QCoreApplication::translate("LoginDialog", "Username is empty!"), username);
+}
+
+void tst_CTIClient::autoLoginBuildsTheMainWindowOnce()
+{
+    QVERIFY(!Registry::instance()->getCTIMainWindow());
+    Settings *settings = Settings::instance();
+    settings->setValueForKey(QStringLiteral("loginDialog/lastUsername"), QStringLiteral("demo"));
+    settings->setValueForKey(QStringLiteral("loginDialog/lastHost"), QStringLiteral("127.0.0.13"));
+    settings->setValueForKey(QStringLiteral("loginDialog/password"), QStringLiteral("demo"));
+
+    CTIClient client;
+    client.exec();
+    // No login window: the saved password logs in at once.
+    const QList<QWidget *> before = QApplication::topLevelWidgets();
+    for (QWidget *widget : before)
+        QVERIFY(!widget->isVisible());
+    QTRY_VERIFY(client.mainWindow());
+    CTIMainWindow *window = client.mainWindow();
+    QCOMPARE(Registry::instance()->getCTIMainWindow(), window);
+    QTRY_VERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), QStringLiteral("Talvero CTI Client"));
+    QCOMPARE(window->size(), QSize(248, 485));
+    QVERIFY(!window->windowIcon().isNull());
+    // The login dialog went away after handing over.
+    QTRY_VERIFY(!QApplication::topLevelWidgets().contains(nullptr));
+    QTRY_COMPARE(QApplication::topLevelWidgets().size(), 1);
+
+    // A later accepted login (a reconnection) does not build a second window.
+    QSignalSpy again(CTIConnector::instance(), &CTIConnector::reconnectSuccess);
+    sim.pushResponse(QStringLiteral("login"), QJsonObject{{"status", 200}});
+    QTRY_COMPARE(again.count(), 1);
+    QCOMPARE(client.mainWindow(), window);
+    delete window;
+}
+
+void tst_CTIClient::quitRequestShutsDownAndEndsTheLoop()
+{
+    CTIClient client;
+    client.onLoginSuccess();
+    CTIMainWindow *window = client.mainWindow();
+    QVERIFY(window);
+    QTimer::singleShot(0, window, &CTIMainWindow::quitApplication);
+    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(99); }); // a safety net only
+    QCOMPARE(QCoreApplication::exec(), 0);
+    delete window;
+}
+
+QTEST_MAIN(tst_CTIClient)
+#include "tst_cticlient.moc"
