@@ -132,11 +132,10 @@ void CTIConnector::reconnect()
 void CTIConnector::silentReconnect()
 {
     ++m_silentReconnectAttempts;
-    if (m_silentReconnectAttempts > 3) {
-        // The third attempt neither connected nor failed within a whole interval: it failed.
+    if (m_silentReconnectAttempts > silentAttemptLimit) {
+        // The last attempt neither connected nor failed within a whole interval: it failed.
         abandonSocket();
-        m_reconnectTimer->stop();
-        emit connectionLost();
+        giveUpSilentReconnection();
         return;
     }
     login(m_username, m_password, m_host);
@@ -246,13 +245,8 @@ void CTIConnector::onSocketError(QAbstractSocket::SocketError error)
         emit connectFailed();
         return;
     }
-    if (m_silentReconnectAttempts < 3)
+    if (m_silentReconnectAttempts < silentAttemptLimit || giveUpSilentReconnection())
         return;
-    if (m_reconnectTimer->isActive()) {
-        m_reconnectTimer->stop();
-        emit connectionLost();
-        return;
-    }
     // Qt reports a failed attempt by disconnected() before error(): only a pending reconnect()
     // is reported here, a failed silent attempt was already reported as connectionLost().
     if (m_userReconnectPending) {
@@ -271,12 +265,16 @@ void CTIConnector::onDisconnect()
         m_reconnectTimer->start();
         return;
     }
-    if (m_silentReconnectAttempts < 3)
-        return;
-    if (m_reconnectTimer->isActive()) {
-        m_reconnectTimer->stop();
-        emit connectionLost();
-    }
+    giveUpSilentReconnection();
+}
+
+bool CTIConnector::giveUpSilentReconnection()
+{
+    if (m_silentReconnectAttempts < silentAttemptLimit || !m_reconnectTimer->isActive())
+        return false;
+    m_reconnectTimer->stop();
+    emit connectionLost();
+    return true;
 }
 
 void CTIConnector::onMessage(const QString &text)

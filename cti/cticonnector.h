@@ -40,6 +40,8 @@ public:
     static constexpr int sendQueueIntervalMs = 20;
     static constexpr int pingIntervalMs = 15000;
     static constexpr int reconnectIntervalMs = 5000;
+    //! The silent attempt whose failure is reported as connectionLost().
+    static constexpr int silentAttemptLimit = 3;
     //! A connection attempt that has not completed its handshake by then is given up.
     static constexpr int connectTimeoutMs = 15000;
     //! Silence (no pong, no message) for two whole ping intervals means the link is dead.
@@ -126,6 +128,8 @@ private:
 
     void onConnectTimeout();
     void abandonSocket();
+    //! Once the silent attempts are used up: stop them and report the loss; true if it did.
+    bool giveUpSilentReconnection();
 
     // Events
     void handleEvent_updateUserPresence(CTIMessage &message);
