@@ -82,6 +82,46 @@ public slots:
     void onDisconnect();
     void onMessage(const QString &text);
 
+    // Lines and call control (cticonnector_lines.cpp)
+    void requestLineStatus();
+    void dialNumber(const QString &number);
+    void pickupExtension(const QString &extension);
+    void hangup(const QString &callId);
+    void hold(const QString &callId);
+    void holdRetrieve(const QString &callId);
+    void transfer(const QString &callId, const QString &target);
+    void record(const QString &callId);
+
+    // Buddies and presence (cticonnector_buddies.cpp)
+    void requestJabberBuddies();
+
+    // Phones, queues, DND and forwarding (cticonnector_phones.cpp)
+    void requestPhoneConfig();
+    void setActiveForwardPreset(const QString &presetId);
+    void loginPhone(const QString &phoneId);
+    void logoutPhone(const QString &phoneId);
+    void setDndOn();
+    void setDndOff();
+    void loginQueue(const QString &queueId);
+    void logoutQueue(const QString &queueId);
+
+    // Address books (cticonnector_addresses.cpp)
+    void requestAddressBooks();
+    void requestAddresses(const QString &bookId);
+    void saveAddress(Addresses *address);
+    void deleteAddress(const QString &addressId);
+    void requestAddressPicture(const QString &addressId);
+    void saveAddressPicture(const QString &addressId, const QImage &image);
+    void requestContactTypes();
+
+    // Conversation items, queue calls and model requests (cticonnector_ucitems.cpp)
+    void requestUCItems();
+    void requestModels(const QString &name, const QMap<QString, QVariant> &attributes, const QString &sort, int limit,
+                       int offset);
+
+public:
+    void requestQueueCalls(const QString &queueId);
+
 signals:
     //! The first accepted login of the process.
     void loginSuccess();
