@@ -1,6 +1,8 @@
 // Prints the client's speed and memory figures; `talvero-bench [--json] [name...]`.
 #include "benchreport.h"
 #include "dispatchbenchmark.h"
+#include "historybenchmark.h"
+#include "presencebenchmark.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -25,6 +27,8 @@ int main(int argc, char *argv[])
 
     const QList<QPair<QString, std::function<void(BenchReport &)>>> benchmarks = {
         {QStringLiteral("dispatch"), runDispatchBenchmark},
+        {QStringLiteral("history"), runHistoryBenchmark},
+        {QStringLiteral("presence"), runPresenceBenchmark},
     };
 
     QStringList wanted = parser.positionalArguments();

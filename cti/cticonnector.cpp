@@ -2,6 +2,7 @@
 
 #include "addressbook.h"
 #include "addresses.h"
+#include "cticonnectorresponsehandler.h"
 #include "forwardpreset.h"
 #include "line.h"
 #include "phone.h"
@@ -90,6 +91,12 @@ CTIConnector::~CTIConnector()
         m_socket->disconnect(this);
         delete m_socket;
     }
+    // Only at process exit: the records live as long as the process, but a leak checker
+    // should see them released.
+    qDeleteAll(m_lines);
+    qDeleteAll(m_buddies);
+    qDeleteAll(m_phones);
+    qDeleteAll(m_queues);
 }
 
 void CTIConnector::login(const QString &username, const QString &password, const QString &server)
@@ -280,6 +287,9 @@ bool CTIConnector::giveUpSilentReconnection()
 void CTIConnector::onMessage(const QString &text)
 {
     m_heardSinceLastTick = true;
+    // A large conversation history is parsed on a worker as well, not only handled there.
+    if (CTIConnectorResponseHandler::startForText(text))
+        return;
     // Most of what a server pushes is of no interest to this client: look at the name first and
     // build the message only for a listed one. Malformed text reads as an empty name.
     const QJsonObject root = QJsonDocument::fromJson(text.toUtf8()).object();

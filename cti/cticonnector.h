@@ -135,28 +135,55 @@ signals:
     void connectFailed();
     //! The third silent reconnection attempt failed; only reconnect() tries again from here.
     void connectionLost();
+    //! A call id reported for the first time; the connector owns the line while it is open (in the
+    //! lines map). A line that a later "requestLineStatus" replaces under the same call id stays
+    //! valid for the life of the process (the connector keeps it as a child).
     void lineOpenend(Line *line);
     void lineChanged(Line *line);
-    //! Emitted after the line left the map; the line stays valid until every receiver returned.
+    //! Emitted after the line left the map (state 3 or more). The line is valid while the receivers
+    //! run, queued main-thread receivers included; after the emission the connector deletes it
+    //! (deleteLater) unless a receiver adopted it by giving it a parent during the emission. Do not
+    //! keep the pointer otherwise: copy what is needed, or adopt the line.
     void lineClosed(Line *line);
+    //! A colleague seen for the first time; the connector keeps it for the life of the process.
     void jabberBuddyAdded(User *buddy);
+    //! After a presence event, the stored record. For a colleague listed again in a buddy list, a
+    //! fresh record with the values just read: the connector owns it and frees it once the next
+    //! buddy list arrives, so receivers must not keep it.
     void jabberBuddyChanged(User *buddy);
     void jabberBuddyDeleted(User *buddy);
+    //! The connector keeps the phone for the life of the process; a later configuration with the
+    //! same id updates this same record and announces it again.
     void phoneAdded(Phone *phone);
     void phoneChanged(Phone *phone);
+    //! As phoneAdded().
     void queueAdded(Queue *queue);
     void queueChanged(Queue *queue);
+    //! Emitted on the main thread. A receiver that keeps the item adopts it by giving it a parent
+    //! (QObject::setParent) in its slot; an item that no receiver adopted is deleted (deleteLater)
+    //! after the emission, once every receiver has returned.
     void queueCallAdded(UCItem *item);
-    //! May be emitted from a worker thread; main-thread receivers get it queued.
+    //! A conversation item, living on the main thread. Emitted on the main thread for a call that
+    //! ended, and on a worker thread for the items of a "requestUCItems" response (main-thread
+    //! receivers get those queued, in member-name order, in batches). Ownership as queueCallAdded():
+    //! adopt the item with setParent() to keep it; an item nobody adopted is deleted (deleteLater)
+    //! once every main-thread receiver has had it.
     void ucItemAdded(UCItem *item);
+    //! The connector owns the preset and frees it once the next phone configuration arrives, so
+    //! receivers must not keep it.
     void forwardPresetAdded(ForwardPreset *preset);
     void activeForwardPresetChanged(const QString &presetId);
     void dialPrefixChanged(const QString &prefix);
+    //! A new record for every book, contact, changed contact and saved contact: the receivers own
+    //! it (one of them deletes it), the connector keeps no pointer. With no receiver connected no
+    //! record is made. A changed contact comes as addressAdded(); receivers replace that id.
     void addressBookAdded(Addressbook *book);
     void addressAdded(Addresses *address);
     void addressSaved(Addresses *address);
     void addressDeleted(const QString &addressId);
     void addressPictureSet(const QString &addressId);
+    //! After the addressAdded() of the book's last page; also for a page that is empty, has a
+    //! limit below 1, or would ask again for a page already asked for.
     void addressesLoadingFinished(const QString &bookId);
     void contactTypesAvailable(const QStringList &types);
     void addressPictureAvailable(const QPixmap &pixmap, const QString &addressId);
@@ -230,4 +257,23 @@ private:
     bool m_heardSinceLastTick = false;
     //! A reconnect() attempt is under way; its failure is reported as reconnectFailed().
     bool m_userReconnectPending = false;
+
+    // Address books and contacts (cticonnector_addresses.cpp)
+    struct AddressPageRequest
+    {
+        int limit = 0;
+        int offset = 0;
+    };
+    //! Sends one "getAddresses" page request and remembers it as the book's latest.
+    void requestAddressPage(const QString &bookId, int limit, int offset);
+    //! The page last asked for of each book still loading: it stands in for a limit or offset the
+    //! server does not echo, and stops paging that would ask for a page again.
+    QMap<QString, AddressPageRequest> m_addressPageRequests;
+
+    // Buddies, phones and forwarding (cticonnector_buddies.cpp, cticonnector_phones.cpp)
+    //! The object members of a JSON object in member-name order; other members carry nothing.
+    static QList<QVariantMap> objectMembers(const QVariant &value);
+    //! Records handed out by signals without a map entry, freed when the next list replaces them.
+    QList<User *> m_repeatedBuddies;
+    QList<ForwardPreset *> m_forwardPresets;
 };

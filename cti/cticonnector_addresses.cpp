@@ -1,26 +1,346 @@
-// Address books, contacts, contact types and pictures. Routed from the dispatch tables; the bodies arrive with the protocol work.
+// Address books, contacts, contact types and pictures. The connector keeps no record of them:
+// each one is built from the server's data and handed to the receivers of its signal.
 #include "cticonnector.h"
 
-void CTIConnector::requestAddressBooks() {}
-void CTIConnector::requestAddresses(const QString &) {}
-void CTIConnector::saveAddress(Addresses *) {}
-void CTIConnector::deleteAddress(const QString &) {}
-void CTIConnector::requestAddressPicture(const QString &) {}
-void CTIConnector::saveAddressPicture(const QString &, const QImage &) {}
-void CTIConnector::requestContactTypes() {}
+#include "addressbook.h"
+#include "addresses.h"
 
-void CTIConnector::handleEvent_addressAdded(CTIMessage &) {}
-void CTIConnector::handleEvent_addressDeleted(CTIMessage &) {}
-void CTIConnector::handleEvent_contactTypesChanged(CTIMessage &) {}
-void CTIConnector::handleResponse_getAddressbooks(CTIMessage &) {}
-void CTIConnector::handleResponse_getAddresses(CTIMessage &) {}
-void CTIConnector::handleResponse_saveAddress(CTIMessage &) {}
-void CTIConnector::handleResponse_deleteAddress(CTIMessage &) {}
-void CTIConnector::handleResponse_setAddressPicture(CTIMessage &) {}
-void CTIConnector::handleResponse_getAddressPicture(CTIMessage &) {}
-void CTIConnector::handleResponse_getContactTypes(CTIMessage &) {}
+#include <QBuffer>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QMetaMethod>
+#include <QSet>
+
+#include <limits>
+
+namespace {
+const QString cmdGetAddressbooks = QStringLiteral("getAddressbooks");
+const QString cmdGetContactTypes = QStringLiteral("getContactTypes");
+const QString cmdGetAddresses = QStringLiteral("getAddresses");
+const QString cmdSaveAddress = QStringLiteral("saveAddress");
+const QString cmdDeleteAddress = QStringLiteral("deleteAddress");
+const QString cmdGetAddressPicture = QStringLiteral("getAddressPicture");
+const QString cmdSetAddressPicture = QStringLiteral("setAddressPicture");
+
+const QString keyBooks = QStringLiteral("books");
+const QString keyBookId = QStringLiteral("bookid");
+const QString keyLimit = QStringLiteral("limit");
+const QString keyOffset = QStringLiteral("offset");
+const QString keyAddresses = QStringLiteral("addresses");
+const QString keyAddress = QStringLiteral("address");
+const QString keyId = QStringLiteral("id");
+const QString keyData = QStringLiteral("data");
+const QString keyContactTypes = QStringLiteral("ContactTypes");
+const QString keyImage460 = QStringLiteral("image_460");
+const QString keyImage80 = QStringLiteral("image_80");
+const QString keyImage40 = QStringLiteral("image_40");
+
+constexpr int addressPageLimit = 10000;
+
+struct PictureSize
+{
+    int side;
+    const QString &key;
+};
+const PictureSize pictureSizes[] = {{460, keyImage460}, {80, keyImage80}, {40, keyImage40}};
+
+// Far beyond any contact picture; a small file claiming more would only make the decoder
+// allocate gigabytes.
+constexpr qint64 maxPicturePixels = 32 * 1024 * 1024;
+
+// Interned contact keys: every contact carries the same few dozen keys, and one shared QString per
+// key spares each record about 2 KB of key copies. Bounded, so a server that invents keys cannot
+// grow it without end. Main thread only.
+constexpr int maxInternedKeys = 1024;
+
+QString internKey(const QString &key)
+{
+    static QSet<QString> keys;
+    const auto it = keys.constFind(key);
+    if (it != keys.cend())
+        return *it;
+    if (keys.size() < maxInternedKeys)
+        keys.insert(key);
+    return key;
+}
+
+// As the message reads a value: strings, numbers as double, booleans; null reads as invalid.
+QVariant toVariant(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::String:
+        return value.toString();
+    case QJsonValue::Double:
+        return value.toDouble();
+    case QJsonValue::Bool:
+        return value.toBool();
+    case QJsonValue::Object:
+    case QJsonValue::Array: {
+        // Rare inside a contact: let the message convert it, nested nulls included.
+        CTIMessage nested;
+        nested.setValueForKey(keyData, value);
+        return nested.valueForKey(keyData);
+    }
+    case QJsonValue::Null:
+    case QJsonValue::Undefined:
+        break;
+    }
+    return QVariant();
+}
+
+// A contact's values with shared keys. The object's members come in ascending name order, which
+// is the map's order, so each insert lands at the end.
+QMap<QString, QVariant> contactValues(const QJsonObject &contact)
+{
+    QMap<QString, QVariant> values;
+    for (auto it = contact.constBegin(); it != contact.constEnd(); ++it)
+        values.insert(values.cend(), internKey(it.key()), toVariant(it.value()));
+    return values;
+}
+
+// The contacts of a page nearly always carry the same keys and repeat many values (book, owner,
+// type, empty fields). Starting from a copy of the contact before saves inserting key by key and
+// lets an equal value share the string already held.
+QMap<QString, QVariant> contactValuesLike(const QJsonObject &contact, const QMap<QString, QVariant> &previous)
+{
+    if (previous.isEmpty() || previous.size() != contact.size())
+        return contactValues(contact);
+    QMap<QString, QVariant> values = previous;
+    auto slot = values.begin(); // the copy gets nodes of its own here
+    for (auto it = contact.constBegin(); it != contact.constEnd(); ++it, ++slot) {
+        if (it.key() != slot.key())
+            return contactValues(contact);
+        const QJsonValue value = it.value();
+        if (value.isString() && slot.value().userType() == QMetaType::QString) {
+            const QString text = value.toString();
+            if (text != *static_cast<const QString *>(slot.value().constData()))
+                slot.value() = text;
+        } else {
+            slot.value() = toVariant(value);
+        }
+    }
+    return values;
+}
+
+// A new record has no receivers yet, so storing the map at once is the same as building it key
+// by key, without a changed() per key. The id given here wins over an "id" inside the map.
+Addresses *newContact(const QString &id, QMap<QString, QVariant> values)
+{
+    auto *address = new Addresses;
+    address->setValues(values);
+    address->setId(id);
+    return address;
+}
+
+// A number of the data: missing or null reads as the fallback, anything unreadable or beyond
+// the int range as 0.
+int readInt(const QVariant &value, int fallback)
+{
+    if (!value.isValid())
+        return fallback;
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    if (!ok || !(number >= std::numeric_limits<int>::min() && number <= std::numeric_limits<int>::max()))
+        return 0;
+    return int(number);
+}
+
+QPixmap decodePicture(QByteArray bytes)
+{
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    const QSize size = reader.size();
+    if (size.isValid() && qint64(size.width()) * size.height() > maxPicturePixels)
+        return QPixmap();
+    return QPixmap::fromImage(reader.read());
+}
+}
+
+void CTIConnector::requestAddressBooks()
+{
+    CTIMessage message = CTIMessage::generateCommand(cmdGetAddressbooks);
+    sendMessage(message);
+}
+
+void CTIConnector::requestContactTypes()
+{
+    CTIMessage message = CTIMessage::generateCommand(cmdGetContactTypes);
+    sendMessage(message);
+}
+
+void CTIConnector::requestAddresses(const QString &bookId)
+{
+    if (bookId.isEmpty()) {
+        qWarning("%s no bookid given!", Q_FUNC_INFO);
+        return;
+    }
+    requestAddressPage(bookId, addressPageLimit, 0);
+}
+
+void CTIConnector::requestAddressPage(const QString &bookId, int limit, int offset)
+{
+    m_addressPageRequests.insert(bookId, {limit, offset});
+    CTIMessage message = CTIMessage::generateCommand(cmdGetAddresses);
+    message.setValueForKey(keyBookId, bookId);
+    message.setValueForKey(keyLimit, limit);
+    message.setValueForKey(keyOffset, offset);
+    sendMessage(message);
+}
+
+void CTIConnector::saveAddress(Addresses *address)
+{
+    if (!address) {
+        qWarning("%s no address given!", Q_FUNC_INFO);
+        return;
+    }
+    CTIMessage message = CTIMessage::generateCommand(cmdSaveAddress);
+    message.setValueForKey(keyId, address->id());
+    message.setValueForKey(keyAddress, address->getValues());
+    sendMessage(message);
+}
+
+void CTIConnector::deleteAddress(const QString &addressId)
+{
+    CTIMessage message = CTIMessage::generateCommand(cmdDeleteAddress);
+    message.setValueForKey(keyId, addressId);
+    sendMessage(message);
+}
+
+void CTIConnector::requestAddressPicture(const QString &addressId)
+{
+    CTIMessage message = CTIMessage::generateCommand(cmdGetAddressPicture);
+    message.setValueForKey(keyId, addressId);
+    sendMessage(message);
+}
+
+void CTIConnector::saveAddressPicture(const QString &addressId, const QImage &image)
+{
+    CTIMessage message = CTIMessage::generateCommand(cmdSetAddressPicture);
+    message.setValueForKey(keyId, addressId);
+    for (const PictureSize &size : pictureSizes) {
+        // Covers the square box, nothing cropped: 1000x500 goes as 920x460.
+        const QImage scaled =
+            image.scaled(size.side, size.side, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        scaled.save(&buffer, "PNG");
+        message.setValueForKey(size.key, png);
+    }
+    sendMessage(message);
+}
+
+void CTIConnector::handleEvent_addressAdded(CTIMessage &message)
+{
+    // Nobody would own the record.
+    if (!isSignalConnected(QMetaMethod::fromSignal(&CTIConnector::addressAdded)))
+        return;
+    emit addressAdded(newContact(message.valueForKey(keyId).toString(),
+                                 contactValues(message.data().value(keyAddress).toObject())));
+}
 
 void CTIConnector::handleEvent_addressChanged(CTIMessage &message)
 {
+    // Receivers replace the contact of that id.
     handleEvent_addressAdded(message);
+}
+
+void CTIConnector::handleEvent_addressDeleted(CTIMessage &message)
+{
+    const QString id = message.valueForKey(keyId).toString();
+    if (!id.isEmpty())
+        emit addressDeleted(id);
+}
+
+void CTIConnector::handleEvent_contactTypesChanged(CTIMessage &message)
+{
+    handleResponse_getContactTypes(message);
+}
+
+void CTIConnector::handleResponse_getAddressbooks(CTIMessage &message)
+{
+    if (!isSignalConnected(QMetaMethod::fromSignal(&CTIConnector::addressBookAdded)))
+        return;
+    const QVariantMap books = message.valueForKey(keyBooks).toMap();
+    for (auto it = books.cbegin(); it != books.cend(); ++it) {
+        auto *book = new Addressbook;
+        book->buildFromVariantMap(it.value().toMap());
+        book->setId(it.key());
+        emit addressBookAdded(book);
+    }
+}
+
+void CTIConnector::handleResponse_getAddresses(CTIMessage &message)
+{
+    const QJsonObject contacts = message.data().value(keyAddresses).toObject();
+    if (isSignalConnected(QMetaMethod::fromSignal(&CTIConnector::addressAdded))) {
+        QMap<QString, QVariant> previous;
+        for (auto it = contacts.constBegin(); it != contacts.constEnd(); ++it) {
+            previous = contactValuesLike(it.value().toObject(), previous);
+            emit addressAdded(newContact(it.key(), previous));
+        }
+    }
+
+    const QString bookId = message.valueForKey(keyBookId).toString();
+    if (bookId.isEmpty())
+        return;
+
+    const auto asked = m_addressPageRequests.constFind(bookId);
+    const bool tracked = asked != m_addressPageRequests.cend();
+    const int limit = readInt(message.valueForKey(keyLimit), tracked ? asked->limit : 0);
+    const int offset = readInt(message.valueForKey(keyOffset), tracked ? asked->offset : 0);
+    // The server starts the next page one past the end of this one.
+    const qint64 next = qint64(offset) + limit + 1;
+    // An empty page or a limit below 1 would ask for the same page for ever; so would an offset
+    // that does not move past the page asked for last.
+    const bool fullPage = limit >= 1 && !contacts.isEmpty() && contacts.size() == limit;
+    const bool advances = !tracked || next > asked->offset;
+    if (fullPage && advances && next <= std::numeric_limits<int>::max()) {
+        requestAddressPage(bookId, limit, int(next));
+        return;
+    }
+    m_addressPageRequests.remove(bookId);
+    emit addressesLoadingFinished(bookId);
+}
+
+void CTIConnector::handleResponse_saveAddress(CTIMessage &message)
+{
+    if (!isSignalConnected(QMetaMethod::fromSignal(&CTIConnector::addressSaved)))
+        return;
+    QMap<QString, QVariant> values = contactValues(message.data().value(keyAddress).toObject());
+    // The server echoes the stored picture; the record carries only the marker.
+    values.remove(keyImage460);
+    emit addressSaved(newContact(message.valueForKey(keyId).toString(), std::move(values)));
+}
+
+void CTIConnector::handleResponse_deleteAddress(CTIMessage &message)
+{
+    handleEvent_addressDeleted(message);
+}
+
+void CTIConnector::handleResponse_setAddressPicture(CTIMessage &message)
+{
+    const QString id = message.valueForKey(keyId).toString();
+    if (!id.isEmpty())
+        emit addressPictureSet(id);
+}
+
+void CTIConnector::handleResponse_getAddressPicture(CTIMessage &message)
+{
+    const QByteArray bytes = QByteArray::fromBase64(message.valueForKey(keyData).toString().toLatin1());
+    emit addressPictureAvailable(decodePicture(bytes), message.valueForKey(keyId).toString());
+}
+
+void CTIConnector::handleResponse_getContactTypes(CTIMessage &message)
+{
+    // Only the names: anything else in the list, or a list that is not one, offers nothing to choose.
+    QStringList types;
+    const QJsonArray list = message.data().value(keyContactTypes).toArray();
+    for (const QJsonValue &type : list) {
+        if (type.isString())
+            types.append(type.toString());
+    }
+    emit contactTypesAvailable(types);
 }

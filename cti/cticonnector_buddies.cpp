@@ -1,7 +1,66 @@
-// Buddies and presence. Routed from the dispatch tables; the bodies arrive with the protocol work.
+// Buddies and presence: the colleague list, loaded once, kept current by presence events.
 #include "cticonnector.h"
 
-void CTIConnector::requestJabberBuddies() {}
+#include "user.h"
 
-void CTIConnector::handleEvent_updateUserPresence(CTIMessage &) {}
-void CTIConnector::handleResponse_requestJabberBuddies(CTIMessage &) {}
+namespace {
+const QString keyGroups = QStringLiteral("groups");
+const QString keyUsers = QStringLiteral("users");
+}
+
+QList<QVariantMap> CTIConnector::objectMembers(const QVariant &value)
+{
+    QList<QVariantMap> members;
+    if (value.userType() != QMetaType::QVariantMap)
+        return members;
+    const QVariantMap object = value.toMap();
+    for (auto it = object.cbegin(); it != object.cend(); ++it) {
+        if (it.value().userType() == QMetaType::QVariantMap)
+            members.append(it.value().toMap());
+    }
+    return members;
+}
+
+void CTIConnector::requestJabberBuddies()
+{
+    CTIMessage message = CTIMessage::generateCommand(QStringLiteral("requestJabberBuddies"));
+    sendMessage(message);
+}
+
+void CTIConnector::handleResponse_requestJabberBuddies(CTIMessage &message)
+{
+    // Receivers were told not to keep the stand-ins of the previous list; deferred, so a queued
+    // delivery of theirs still finds them.
+    for (User *user : qAsConst(m_repeatedBuddies))
+        user->deleteLater();
+    m_repeatedBuddies.clear();
+
+    for (const QVariantMap &group : objectMembers(message.valueForKey(keyGroups))) {
+        for (const QVariantMap &entry : objectMembers(group.value(keyUsers))) {
+            auto *user = new User;
+            user->setParent(this);
+            user->buildFromVariantMap(entry);
+            if (!m_buddies.contains(user->id())) {
+                m_buddies.insert(user->id(), user);
+                emit jabberBuddyAdded(user);
+            } else {
+                // Listed again: the first record stays in the map, the new values go out as is.
+                m_repeatedBuddies.append(user);
+                emit jabberBuddyChanged(user);
+            }
+        }
+    }
+}
+
+void CTIConnector::handleEvent_updateUserPresence(CTIMessage &message)
+{
+    // An event without id must not land on a colleague that was listed without one.
+    const QString id = message.valueForKey(UserKeys::id).toString();
+    if (id.isEmpty())
+        return;
+    User *user = m_buddies.value(id);
+    if (!user)
+        return;
+    user->buildFromVariantMap(message.getDataMap());
+    emit jabberBuddyChanged(user);
+}

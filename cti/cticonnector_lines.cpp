@@ -1,14 +1,168 @@
-// Lines and call control. Routed from the dispatch tables; the bodies arrive with the protocol work.
+// Lines and call control: the commands the call views send, and the line status the server
+// reports, mirrored in the lines map.
 #include "cticonnector.h"
 
-void CTIConnector::requestLineStatus() {}
-void CTIConnector::dialNumber(const QString &) {}
-void CTIConnector::pickupExtension(const QString &) {}
-void CTIConnector::hangup(const QString &) {}
-void CTIConnector::hold(const QString &) {}
-void CTIConnector::holdRetrieve(const QString &) {}
-void CTIConnector::transfer(const QString &, const QString &) {}
-void CTIConnector::record(const QString &) {}
+#include "line.h"
+#include "ucitem.h"
 
-void CTIConnector::handleEvent_updateLineStatus(CTIMessage &) {}
-void CTIConnector::handleResponse_requestLineStatus(CTIMessage &) {}
+#include <QDateTime>
+#include <QPointer>
+
+#include <algorithm>
+
+namespace {
+const QString keyCallId = QStringLiteral("callid");
+
+//! A line reported by a "requestLineStatus" response whose call began longer ago is stale.
+constexpr qint64 maxLineAgeSecs = 8 * 60 * 60;
+
+//! Seconds from the call date to now; 0 for a date in the future (the server's clock may run
+//! ahead of ours) and for an invalid date.
+qint64 lineAgeSecs(const QDateTime &callDate, const QDateTime &now)
+{
+    if (!callDate.isValid())
+        return 0;
+    return std::max<qint64>(0, callDate.secsTo(now));
+}
+
+//! The call id of server line data, read as Line reads it (a value that is no string is empty).
+QString callIdOf(const QVariantMap &data)
+{
+    const QVariant value = data.value(keyCallId);
+    return value.userType() == QMetaType::QString ? value.toString() : QString();
+}
+
+//! Once every receiver returned: a record that none of them adopted (gave a parent) is deleted
+//! later, when control is back in the event loop, so queued main-thread receivers see it too.
+void releaseUnlessAdopted(const QPointer<QObject> &record)
+{
+    if (record && !record->parent())
+        record->deleteLater();
+}
+}
+
+void CTIConnector::requestLineStatus()
+{
+    CTIMessage message = CTIMessage::generateCommand(QStringLiteral("requestLineStatus"));
+    sendMessage(message);
+}
+
+void CTIConnector::dialNumber(const QString &number)
+{
+    if (number.isEmpty())
+        return;
+    CTIMessage message = CTIMessage::generateCommand(QStringLiteral("dialNumber"));
+    message.setValueForKey(QStringLiteral("number"), number);
+    sendMessage(message);
+}
+
+void CTIConnector::pickupExtension(const QString &extension)
+{
+    if (extension.isEmpty())
+        return;
+    CTIMessage message = CTIMessage::generateCommand(QStringLiteral("dialNumber"));
+    message.setValueForKey(QStringLiteral("number"), QStringLiteral("*81*") + extension);
+    sendMessage(message);
+}
+
+namespace {
+CTIMessage callCommand(const QString &name, const QString &callId)
+{
+    CTIMessage message = CTIMessage::generateCommand(name);
+    message.setValueForKey(keyCallId, callId);
+    return message;
+}
+}
+
+void CTIConnector::hangup(const QString &callId)
+{
+    if (callId.isEmpty())
+        return;
+    CTIMessage message = callCommand(QStringLiteral("hangup"), callId);
+    sendMessage(message);
+}
+
+void CTIConnector::hold(const QString &callId)
+{
+    if (callId.isEmpty())
+        return;
+    CTIMessage message = callCommand(QStringLiteral("hold"), callId);
+    sendMessage(message);
+}
+
+void CTIConnector::holdRetrieve(const QString &callId)
+{
+    if (callId.isEmpty())
+        return;
+    CTIMessage message = callCommand(QStringLiteral("holdRetrieve"), callId);
+    sendMessage(message);
+}
+
+void CTIConnector::transfer(const QString &callId, const QString &target)
+{
+    if (callId.isEmpty())
+        return;
+    CTIMessage message = callCommand(QStringLiteral("transfer"), callId);
+    message.setValueForKey(QStringLiteral("target"), target); // an empty target goes out as ""
+    sendMessage(message);
+}
+
+void CTIConnector::record(const QString &callId)
+{
+    if (callId.isEmpty())
+        return;
+    CTIMessage message = callCommand(QStringLiteral("record"), callId);
+    sendMessage(message);
+}
+
+void CTIConnector::handleResponse_requestLineStatus(CTIMessage &message)
+{
+    // Not an object (an array, a string, null): no lines. A member that is no object gives a
+    // line with empty values, under the empty call id.
+    const QVariantMap lines = message.valueForKey(QStringLiteral("lines")).toMap();
+    const QDateTime now = QDateTime::currentDateTime();
+    for (auto it = lines.cbegin(); it != lines.cend(); ++it) {
+        Line *line = Line::fromVariantMap(it.value().toMap());
+        if (lineAgeSecs(line->callDate(), now) > maxLineAgeSecs) {
+            delete line;
+            continue;
+        }
+        const QString callId = line->callId();
+        if (Line *replaced = m_lines.value(callId)) {
+            // Receivers of its lineOpenend may still show it and no lineClosed will come for it:
+            // it stays valid, owned by the connector, for the life of the process.
+            replaced->setParent(this);
+        }
+        m_lines.insert(callId, line);
+        emit lineOpenend(line);
+    }
+}
+
+void CTIConnector::handleEvent_updateLineStatus(CTIMessage &message)
+{
+    const QVariantMap data = message.getDataMap();
+    const QString callId = callIdOf(data);
+
+    if (Line *line = m_lines.value(callId)) {
+        line->updateFromVariantMap(data);
+        if (line->callState() < CallState::Ended) {
+            emit lineChanged(line);
+            return;
+        }
+        m_lines.remove(callId);
+        const QPointer<QObject> closed(line);
+        emit lineClosed(line);
+        releaseUnlessAdopted(closed);
+
+        auto *item = new UCItem;
+        item->buildFromVariantMap(data);
+        const QPointer<QObject> added(item);
+        onUcItemAdded(item);
+        releaseUnlessAdopted(added);
+        return;
+    }
+
+    Line *line = Line::fromVariantMap(data);
+    m_lines.insert(line->callId(), line);
+    emit lineOpenend(line);
+}

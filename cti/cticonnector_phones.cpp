@@ -1,17 +1,165 @@
-// Phones, queues, do-not-disturb and call forwarding. Routed from the dispatch tables; the bodies arrive with the protocol work.
+// Phones, queues, do-not-disturb and call forwarding. Commands change nothing locally: the new
+// state comes back as events.
 #include "cticonnector.h"
 
-void CTIConnector::requestPhoneConfig() {}
-void CTIConnector::setActiveForwardPreset(const QString &) {}
-void CTIConnector::loginPhone(const QString &) {}
-void CTIConnector::logoutPhone(const QString &) {}
-void CTIConnector::setDndOn() {}
-void CTIConnector::setDndOff() {}
-void CTIConnector::loginQueue(const QString &) {}
-void CTIConnector::logoutQueue(const QString &) {}
+#include "forwardpreset.h"
+#include "phone.h"
+#include "queue.h"
+#include "settings.h"
 
-void CTIConnector::handleEvent_phoneConfigChanged(CTIMessage &) {}
-void CTIConnector::handleEvent_phoneChanged(CTIMessage &) {}
+namespace {
+const QString keyId = QStringLiteral("id");
+const QString keyValue = QStringLiteral("value");
+const QString keyCallForwardPresets = QStringLiteral("callForwardPresets");
+const QString keyActiveForwardPreset = QStringLiteral("activeForwardPreset");
+const QString keyDialPrefix = QStringLiteral("dialprefix");
+const QString keyDndActive = QStringLiteral("dndActive");
+const QString keyDnd = QStringLiteral("dnd");
+const QString keyPhones = QStringLiteral("phones");
+const QString keyQueues = QStringLiteral("queues");
+const QString keyPhone = QStringLiteral("phone");
+const QString keyAgent = QStringLiteral("agent");
+
+const QString settingDialPrefix = QStringLiteral("dialPrefix");
+
+CTIMessage commandWithId(const QString &name, const QString &id)
+{
+    CTIMessage message = CTIMessage::generateCommand(name);
+    message.setValueForKey(keyId, id);
+    return message;
+}
+
+enum class Update { Replace, Merge };
+
+// A record known under the id is updated in place rather than swapped for a new object: the
+// configure tab's rows point to it and must see the new state.
+template<typename T>
+T *storeRecord(QMap<QString, T *> &records, const QVariantMap &entry, Update update, QObject *owner)
+{
+    const QString id = entry.value(keyId).toString();
+    T *record = records.value(id);
+    if (!record) {
+        record = new T;
+        record->setParent(owner);
+        record->buildFromVariantMap(entry);
+        records.insert(id, record);
+        return record;
+    }
+    if (update == Update::Replace) {
+        // Keys the new data lacks read as absent, as they would on a fresh record.
+        const QVariantMap current = record->getValues();
+        for (auto it = current.cbegin(); it != current.cend(); ++it) {
+            if (!entry.contains(it.key()))
+                record->setValueForKey(it.key(), QVariant());
+        }
+    }
+    record->buildFromVariantMap(entry);
+    return record;
+}
+}
+
+void CTIConnector::requestPhoneConfig()
+{
+    CTIMessage message = CTIMessage::generateCommand(QStringLiteral("requestPhoneConfig"));
+    sendMessage(message);
+}
+
+void CTIConnector::setActiveForwardPreset(const QString &presetId)
+{
+    CTIMessage message = commandWithId(QStringLiteral("setActiveForwardPreset"), presetId);
+    sendMessage(message);
+}
+
+void CTIConnector::loginPhone(const QString &phoneId)
+{
+    CTIMessage message = commandWithId(QStringLiteral("loginPhone"), phoneId);
+    sendMessage(message);
+}
+
+void CTIConnector::logoutPhone(const QString &phoneId)
+{
+    CTIMessage message = commandWithId(QStringLiteral("logoutPhone"), phoneId);
+    sendMessage(message);
+}
+
+void CTIConnector::setDndOn()
+{
+    CTIMessage message = CTIMessage::generateCommand(QStringLiteral("setDnd"));
+    message.setValueForKey(keyValue, "1");   // text, not a number or boolean
+    sendMessage(message);
+}
+
+void CTIConnector::setDndOff()
+{
+    CTIMessage message = CTIMessage::generateCommand(QStringLiteral("setDnd"));
+    message.setValueForKey(keyValue, "0");
+    sendMessage(message);
+}
+
+void CTIConnector::loginQueue(const QString &queueId)
+{
+    CTIMessage message = commandWithId(QStringLiteral("loginQueue"), queueId);
+    sendMessage(message);
+}
+
+void CTIConnector::logoutQueue(const QString &queueId)
+{
+    CTIMessage message = commandWithId(QStringLiteral("logoutQueue"), queueId);
+    sendMessage(message);
+}
+
+void CTIConnector::handleResponse_requestPhoneConfig(CTIMessage &message)
+{
+    // Receivers were told not to keep the presets; deferred, so a queued delivery still finds them.
+    for (ForwardPreset *preset : qAsConst(m_forwardPresets))
+        preset->deleteLater();
+    m_forwardPresets.clear();
+    for (const QVariantMap &entry : objectMembers(message.valueForKey(keyCallForwardPresets))) {
+        auto *preset = new ForwardPreset;
+        preset->setParent(this);
+        preset->buildFromVariantMap(entry);
+        m_forwardPresets.append(preset);
+        emit forwardPresetAdded(preset);
+    }
+
+    emit activeForwardPresetChanged(message.valueForKey(keyActiveForwardPreset).toString());
+
+    // Stored before the announcement, so a receiver reading the store sees the new prefix.
+    // An empty prefix overwrites the old one: the server's word counts.
+    const QString dialPrefix = message.valueForKey(keyDialPrefix).toString();
+    Settings::instance()->setValueForKey(settingDialPrefix, dialPrefix);
+    emit dialPrefixChanged(dialPrefix);
+
+    emit dndStatusChanged(message.valueForKey(keyDndActive).toBool());
+
+    for (const QVariantMap &entry : objectMembers(message.valueForKey(keyPhones)))
+        emit phoneAdded(storeRecord(m_phones, entry, Update::Replace, this));
+    for (const QVariantMap &entry : objectMembers(message.valueForKey(keyQueues)))
+        emit queueAdded(storeRecord(m_queues, entry, Update::Replace, this));
+}
+
+void CTIConnector::handleEvent_phoneConfigChanged(CTIMessage &message)
+{
+    emit activeForwardPresetChanged(message.valueForKey(keyActiveForwardPreset).toString());
+    emit dndStatusChanged(message.valueForKey(keyDnd).toBool());
+}
+
+void CTIConnector::handleEvent_phoneChanged(CTIMessage &message)
+{
+    // Without a phone object there is nothing to file; an object without id goes under "".
+    const QVariant phone = message.valueForKey(keyPhone);
+    if (phone.userType() != QMetaType::QVariantMap)
+        return;
+    emit phoneChanged(storeRecord(m_phones, phone.toMap(), Update::Merge, this));
+}
+
+// Queue membership changes arrive as "agentChanged".
 void CTIConnector::handleEvent_queueChanged(CTIMessage &) {}
-void CTIConnector::handleEvent_agentChanged(CTIMessage &) {}
-void CTIConnector::handleResponse_requestPhoneConfig(CTIMessage &) {}
+
+void CTIConnector::handleEvent_agentChanged(CTIMessage &message)
+{
+    const QVariant agent = message.valueForKey(keyAgent);
+    if (agent.userType() != QMetaType::QVariantMap)
+        return;
+    emit queueChanged(storeRecord(m_queues, agent.toMap(), Update::Merge, this));
+}

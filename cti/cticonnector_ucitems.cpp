@@ -1,10 +1,71 @@
-// Conversation items, queue calls and model requests. Routed from the dispatch tables; the bodies arrive with the protocol work.
+// Conversation items, queue calls and model requests.
 #include "cticonnector.h"
 
-void CTIConnector::requestUCItems() {}
-void CTIConnector::requestQueueCalls(const QString &) {}
-void CTIConnector::requestModels(const QString &, const QMap<QString, QVariant> &, const QString &, int, int) {}
+#include "cticonnectorresponsehandler.h"
+#include "ucitem.h"
 
-void CTIConnector::handleEvent_newQueueCall(CTIMessage &) {}
-void CTIConnector::handleResponse_requestUCItems(CTIMessage &) {}
-void CTIConnector::handleResponse_requestQueueCalls(CTIMessage &) {}
+#include <QPointer>
+#include <QThreadPool>
+
+namespace {
+//! A queue call that no receiver adopted (gave a parent) is deleted once control is back in the
+//! event loop.
+void releaseUnlessAdopted(const QPointer<UCItem> &item)
+{
+    if (item && !item->parent())
+        item->deleteLater();
+}
+}
+
+void CTIConnector::requestUCItems()
+{
+    CTIMessage message = CTIMessage::generateCommand(QStringLiteral("requestUCItems"));
+    sendMessage(message);
+}
+
+void CTIConnector::requestQueueCalls(const QString &queueId)
+{
+    CTIMessage message = CTIMessage::generateCommand(QStringLiteral("requestQueueCalls"));
+    message.setValueForKey(QStringLiteral("queue_id"), queueId);
+    sendMessage(message);
+}
+
+void CTIConnector::requestModels(const QString &name, const QMap<QString, QVariant> &attributes, const QString &sort,
+                                 int limit, int offset)
+{
+    CTIMessage message = CTIMessage::generateCommand(QStringLiteral("model"));
+    message.setValueForKey(QStringLiteral("modelCmd"), "request");
+    message.setValueForKey(QStringLiteral("modelName"), name);
+    message.setValueForKey(QStringLiteral("modelSort"), sort);
+    message.setValueForKey(QStringLiteral("modelLimit"), limit);
+    message.setValueForKey(QStringLiteral("modelOffset"), offset);
+    message.setValueForKey(QStringLiteral("modelAttributes"), attributes);
+    sendMessage(message);
+}
+
+void CTIConnector::handleResponse_requestUCItems(CTIMessage &message)
+{
+    QThreadPool::globalInstance()->start(new CTIConnectorResponseHandler(message), 0);
+}
+
+void CTIConnector::handleResponse_requestQueueCalls(CTIMessage &message)
+{
+    // Not an object: no calls. A member that is no object gives an item with an empty map.
+    const QVariantMap members = message.valueForKey(QStringLiteral("items")).toMap();
+    for (auto it = members.cbegin(); it != members.cend(); ++it) {
+        auto *item = new UCItem;
+        item->buildFromVariantMap(it.value().toMap());
+        const QPointer<UCItem> guard(item);
+        emit queueCallAdded(item);
+        releaseUnlessAdopted(guard);
+    }
+}
+
+void CTIConnector::handleEvent_newQueueCall(CTIMessage &message)
+{
+    auto *item = new UCItem;
+    item->buildFromVariantMap(message.getDataMap());
+    const QPointer<UCItem> guard(item);
+    emit queueCallAdded(item);
+    releaseUnlessAdopted(guard);
+}

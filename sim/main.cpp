@@ -45,6 +45,11 @@ QString brief(QJsonObject data)
 {
     if (data.contains(QStringLiteral("pass")))
         data.insert(QStringLiteral("pass"), QStringLiteral("***"));
+    // A page of contacts is megabytes: count its members rather than write them out.
+    for (auto it = data.begin(); it != data.end(); ++it) {
+        if (it->isObject() && it->toObject().size() > 5)
+            *it = QStringLiteral("{%1 members}").arg(it->toObject().size());
+    }
     QString text = QString::fromUtf8(QJsonDocument(data).toJson(QJsonDocument::Compact));
     if (text.size() > 200)
         text = text.left(200) % QStringLiteral("...");

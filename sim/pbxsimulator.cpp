@@ -1,8 +1,16 @@
 #include "pbxsimulator.h"
 
+#include "simaddressbooks.h"
+#include "simcalls.h"
 #include "simconnection.h"
+#include "simcontactgenerator.h"
+#include "simhistory.h"
+#include "simphoneconfig.h"
+#include "simpresence.h"
+#include "simqueuecalls.h"
 
 #include <QJsonDocument>
+#include <QMetaMethod>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -84,9 +92,22 @@ PbxSimulator::PbxSimulator(const QHostAddress &address, quint16 port, QObject *p
     , m_tcpServer(new QTcpServer(this))
     , m_webSocketServer(new QWebSocketServer(QStringLiteral("Talvero PBX simulator"),
                                              QWebSocketServer::NonSecureMode, this))
+    , m_addressBooks(std::make_unique<SimAddressBooks>(hub()))
+    , m_presence(std::make_unique<SimPresence>(hub(), *m_addressBooks))
+    , m_phoneConfig(std::make_unique<SimPhoneConfig>(hub(), *m_presence))
+    , m_history(std::make_unique<SimHistory>(hub(), *m_addressBooks, *m_presence))
+    , m_queueCalls(std::make_unique<SimQueueCalls>(hub(), *m_addressBooks, *m_presence, *m_phoneConfig))
+    , m_calls(std::make_unique<SimCalls>(hub(), *m_presence, *m_addressBooks, *m_phoneConfig, *m_history))
 {
     connect(m_tcpServer, &QTcpServer::newConnection, this, &PbxSimulator::acceptTcp);
     connect(m_webSocketServer, &QWebSocketServer::newConnection, this, &PbxSimulator::adoptWebSockets);
+    addCommands(*m_calls);
+    addCommands(*m_presence);
+    addCommands(*m_phoneConfig);
+    addCommands(*m_addressBooks);
+    addCommands(*m_history);
+    addCommands(*m_queueCalls);
+    applyScenario();
 }
 
 PbxSimulator::~PbxSimulator()
@@ -105,7 +126,18 @@ PbxSimulator::~PbxSimulator()
     }
 }
 
-// Adding a command: one handler plus one line here.
+// Commands of a logged-in client live in the domain classes, each with its own table.
+template<typename Domain>
+void PbxSimulator::addCommands(Domain &domain)
+{
+    const auto &table = Domain::handlers();
+    for (auto it = table.begin(); it != table.end(); ++it) {
+        Q_ASSERT_X(!m_commands.contains(it.key()), "PbxSimulator", "a command served by two domains");
+        const auto handler = it.value();
+        m_commands.insert(it.key(), [&domain, handler](const Request &request) { (domain.*handler)(request); });
+    }
+}
+
 const QHash<QString, PbxSimulator::Handler> &PbxSimulator::handlers()
 {
     static const QHash<QString, Handler> table = {
@@ -131,6 +163,7 @@ void PbxSimulator::handleLogin(SimConnection &connection, const QJsonObject &com
 
 bool PbxSimulator::listen()
 {
+    syncScenario();
     if (m_tcpServer->isListening())
         return true;
     return m_tcpServer->listen(m_address, m_port);
@@ -174,10 +207,12 @@ QUrl PbxSimulator::url() const
 void PbxSimulator::setScenario(const Scenario &scenario)
 {
     m_scenario = scenario;
+    applyScenario();
 }
 
 Scenario &PbxSimulator::scenario()
 {
+    m_scenarioMayHaveChanged = true;
     return m_scenario;
 }
 
@@ -188,7 +223,74 @@ const Scenario &PbxSimulator::scenario() const
 
 bool PbxSimulator::loadScenarioFile(const QString &path, QString *error)
 {
-    return m_scenario.loadFile(path, error);
+    if (!m_scenario.loadFile(path, error))
+        return false;
+    applyScenario();
+    return true;
+}
+
+// Order matters: colleagues draw callers from the books, history and queue calls draw from both.
+void PbxSimulator::applyScenario()
+{
+    m_scenarioMayHaveChanged = false;
+    m_appliedSections = QJsonObject();
+    for (const QString &name : Scenario::sectionNames())
+        m_appliedSections.insert(name, m_scenario.section(name));
+    m_addressBooks->reset(m_scenario.section(QStringLiteral("addressBooks")));
+    m_presence->reset(m_scenario.section(QStringLiteral("colleagues")));
+    m_phoneConfig->reset(m_scenario.section(QStringLiteral("phoneConfig")));
+    m_history->reset(m_scenario.section(QStringLiteral("history")));
+    m_queueCalls->reset(m_scenario.section(QStringLiteral("queueCalls")));
+    m_calls->reset(m_scenario.section(QStringLiteral("calls")));
+}
+
+// Handing out scenario() for editing restarts the PBX only if the domain sections changed.
+void PbxSimulator::syncScenario()
+{
+    if (!m_scenarioMayHaveChanged)
+        return;
+    m_scenarioMayHaveChanged = false;
+    QJsonObject sections;
+    for (const QString &name : Scenario::sectionNames())
+        sections.insert(name, m_scenario.section(name));
+    if (sections != m_appliedSections)
+        applyScenario();
+}
+
+SimCalls &PbxSimulator::calls()
+{
+    syncScenario();
+    return *m_calls;
+}
+
+SimPresence &PbxSimulator::presence()
+{
+    syncScenario();
+    return *m_presence;
+}
+
+SimPhoneConfig &PbxSimulator::phoneConfig()
+{
+    syncScenario();
+    return *m_phoneConfig;
+}
+
+SimAddressBooks &PbxSimulator::addressBooks()
+{
+    syncScenario();
+    return *m_addressBooks;
+}
+
+SimHistory &PbxSimulator::history()
+{
+    syncScenario();
+    return *m_history;
+}
+
+SimQueueCalls &PbxSimulator::queueCalls()
+{
+    syncScenario();
+    return *m_queueCalls;
 }
 
 void PbxSimulator::addAccount(const QString &user, const QString &password)
@@ -448,8 +550,18 @@ void PbxSimulator::handleText(SimConnection &connection, const QString &text)
     }
     m_receivedCommands.append(command);
     emit commandReceived(command);
-    if (const Handler handler = handlers().value(command.value(QStringLiteral("name")).toString()))
+    const QString name = command.value(QStringLiteral("name")).toString();
+    if (const Handler handler = handlers().value(name)) {
         (this->*handler)(connection, command);
+        return;
+    }
+    // A PBX serves nothing before login.
+    const auto domainHandler = m_commands.constFind(name);
+    if (!connection.isLoggedIn() || domainHandler == m_commands.cend())
+        return;
+    syncScenario();
+    (*domainHandler)(Request{&connection, connection.user(), name, command.value(QStringLiteral("uuid")).toString(),
+                             command.value(QStringLiteral("data")).toObject()});
 }
 
 void PbxSimulator::respond(SimConnection &connection, const QJsonObject &command, const QJsonObject &data)
@@ -480,5 +592,73 @@ int PbxSimulator::broadcastText(const QString &text)
     int reached = 0;
     for (SimConnection *connection : qAsConst(m_connections))
         reached += connection->sendText(text) ? 1 : 0;
+    return reached;
+}
+
+void PbxSimulator::reply(const Request &request, const QJsonObject &data)
+{
+    if (m_connections.contains(request.connection))
+        send(*request.connection, envelope(QStringLiteral("response"), request.name, request.uuid, data));
+}
+
+void PbxSimulator::replyText(const Request &request, const QByteArray &dataJson)
+{
+    if (!m_connections.contains(request.connection))
+        return;
+    // The same text serialise() makes, without building the object first.
+    QByteArray text;
+    text.reserve(dataJson.size() + request.name.size() + 100);
+    text += "{\"data\":";
+    text += dataJson;
+    text += ",\"name\":";
+    SimContactGenerator::appendJsonString(text, request.name);
+    text += ",\"type\":\"response\",\"uuid\":";
+    SimContactGenerator::appendJsonString(text, request.uuid);
+    text += '}';
+    if (!request.connection->sendText(QString::fromUtf8(text)))
+        return;
+    // Parsing a page back costs more than writing it: only for someone listening.
+    static const QMetaMethod sent = QMetaMethod::fromSignal(&PbxSimulator::messageSent);
+    if (isSignalConnected(sent))
+        emit messageSent(QJsonDocument::fromJson(text).object());
+}
+
+int PbxSimulator::notifyUser(const QString &user, const QString &event, const QJsonObject &data)
+{
+    return deliver(envelope(QStringLiteral("event"), event, newUuid(), data), [&user](const SimConnection &connection) {
+        return connection.isLoggedIn() && connection.user() == user;
+    });
+}
+
+int PbxSimulator::notifyAll(const QString &event, const QJsonObject &data, const SimConnection *except)
+{
+    return deliver(envelope(QStringLiteral("event"), event, newUuid(), data), [except](const SimConnection &connection) {
+        return connection.isLoggedIn() && &connection != except;
+    });
+}
+
+QStringList PbxSimulator::loggedInUsers() const
+{
+    QStringList users;
+    for (const SimConnection *connection : m_connections) {
+        if (connection->isLoggedIn() && !users.contains(connection->user()))
+            users.append(connection->user());
+    }
+    users.sort();
+    return users;
+}
+
+int PbxSimulator::deliver(const QJsonObject &message, const std::function<bool(const SimConnection &)> &to)
+{
+    const QString text = serialise(message);
+    int reached = 0;
+    // A failing write may report the socket gone at once, which edits the list.
+    const QList<SimConnection *> connections = m_connections;
+    for (SimConnection *connection : connections) {
+        if (m_connections.contains(connection) && to(*connection))
+            reached += connection->sendText(text) ? 1 : 0;
+    }
+    if (reached > 0)
+        emit messageSent(message);
     return reached;
 }

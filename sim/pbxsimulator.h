@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scenario.h"
+#include "simhub.h"
 
 #include <QHash>
 #include <QHostAddress>
@@ -12,14 +13,24 @@
 #include <QUrl>
 #include <QWebSocketProtocol>
 
+#include <functional>
+#include <memory>
+
 class QTcpServer;
 class QTcpSocket;
 class QWebSocketServer;
+class SimAddressBooks;
+class SimCalls;
 class SimConnection;
+class SimHistory;
+class SimPhoneConfig;
+class SimPresence;
+class SimQueueCalls;
 
 // Stands in for the PBX's CTI server on loopback: serves the CTI WebSocket protocol from a
 // Scenario, records what clients send, and can make the link fail the ways real ones do.
-class PbxSimulator : public QObject
+// Each protocol domain is a class of its own, reachable below for tests to drive the PBX.
+class PbxSimulator : public QObject, private SimHub
 {
     Q_OBJECT
 
@@ -38,11 +49,21 @@ public:
     quint16 port() const;
     QUrl url() const;       // ws://address:port/cti
 
+    // A new scenario restarts calls, presence and the rest from it. Edits through the
+    // non-const scenario() do too, at the next command or domain access.
     void setScenario(const Scenario &scenario);
     Scenario &scenario();
     const Scenario &scenario() const;
     bool loadScenarioFile(const QString &path, QString *error = nullptr);  // keeps the old one on failure
     void addAccount(const QString &user, const QString &password);
+
+    // The simulated PBX, domain by domain: what tests and the demo change at the PBX side.
+    SimCalls &calls();
+    SimPresence &presence();
+    SimPhoneConfig &phoneConfig();
+    SimAddressBooks &addressBooks();
+    SimHistory &history();
+    SimQueueCalls &queueCalls();
 
     // Control hooks.
     void dropAllConnections();   // abort every socket, stalled ones too: the client sees a drop
@@ -81,9 +102,22 @@ signals:
 
 private:
     using Handler = void (PbxSimulator::*)(SimConnection &, const QJsonObject &command);
-    static const QHash<QString, Handler> &handlers();
+    static const QHash<QString, Handler> &handlers();   // before login
+    template<typename Domain>
+    void addCommands(Domain &domain);
 
     void handleLogin(SimConnection &connection, const QJsonObject &command);
+    void applyScenario();
+    void syncScenario();
+
+    // SimHub, the domains' way out; private so only they use it.
+    SimHub &hub() { return *this; }
+    void reply(const Request &request, const QJsonObject &data) override;
+    void replyText(const Request &request, const QByteArray &dataJson) override;
+    int notifyUser(const QString &user, const QString &event, const QJsonObject &data) override;
+    int notifyAll(const QString &event, const QJsonObject &data, const SimConnection *except = nullptr) override;
+    QStringList loggedInUsers() const override;
+    int deliver(const QJsonObject &message, const std::function<bool(const SimConnection &)> &to);
 
     void acceptTcp();
     void checkRequestLine(QTcpSocket *socket);
@@ -104,6 +138,17 @@ private:
     QTcpServer *m_tcpServer;
     QWebSocketServer *m_webSocketServer;
     Scenario m_scenario;
+    bool m_scenarioMayHaveChanged = false;
+    QJsonObject m_appliedSections;
+
+    // Declared in the order they depend on each other; destroyed the other way round.
+    std::unique_ptr<SimAddressBooks> m_addressBooks;
+    std::unique_ptr<SimPresence> m_presence;
+    std::unique_ptr<SimPhoneConfig> m_phoneConfig;
+    std::unique_ptr<SimHistory> m_history;
+    std::unique_ptr<SimQueueCalls> m_queueCalls;
+    std::unique_ptr<SimCalls> m_calls;
+    QHash<QString, std::function<void(const Request &)>> m_commands;
 
     QList<SimConnection *> m_connections;
     QList<QPointer<QTcpSocket>> m_awaitingRequest;

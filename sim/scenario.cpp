@@ -1,5 +1,12 @@
 #include "scenario.h"
 
+#include "simaddressbooks.h"
+#include "simcalls.h"
+#include "simhistory.h"
+#include "simphoneconfig.h"
+#include "simpresence.h"
+#include "simqueuecalls.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,15 +21,22 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
+const QString AccountsSection = QStringLiteral("accounts");
+
 } // namespace
 
-// Adding a section: one parser plus one line here.
-const QHash<QString, Scenario::SectionParser> &Scenario::sectionParsers()
+// Adding a section: its check plus one line here.
+const QHash<QString, Scenario::SectionCheck> &Scenario::sectionChecks()
 {
-    static const QHash<QString, SectionParser> parsers = {
-        {QStringLiteral("accounts"), &Scenario::parseAccounts},
+    static const QHash<QString, SectionCheck> checks = {
+        {QStringLiteral("calls"), &SimCalls::checkSection},
+        {QStringLiteral("colleagues"), &SimPresence::checkSection},
+        {QStringLiteral("phoneConfig"), &SimPhoneConfig::checkSection},
+        {QStringLiteral("addressBooks"), &SimAddressBooks::checkSection},
+        {QStringLiteral("history"), &SimHistory::checkSection},
+        {QStringLiteral("queueCalls"), &SimQueueCalls::checkSection},
     };
-    return parsers;
+    return checks;
 }
 
 bool Scenario::loadJson(const QByteArray &json, QString *error)
@@ -40,14 +54,8 @@ bool Scenario::loadJson(const QByteArray &json, QString *error)
     Scenario parsed;
     const QJsonObject root = doc.object();
     for (auto it = root.begin(); it != root.end(); ++it) {
-        const SectionParser parser = sectionParsers().value(it.key());
-        if (!parser) {
-            parsed.m_otherSections.insert(it.key(), it.value());
-            continue;
-        }
-        QString sectionError;
-        if (!(parsed.*parser)(it.value(), &sectionError))
-            return fail(error, it.key() % sectionError);
+        if (!parsed.setSection(it.key(), it.value(), error))
+            return false;
     }
     *this = parsed;
     return true;
@@ -67,6 +75,8 @@ bool Scenario::loadFile(const QString &path, QString *error)
 QJsonObject Scenario::toJson() const
 {
     QJsonObject root = m_otherSections;
+    for (auto it = m_sections.begin(); it != m_sections.end(); ++it)
+        root.insert(it.key(), it.value());
     QJsonArray accounts;
     for (const Account &account : m_accounts)
         accounts.append(QJsonObject{{QStringLiteral("user"), account.user},
@@ -124,6 +134,58 @@ bool Scenario::acceptsLogin(const QString &user, const QString &password) const
             return account.password == password;
     }
     return false;
+}
+
+QStringList Scenario::sectionNames()
+{
+    QStringList names = sectionChecks().keys();
+    names.sort();
+    return names;
+}
+
+QJsonValue Scenario::section(const QString &name) const
+{
+    return m_sections.value(name);
+}
+
+bool Scenario::setSection(const QString &name, const QJsonValue &value, QString *error)
+{
+    QString sectionError;
+    if (name == AccountsSection) {
+        Scenario parsed;
+        if (!parsed.parseAccounts(value, &sectionError))
+            return fail(error, name % sectionError);
+        m_accounts = parsed.m_accounts;
+        return true;
+    }
+    const SectionCheck check = sectionChecks().value(name);
+    if (!check) {
+        m_otherSections.insert(name, value);
+        return true;
+    }
+    if (!check(value, &sectionError))
+        return fail(error, name % sectionError);
+    m_sections.insert(name, value);
+    return true;
+}
+
+void Scenario::addGeneratedAddressBook(const QString &id, const QString &title, int count, quint32 seed)
+{
+    const QString name = QStringLiteral("addressBooks");
+    QJsonObject books = m_sections.value(name).toObject();
+    QJsonArray list = books.value(QStringLiteral("books")).toArray();
+    for (int i = list.size() - 1; i >= 0; --i) {
+        if (list.at(i).toObject().value(QStringLiteral("id")).toString() == id)
+            list.removeAt(i);
+    }
+    list.append(QJsonObject{{QStringLiteral("id"), id},
+                            {QStringLiteral("title"), title},
+                            {QStringLiteral("type"), 0},
+                            {QStringLiteral("perm"), QStringLiteral("w")},
+                            {QStringLiteral("generate"), qBound(0, count, 10000000)},
+                            {QStringLiteral("seed"), qint64(seed)}});
+    books.insert(QStringLiteral("books"), list);
+    m_sections.insert(name, books);
 }
 
 QStringList Scenario::otherSectionNames() const

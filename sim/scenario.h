@@ -7,8 +7,26 @@
 #include <QString>
 #include <QStringList>
 
-// What the simulated PBX knows: its accounts now, calls, colleagues, phones and the like
-// as the simulator learns them. Sections it does not model yet are kept verbatim.
+// What the simulated PBX starts from: accounts, and one section per domain, each checked by
+// the class that runs it. Sections it does not know are kept verbatim. Every section and key
+// is optional; durations are milliseconds, as a number or a [least, most] range.
+//
+//   "accounts":     [{"user", "password"}]
+//   "calls":        {"answerDelayMs", "failDelayMs", "busyNumbers", "unansweredNumbers", "seed",
+//                    "incoming": {"intervalMs", "ringMs", "answerChance", "answerAfterMs", "talkMs",
+//                                 "callers": [{"remote_number", "firstname", ...}]}}
+//   "colleagues":   {"users": [{"id", "extension", "name" (an account's: follows its lines), ...}],
+//                    "groups": {"name": [user ids]}, "seed",
+//                    "activity": {"intervalMs", "ringMs", "answerChance", "talkMs", "chatChance",
+//                                 "chatStatuses": [{"jabber_presence", "jabber_presence_text"}]}}
+//   "phoneConfig":  {"dialPrefix", "dnd", "activeForwardPreset", "forwardPresets": [{"id", "name", "configs"}],
+//                    "phones": [{"id", "type", "assigned", "ipv4_address"}],
+//                    "queues": [{"id", "extension", "name", "loggedIn", "static_member"}]}
+//   "addressBooks": {"contactTypes": [...], "books": [{"id", "title", "type", "perm", "generate", "seed",
+//                                                      "contacts": [{"id", "n_given", ...}]}]}
+//   "history":      {"generate", "days", "seed", "items": [{...}]}
+//   "queueCalls":   {"calls": [{"queue_id", "remote_number", ..., "state", "agent"}], "seed",
+//                    "activity": {"intervalMs", "waitMs", "talkMs", "abandonChance", "queues"}}
 class Scenario
 {
 public:
@@ -28,16 +46,26 @@ public:
     void addAccount(const QString &user, const QString &password);
     bool acceptsLogin(const QString &user, const QString &password) const;
 
-    // Sections this class does not model, as found in the file.
+    // The domain sections this simulator runs, "accounts" aside.
+    static QStringList sectionNames();
+    QJsonValue section(const QString &name) const;   // undefined when the scenario has none
+    // Checked like a section of a file; on failure nothing changes.
+    bool setSection(const QString &name, const QJsonValue &value, QString *error = nullptr);
+    // A writeable book of count synthetic contacts, made page by page as clients ask, the
+    // same for the same seed. Replaces a book with the same id.
+    void addGeneratedAddressBook(const QString &id, const QString &title, int count, quint32 seed = 1);
+
+    // Sections this class does not know, as found in the file.
     QStringList otherSectionNames() const;
     QJsonValue otherSection(const QString &name) const;
 
 private:
-    using SectionParser = bool (Scenario::*)(const QJsonValue &, QString *error);
-    static const QHash<QString, SectionParser> &sectionParsers();
+    using SectionCheck = bool (*)(const QJsonValue &, QString *error);
+    static const QHash<QString, SectionCheck> &sectionChecks();
 
     bool parseAccounts(const QJsonValue &value, QString *error);
 
     QList<Account> m_accounts;
+    QJsonObject m_sections;
     QJsonObject m_otherSections;
 };

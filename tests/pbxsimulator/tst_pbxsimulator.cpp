@@ -168,6 +168,21 @@ private slots:
         QTest::newRow("duplicate user")
             << QByteArray(R"({"accounts": [{"user": "zoe", "password": "a"}, {"user": "zoe", "password": "b"}]})")
             << QStringLiteral("accounts[1]");
+        QTest::newRow("delay as text")
+            << QByteArray(R"({"accounts": [{"user": "zoe", "password": "pw"}], "calls": {"answerDelayMs": "soon"}})")
+            << QStringLiteral("calls.answerDelayMs");
+        QTest::newRow("misspelt key")
+            << QByteArray(R"({"accounts": [{"user": "zoe", "password": "pw"}], "phoneConfig": {"dialprefix": "0"}})")
+            << QStringLiteral("phoneConfig.dialprefix");
+        QTest::newRow("group of a stranger")
+            << QByteArray(R"({"colleagues": {"users": [{"id": "u1"}], "groups": {"A": ["u2"]}}, "accounts": []})")
+            << QStringLiteral("colleagues.groups.A");
+        QTest::newRow("book without id")
+            << QByteArray(R"({"addressBooks": {"books": [{"id": "1"}, {"title": "x"}]}, "accounts": []})")
+            << QStringLiteral("addressBooks.books[1].id");
+        QTest::newRow("range backwards")
+            << QByteArray(R"({"colleagues": {"activity": {"ringMs": [9000, 1000]}}, "accounts": []})")
+            << QStringLiteral("colleagues.activity.ringMs");
     }
 
     void badScenarioFileKeepsOldOne()
@@ -204,6 +219,12 @@ private slots:
         client.socket.sendTextMessage(compact(command(QStringLiteral("login"), loginData("demo", "demo"))));
         QTRY_COMPARE(client.texts.count(), 1);
         QCOMPARE(client.message(0).value("data").toObject().value("status").toInt(), 200);
+        // The demo is the whole PBX: books to browse, colleagues to watch.
+        client.socket.sendTextMessage(compact(command(QStringLiteral("getAddressbooks"), {})));
+        client.socket.sendTextMessage(compact(command(QStringLiteral("requestJabberBuddies"), {})));
+        QTRY_COMPARE(client.texts.count(), 3);
+        QCOMPARE(client.message(1).value("data").toObject().value("books").toObject().size(), 2);
+        QCOMPARE(client.message(2).value("data").toObject().value("groups").toObject().size(), 3);
 
         // SIGTERM ends it cleanly.
         program.terminate();
