@@ -127,8 +127,12 @@ QMap<QString, QVariant> contactValuesLike(const QJsonObject &contact, const QMap
 Addresses *newContact(const QString &id, QMap<QString, QVariant> values)
 {
     auto *address = new Addresses;
+    // The contact usually repeats its id inside: hold that one string, not a second copy.
+    const auto inner = values.constFind(keyId);
+    const bool same = inner != values.cend() && inner->userType() == QMetaType::QString
+        && *static_cast<const QString *>(inner->constData()) == id;
+    address->setId(same ? *static_cast<const QString *>(inner->constData()) : id);
     address->setValues(values);
-    address->setId(id);
     return address;
 }
 

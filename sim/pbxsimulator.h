@@ -50,7 +50,7 @@ public:
     QUrl url() const;       // ws://address:port/cti
 
     // A new scenario restarts calls, presence and the rest from it. Edits through the
-    // non-const scenario() do too, at the next command or domain access.
+    // non-const scenario() do too, at the next listen(), command or domain access.
     void setScenario(const Scenario &scenario);
     Scenario &scenario();
     const Scenario &scenario() const;

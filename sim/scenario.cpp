@@ -169,7 +169,7 @@ bool Scenario::setSection(const QString &name, const QJsonValue &value, QString 
     return true;
 }
 
-void Scenario::addGeneratedAddressBook(const QString &id, const QString &title, int count, quint32 seed)
+void Scenario::addGeneratedAddressBook(const QString &id, const QString &title, int count, quint32 seed, int fields)
 {
     const QString name = QStringLiteral("addressBooks");
     QJsonObject books = m_sections.value(name).toObject();
@@ -178,12 +178,15 @@ void Scenario::addGeneratedAddressBook(const QString &id, const QString &title, 
         if (list.at(i).toObject().value(QStringLiteral("id")).toString() == id)
             list.removeAt(i);
     }
-    list.append(QJsonObject{{QStringLiteral("id"), id},
-                            {QStringLiteral("title"), title},
-                            {QStringLiteral("type"), 0},
-                            {QStringLiteral("perm"), QStringLiteral("w")},
-                            {QStringLiteral("generate"), qBound(0, count, 10000000)},
-                            {QStringLiteral("seed"), qint64(seed)}});
+    QJsonObject book{{QStringLiteral("id"), id},
+                     {QStringLiteral("title"), title},
+                     {QStringLiteral("type"), 0},
+                     {QStringLiteral("perm"), QStringLiteral("w")},
+                     {QStringLiteral("generate"), qBound(0, count, 10000000)},
+                     {QStringLiteral("seed"), qint64(seed)}};
+    if (fields > 0)
+        book.insert(QStringLiteral("fields"), fields);
+    list.append(book);
     books.insert(QStringLiteral("books"), list);
     m_sections.insert(name, books);
 }

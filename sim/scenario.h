@@ -53,7 +53,9 @@ public:
     bool setSection(const QString &name, const QJsonValue &value, QString *error = nullptr);
     // A writeable book of count synthetic contacts, made page by page as clients ask, the
     // same for the same seed. Replaces a book with the same id.
-    void addGeneratedAddressBook(const QString &id, const QString &title, int count, quint32 seed = 1);
+    //! fields: how many of the most used contact fields each contact carries (0: all).
+    void addGeneratedAddressBook(const QString &id, const QString &title, int count, quint32 seed = 1,
+                                 int fields = 0);
 
     // Sections this class does not know, as found in the file.
     QStringList otherSectionNames() const;

@@ -76,7 +76,7 @@ bool SimAddressBooks::parse(const QJsonValue &section, Config *config, QString *
     QSet<QString> contactIds;
     for (int i = 0; i < books.size() && root.isOk(); ++i) {
         SimJsonReader entry = root.element(QStringLiteral("books"), i);
-        entry.allowOnly({"id", "title", "type", "perm", "generate", "seed", "contacts"});
+        entry.allowOnly({"id", "title", "type", "perm", "generate", "seed", "fields", "contacts"});
         Book book;
         book.id = entry.requiredString(Id);
         book.info = {{QStringLiteral("title"), entry.string(QStringLiteral("title"), book.id)},
@@ -84,6 +84,8 @@ bool SimAddressBooks::parse(const QJsonValue &section, Config *config, QString *
                      {QStringLiteral("perm"), entry.string(QStringLiteral("perm"), QStringLiteral("w"))}};
         book.generated = entry.integer(QStringLiteral("generate"), 0, 0, 10000000);
         book.seed = entry.seed(QStringLiteral("seed"));
+        book.fields = entry.integer(QStringLiteral("fields"), SimContactGenerator::FieldCount, 1,
+                                    SimContactGenerator::FieldCount);
         book.idWidth = QString::number(qMax(0, book.generated - 1)).size();
         for (const Book &other : qAsConst(config->books)) {
             if (other.id == book.id)
@@ -177,7 +179,7 @@ void SimAddressBooks::getAddresses(const SimHub::Request &request)
         SimContactGenerator::appendJsonString(text, ids.at(i));
         text += ':';
         const int index = book->stored.contains(ids.at(i)) ? -1 : generatedIndex(*book, ids.at(i));
-        text += index >= 0 ? SimContactGenerator::toJson(generated(*book, index))
+        text += index >= 0 ? SimContactGenerator::toJson(generated(*book, index), book->fields)
                            : QJsonDocument(book->stored.value(ids.at(i))).toJson(QJsonDocument::Compact);
     }
     text += "},\"bookid\":";

@@ -55,6 +55,7 @@ private:
         QJsonObject info;   // what the book list tells: title, type, perm
         int generated = 0;
         quint32 seed = 1;
+        int fields = SimContactGenerator::FieldCount;   // generated contacts carry the most used ones
         int idWidth = 1;
         QStringList order;                     // every contact id, in page order
         QHash<QString, QJsonObject> stored;    // listed, saved and edited contacts

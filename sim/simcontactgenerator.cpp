@@ -428,8 +428,27 @@ QLatin1String SimContactGenerator::key(Field field)
     return QLatin1String(fieldKeys[field]);
 }
 
-QByteArray SimContactGenerator::toJson(const Contact &contact)
+// Fields by how much address books use them; a slimmer schema keeps the first ones.
+const SimContactGenerator::Field fieldsByUse[] = {
+    SimContactGenerator::Id, SimContactGenerator::NGiven, SimContactGenerator::NFamily,
+    SimContactGenerator::NPrefix, SimContactGenerator::OrgName, SimContactGenerator::OrgUnit,
+    SimContactGenerator::ContactEmail, SimContactGenerator::ContactEmailHome, SimContactGenerator::TelWork,
+    SimContactGenerator::TelWorkIc, SimContactGenerator::TelCell, SimContactGenerator::TelCellIc,
+    SimContactGenerator::TelHome, SimContactGenerator::TelHomeIc, SimContactGenerator::TelFax,
+    SimContactGenerator::TelCellPrivate, SimContactGenerator::TelAssistent, SimContactGenerator::AdrOneStreet,
+    SimContactGenerator::AdrOnePostalcode, SimContactGenerator::AdrOneLocality,
+    SimContactGenerator::AdrOneCountryname, SimContactGenerator::AdrTwoStreet,
+    SimContactGenerator::AdrTwoPostalcode, SimContactGenerator::AdrTwoLocality,
+    SimContactGenerator::AdrTwoCountryname, SimContactGenerator::ContactBday, SimContactGenerator::ContactNote,
+    SimContactGenerator::ContactOwner, SimContactGenerator::ContactType, SimContactGenerator::ContactRole,
+};
+
+QByteArray SimContactGenerator::toJson(const Contact &contact, int fieldLimit)
 {
+    std::array<bool, FieldCount> wanted;
+    wanted.fill(fieldLimit >= FieldCount);
+    for (int i = 0; i < fieldLimit && i < int(sizeof(fieldsByUse) / sizeof(fieldsByUse[0])); ++i)
+        wanted[fieldsByUse[i]] = true;
     int bound = 2;
     for (int field = 0; field < FieldCount; ++field)
         bound += int(strlen(fieldKeys[field])) + 6 + 6 * contact[field].size();
@@ -437,7 +456,9 @@ QByteArray SimContactGenerator::toJson(const Contact &contact)
     char *p = out.data();
     *p++ = '{';
     for (int field = 0; field < FieldCount; ++field) {
-        if (field > 0)
+        if (!wanted[field])
+            continue;
+        if (p > out.data() + 1)
             *p++ = ',';
         *p++ = '"';
         const size_t keySize = strlen(fieldKeys[field]);

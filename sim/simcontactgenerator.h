@@ -77,7 +77,8 @@ public:
 
     // Building a QJsonObject costs twenty times more than the contact, so pages of generated
     // contacts are written as text.
-    static QByteArray toJson(const Contact &contact);
+    // Only the fieldLimit most used fields when that is less than all (a slimmer server schema).
+    static QByteArray toJson(const Contact &contact, int fieldLimit = FieldCount);
     static QJsonObject toObject(const Contact &contact);
     static void appendJsonString(QByteArray &out, const QString &text);   // quoted and escaped
 

@@ -1,0 +1,170 @@
+#include "contactsbenchmark.h"
+
+#include "addresses.h"
+#include "benchreport.h"
+#include "cticonnector.h"
+#include "pbxsimulator.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QTimer>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr int contactCount = 100000;
+constexpr int fieldsPerContact = 30;
+const QString bookId = QStringLiteral("bench-contacts");
+const QString pageName = QStringLiteral("getAddresses");
+
+size_t heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+bool waitFor(QObject *sender, void (CTIConnector::*signal)(), int timeoutMs)
+{
+    QEventLoop loop;
+    QObject::connect(static_cast<CTIConnector *>(sender), signal, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, [&loop] { loop.exit(1); });
+    return loop.exec() == 0;
+}
+
+struct Load
+{
+    qint64 totalNs = 0;     // first page sent to loading finished
+    qint64 simulatorNs = 0; // spent inside the simulator answering page requests
+    int pages = 0;
+};
+
+// Loads the book once; the records stay in `records` (the receiver owns them).
+Load loadBook(PbxSimulator &sim, std::vector<Addresses *> &records, QStringList *pageTexts)
+{
+    CTIConnector *connector = CTIConnector::instance();
+    Load load;
+    QElapsedTimer clock;
+    qint64 requestAt = -1;
+    QObject context;
+    QObject::connect(&sim, &PbxSimulator::commandReceived, &context, [&](const QJsonObject &command) {
+        if (command.value(QStringLiteral("name")).toString() == pageName)
+            requestAt = clock.isValid() ? clock.nsecsElapsed() : -1;
+    });
+    QObject::connect(&sim, &PbxSimulator::messageSent, &context, [&](const QJsonObject &message) {
+        if (message.value(QStringLiteral("name")).toString() != pageName)
+            return;
+        if (!clock.isValid()) {
+            clock.start(); // the first page is on its way: the client's part starts here
+        } else if (requestAt >= 0) {
+            load.simulatorNs += clock.nsecsElapsed() - requestAt;
+        }
+        requestAt = -1;
+        ++load.pages;
+        if (pageTexts)
+            pageTexts->append(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)));
+    });
+    QObject::connect(connector, &CTIConnector::addressAdded, &context,
+                     [&records](Addresses *address) { records.push_back(address); });
+    QEventLoop loop;
+    QObject::connect(connector, &CTIConnector::addressesLoadingFinished, &context, [&](const QString &id) {
+        if (id == bookId) {
+            load.totalNs = clock.nsecsElapsed();
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(300000, &loop, [&loop] { loop.exit(1); });
+    connector->requestAddresses(bookId);
+    loop.exec();
+    return load;
+}
+
+} // namespace
+
+void runContactsBenchmark(BenchReport &report)
+{
+    PbxSimulator sim(QHostAddress(QStringLiteral("127.0.0.5")));
+    sim.addAccount(QStringLiteral("bench"), QStringLiteral("bench"));
+    sim.scenario().addGeneratedAddressBook(bookId, QStringLiteral("Benchmark"), contactCount, 7, fieldsPerContact);
+    if (!sim.listen()) {
+        fprintf(stderr, "contacts: cannot listen on 127.0.0.5: %s\n", qPrintable(sim.errorString()));
+        return;
+    }
+    CTIConnector *connector = CTIConnector::instance();
+    connector->login(QStringLiteral("bench"), QStringLiteral("bench"), QStringLiteral("127.0.0.5"));
+    if (!connector->isLoggedIn() && !waitFor(connector, &CTIConnector::loginSuccess, 10000)) {
+        fprintf(stderr, "contacts: login failed\n");
+        return;
+    }
+
+    // Measured load: the records stay alive for the memory figure.
+    std::vector<Addresses *> records;
+    records.reserve(contactCount);
+    malloc_trim(0);
+    const size_t heapBefore = heapInUse();
+    const Load load = loadBook(sim, records, nullptr);
+    const size_t heapAfter = heapInUse();
+    const size_t loaded = records.size();
+    for (Addresses *address : records)
+        delete address;
+    // What the records held is what their release gives back; the rest of the growth is
+    // buffers the socket and the simulator keep.
+    const size_t heapReleased = heapInUse();
+
+    records.clear();
+
+    // The floor: the same pages, parsed bare. A second load hands out their texts.
+    QStringList pages;
+    loadBook(sim, records, &pages);
+    for (Addresses *address : records)
+        delete address;
+    records.clear();
+    // The connector's own part: the same pages straight into its message path, against bare
+    // parsing, alternating, best of three each. Frozen, the simulator answers no page requests.
+    sim.setFrozen(true);
+    QObject receiver;
+    QObject::connect(connector, &CTIConnector::addressAdded, &receiver,
+                     [&records](Addresses *address) { records.push_back(address); });
+    qint64 parseNs = std::numeric_limits<qint64>::max();
+    qint64 dispatchNs = parseNs;
+    for (int round = 0; round < 3; ++round) {
+        QElapsedTimer clock;
+        clock.start();
+        int objects = 0;
+        for (const QString &page : qAsConst(pages))
+            objects += QJsonDocument::fromJson(page.toUtf8()).isObject();
+        parseNs = std::min(parseNs, clock.nsecsElapsed());
+        Q_UNUSED(objects)
+
+        clock.restart();
+        for (const QString &page : qAsConst(pages))
+            connector->onMessage(page);
+        dispatchNs = std::min(dispatchNs, clock.nsecsElapsed());
+        for (Addresses *address : records)
+            delete address;
+        records.clear();
+    }
+
+    const double clientNs = double(load.totalNs - load.simulatorNs);
+    report.add(QStringLiteral("contacts.loaded"), double(loaded), QStringLiteral("contacts"), contactCount,
+               BenchReport::Goal::AtLeast);
+    report.add(QStringLiteral("contacts.load_s"), clientNs / 1e9, QStringLiteral("s"));
+    report.add(QStringLiteral("contacts.simulator_s"), load.simulatorNs / 1e9, QStringLiteral("s"));
+    report.add(QStringLiteral("contacts.messages_per_s"), load.pages / (clientNs / 1e9), QStringLiteral("msg/s"));
+    report.add(QStringLiteral("contacts.contacts_per_s"), loaded / (clientNs / 1e9), QStringLiteral("contacts/s"));
+    report.add(QStringLiteral("contacts.dispatch_s"), dispatchNs / 1e9, QStringLiteral("s"));
+    report.add(QStringLiteral("contacts.parse_s"), parseNs / 1e9, QStringLiteral("s"));
+    report.add(QStringLiteral("contacts.ratio_to_parse"), double(dispatchNs) / double(parseNs), QStringLiteral("x"),
+               2.0, BenchReport::Goal::AtMost);
+    report.add(QStringLiteral("contacts.bytes_per_contact"),
+               loaded ? double(heapAfter > heapReleased ? heapAfter - heapReleased : 0) / loaded : 0.0,
+               QStringLiteral("B"), 3072, BenchReport::Goal::AtMost);
+    report.add(QStringLiteral("contacts.heap_growth_per_contact"),
+               loaded ? double(heapAfter > heapBefore ? heapAfter - heapBefore : 0) / loaded : 0.0,
+               QStringLiteral("B"));
+}
