@@ -1,22 +1,28 @@
 // Feeds arbitrary text through the connector's message path, as if the server had sent it:
 // every handler of every domain sees hostile input. Records handed to receivers are taken and
-// released here like a window would, so a record nobody owns shows up as a leak.
+// released here the way the windows do, so a record nobody owns shows up as a leak.
+#include "addressbook.h"
+#include "addresses.h"
 #include "cticonnector.h"
-#include "ucitem.h"
 
 #include <QGuiApplication>
 #include <QThreadPool>
 
 #include <cstdint>
-#include <cstdlib>
 
 namespace {
 
 QGuiApplication *application = nullptr;
 
-void takeOwnership(CTIConnector *connector)
+// Books and contacts belong to their receivers; lines, colleagues, phones, queues, presets and
+// conversation items stay with the connector or are released by it.
+void receive(CTIConnector *connector)
 {
-    QObject::connect(connector, &CTIConnector::ucItemAdded, [](UCItem *item) { delete item; });
+    QObject::connect(connector, &CTIConnector::addressBookAdded, [](Addressbook *book) { delete book; });
+    QObject::connect(connector, &CTIConnector::addressAdded, [](Addresses *address) { delete address; });
+    QObject::connect(connector, &CTIConnector::addressSaved, [](Addresses *address) { delete address; });
+    QObject::connect(connector, &CTIConnector::ucItemAdded, [](UCItem *) {});
+    QObject::connect(connector, &CTIConnector::queueCallAdded, [](UCItem *) {});
 }
 
 } // namespace
@@ -25,16 +31,18 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     application = new QGuiApplication(*argc, *argv);
-    takeOwnership(CTIConnector::instance());
+    receive(CTIConnector::instance());
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     CTIConnector::instance()->onMessage(QString::fromUtf8(reinterpret_cast<const char *>(data), int(size)));
-    // Let the history worker finish and its queued hand-overs and deferred deletions run.
+    // Let the history worker finish, its queued hand-overs run, and deferred deletions happen.
     QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (int pass = 0; pass < 3; ++pass) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
     return 0;
 }
