@@ -4,6 +4,7 @@
 #include "addressbook.h"
 #include "addresses.h"
 #include "cticonnector.h"
+#include "ucitem.h"
 
 #include <QGuiApplication>
 #include <QThreadPool>
