@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonObject>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
 #include <QThread>
 #include <QTimer>
 
@@ -63,65 +65,88 @@ bool spinUntil(Condition condition, int timeoutMs)
     return true;
 }
 
-//! Receives the items on the main thread the way the conversations list does: looks at each and
-//! keeps none (so the connector releases them).
+//! Receives the items on the main thread the way the conversations list does: a row item per item,
+//! appended to a model behind a proxy sorted newest first; the record itself is not kept (so the
+//! connector releases it).
 class HistoryReceiver : public QObject
 {
 public:
+    explicit HistoryReceiver(QElapsedTimer &clock)
+        : m_clock(clock)
+    {
+        m_proxy.setSourceModel(&m_model);
+        m_proxy.setDynamicSortFilter(true);
+        m_proxy.sort(0, Qt::DescendingOrder);
+    }
+
     int received = 0;
     int offMainThread = 0;
     qint64 lastArrivalNs = 0;
-    QElapsedTimer *clock = nullptr;
 
     void onItem(UCItem *item)
     {
-        if (!received && qEnvironmentVariableIsSet("HB_DEBUG")) fprintf(stderr, "first item at %.1f ms\n", clock->nsecsElapsed()/1e6);
         ++received;
         if (QThread::currentThread() != thread() || item->thread() != thread())
             ++offMainThread;
-        lastArrivalNs = clock->nsecsElapsed();
+        QStandardItem *row = item->toStandardItem();
+        row->setEditable(false);
+        row->setDragEnabled(false);
+        m_model.appendRow(row);
+        lastArrivalNs = m_clock.nsecsElapsed();
     }
+
+private:
+    QElapsedTimer &m_clock;
+    QStandardItemModel m_model;
+    QSortFilterProxyModel m_proxy;
 };
 
 //! A 1 ms timer on the main thread; the longest gap between two ticks, less the interval, is the
-//! longest time the main thread could not get to its timers.
+//! longest time the main thread could not get to its timers. Kept apart for the time before the
+//! first item arrived (the socket receiving the message, the worker parsing it) and after.
 class StallProbe : public QObject
 {
 public:
-    StallProbe()
+    explicit StallProbe(const HistoryReceiver &receiver)
+        : m_receiver(receiver)
     {
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(stallProbeMs);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_maxLatenessNs = std::max(m_maxLatenessNs, now - m_lastTickNs - stallProbeMs * 1000000LL);
-            if (qEnvironmentVariableIsSet("HB_DEBUG") && now - m_lastTickNs > 10000000) fprintf(stderr, "stall %.1f ms ending at %.1f ms\n", (now - m_lastTickNs)/1e6, now/1e6);
-            m_lastTickNs = now;
-        });
+        connect(&m_timer, &QTimer::timeout, this, &StallProbe::tick);
     }
 
     void start()
     {
         m_clock.start();
-        m_lastTickNs = 0;
-        m_maxLatenessNs = 0;
         m_timer.start();
     }
 
-    //! Stops, counting the time since the last tick as well.
-    double stop()
+    void stop()
     {
+        tick();
         m_timer.stop();
-        const qint64 now = m_clock.nsecsElapsed();
-        m_maxLatenessNs = std::max(m_maxLatenessNs, now - m_lastTickNs - stallProbeMs * 1000000LL);
-        return m_maxLatenessNs / 1e6;
     }
 
+    double maxStallMs() const { return std::max(m_receivingNs, m_handingOverNs) / 1e6; }
+    double maxStallReceivingMs() const { return m_receivingNs / 1e6; }
+    double maxStallHandingOverMs() const { return m_handingOverNs / 1e6; }
+
 private:
+    void tick()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        const qint64 lateness = now - m_lastTickNs - stallProbeMs * 1000000LL;
+        qint64 &phase = m_receiver.received > 0 ? m_handingOverNs : m_receivingNs;
+        phase = std::max(phase, lateness);
+        m_lastTickNs = now;
+    }
+
+    const HistoryReceiver &m_receiver;
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_lastTickNs = 0;
-    qint64 m_maxLatenessNs = 0;
+    qint64 m_receivingNs = 0;
+    qint64 m_handingOverNs = 0;
 };
 
 } // namespace
@@ -144,11 +169,10 @@ void runHistoryBenchmark(BenchReport &report)
 
     const QJsonObject data{{"items", historyItems()}};
     QElapsedTimer clock;
-    HistoryReceiver receiver;
-    receiver.clock = &clock;
+    HistoryReceiver receiver(clock);
     const QMetaObject::Connection connection =
         QObject::connect(connector, &CTIConnector::ucItemAdded, &receiver, &HistoryReceiver::onItem);
-    StallProbe probe;
+    StallProbe probe(receiver);
 
     QElapsedTimer pushClock;
     pushClock.start();
@@ -158,7 +182,7 @@ void runHistoryBenchmark(BenchReport &report)
     clock.start();
     probe.start();
     const bool complete = spinUntil([&] { return receiver.received >= itemCount; }, 300000);
-    const double maxStallMs = probe.stop();
+    probe.stop();
     QObject::disconnect(connection);
     // Let the released items go before the next benchmark.
     spinUntil([] { return false; }, 200);
@@ -168,8 +192,14 @@ void runHistoryBenchmark(BenchReport &report)
     report.add(QStringLiteral("history.items"), receiver.received, QStringLiteral("items"), itemCount,
                BenchReport::Goal::AtLeast);
     report.add(QStringLiteral("history.total_s"), receiver.lastArrivalNs / 1e9, QStringLiteral("s"));
-    report.add(QStringLiteral("history.max_stall_ms"), maxStallMs, QStringLiteral("ms"), maxStallTargetMs,
+    report.add(QStringLiteral("history.max_stall_ms"), probe.maxStallMs(), QStringLiteral("ms"), maxStallTargetMs,
                BenchReport::Goal::AtMost);
+    // The two phases apart: receiving is the socket taking in the 15 MB message (the text is
+    // assembled by the WebSocket on the main thread) until the first item arrives; handing over is
+    // from the first item to the last.
+    report.add(QStringLiteral("history.max_stall_receiving_ms"), probe.maxStallReceivingMs(), QStringLiteral("ms"));
+    report.add(QStringLiteral("history.max_stall_handing_over_ms"), probe.maxStallHandingOverMs(), QStringLiteral("ms"),
+               maxStallTargetMs, BenchReport::Goal::AtMost);
     report.add(QStringLiteral("history.items_off_main_thread"), receiver.offMainThread, QStringLiteral("items"), 0,
                BenchReport::Goal::AtMost);
     report.add(QStringLiteral("history.sim_push_s"), pushSeconds, QStringLiteral("s"));

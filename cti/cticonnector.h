@@ -140,10 +140,11 @@ signals:
     //! valid for the life of the process (the connector keeps it as a child).
     void lineOpenend(Line *line);
     void lineChanged(Line *line);
-    //! Emitted after the line left the map (state 3 or more). The line is valid while the receivers
-    //! run, queued main-thread receivers included; after the emission the connector deletes it
-    //! (deleteLater) unless a receiver adopted it by giving it a parent during the emission. Do not
-    //! keep the pointer otherwise: copy what is needed, or adopt the line.
+    //! Emitted after the line left the map (state 3 or more). Ownership passes to the receivers
+    //! only if one adopts the line by giving it a parent (QObject::setParent) in its slot. Otherwise
+    //! the connector deletes it (deleteLater) once every receiver is done: those called directly and
+    //! those queued on the main thread by this emission. Do not keep the pointer beyond the slot
+    //! without adopting it: copy what is needed instead.
     void lineClosed(Line *line);
     //! A colleague seen for the first time; the connector keeps it for the life of the process.
     void jabberBuddyAdded(User *buddy);
@@ -161,13 +162,13 @@ signals:
     void queueChanged(Queue *queue);
     //! Emitted on the main thread. A receiver that keeps the item adopts it by giving it a parent
     //! (QObject::setParent) in its slot; an item that no receiver adopted is deleted (deleteLater)
-    //! after the emission, once every receiver has returned.
+    //! once every receiver, direct or queued on the main thread, is done with it.
     void queueCallAdded(UCItem *item);
     //! A conversation item, living on the main thread. Emitted on the main thread for a call that
     //! ended, and on a worker thread for the items of a "requestUCItems" response (main-thread
     //! receivers get those queued, in member-name order, in batches). Ownership as queueCallAdded():
-    //! adopt the item with setParent() to keep it; an item nobody adopted is deleted (deleteLater)
-    //! once every main-thread receiver has had it.
+    //! adopt the item with setParent() in the slot to keep it; an item nobody adopted is deleted
+    //! (deleteLater) once every main-thread receiver has had it.
     void ucItemAdded(UCItem *item);
     //! The connector owns the preset and frees it once the next phone configuration arrives, so
     //! receivers must not keep it.

@@ -32,12 +32,18 @@ QString callIdOf(const QVariantMap &data)
     return value.userType() == QMetaType::QString ? value.toString() : QString();
 }
 
-//! Once every receiver returned: a record that none of them adopted (gave a parent) is deleted
-//! later, when control is back in the event loop, so queued main-thread receivers see it too.
-void releaseUnlessAdopted(const QPointer<QObject> &record)
+//! Releases a record handed out by a signal once every receiver is done with it: after the
+//! receivers called directly and, as this is queued behind them, those the emission queued. A record
+//! that one of them adopted (gave a parent) stays. The deletion itself is deferred too (deleteLater).
+void releaseUnlessAdopted(CTIConnector *connector, QObject *record)
 {
-    if (record && !record->parent())
-        record->deleteLater();
+    QMetaObject::invokeMethod(
+        connector,
+        [record = QPointer<QObject>(record)] {
+            if (record && !record->parent())
+                record->deleteLater();
+        },
+        Qt::QueuedConnection);
 }
 }
 
@@ -150,15 +156,15 @@ void CTIConnector::handleEvent_updateLineStatus(CTIMessage &message)
             return;
         }
         m_lines.remove(callId);
-        const QPointer<QObject> closed(line);
+        const QPointer<Line> closed(line);
         emit lineClosed(line);
-        releaseUnlessAdopted(closed);
+        releaseUnlessAdopted(this, closed);
 
         auto *item = new UCItem;
         item->buildFromVariantMap(data);
-        const QPointer<QObject> added(item);
+        const QPointer<UCItem> added(item);
         onUcItemAdded(item);
-        releaseUnlessAdopted(added);
+        releaseUnlessAdopted(this, added);
         return;
     }
 

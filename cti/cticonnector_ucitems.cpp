@@ -8,12 +8,17 @@
 #include <QThreadPool>
 
 namespace {
-//! A queue call that no receiver adopted (gave a parent) is deleted once control is back in the
-//! event loop.
-void releaseUnlessAdopted(const QPointer<UCItem> &item)
+//! As for closed lines: once every receiver, direct or queued, is done with it, a queue call that
+//! none of them adopted (gave a parent) is deleted (deleteLater).
+void releaseUnlessAdopted(CTIConnector *connector, UCItem *item)
 {
-    if (item && !item->parent())
-        item->deleteLater();
+    QMetaObject::invokeMethod(
+        connector,
+        [item = QPointer<UCItem>(item)] {
+            if (item && !item->parent())
+                item->deleteLater();
+        },
+        Qt::QueuedConnection);
 }
 }
 
@@ -57,7 +62,7 @@ void CTIConnector::handleResponse_requestQueueCalls(CTIMessage &message)
         item->buildFromVariantMap(it.value().toMap());
         const QPointer<UCItem> guard(item);
         emit queueCallAdded(item);
-        releaseUnlessAdopted(guard);
+        releaseUnlessAdopted(this, guard);
     }
 }
 
@@ -67,5 +72,5 @@ void CTIConnector::handleEvent_newQueueCall(CTIMessage &message)
     item->buildFromVariantMap(message.getDataMap());
     const QPointer<UCItem> guard(item);
     emit queueCallAdded(item);
-    releaseUnlessAdopted(guard);
+    releaseUnlessAdopted(this, guard);
 }

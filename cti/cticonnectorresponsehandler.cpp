@@ -5,8 +5,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
-#include <cstdio>
 #include <QJsonObject>
 #include <QPointer>
 #include <QRegularExpression>
@@ -69,11 +67,7 @@ bool CTIConnectorResponseHandler::startForText(const QString &text)
     if (text.size() < offThreadParseMinSize || !namesUCItems(text))
         return false;
     QThreadPool::globalInstance()->start(QRunnable::create([text] {
-        QElapsedTimer dbg; dbg.start();
-        const QByteArray dbgUtf8 = text.toUtf8();
-        fprintf(stderr, "DBG toUtf8 %.1f\n", dbg.nsecsElapsed()/1e6); dbg.restart();
-        CTIMessage message = CTIMessage::fromJSON(dbgUtf8);
-        fprintf(stderr, "DBG fromJSON %.1f\n", dbg.nsecsElapsed()/1e6);
+        CTIMessage message = CTIMessage::fromJSON(text.toUtf8());
         if (message.type() == CTIMessageType::response && message.name() == nameUCItems) {
             CTIConnectorResponseHandler(message).run();
             return;
@@ -108,11 +102,8 @@ void CTIConnectorResponseHandler::handleResponse_requestUCItems()
     // an item, with an empty map. Members are converted one at a time, so the first items reach
     // the main thread before the whole history is converted.
     const QJsonObject members = m_message.data().value(QStringLiteral("items")).toObject();
-    QElapsedTimer dbg; dbg.start();
     QStringList names = members.keys();
-    fprintf(stderr, "DBG keys %.1f\n", dbg.nsecsElapsed()/1e6); dbg.restart();
     std::sort(names.begin(), names.end());
-    fprintf(stderr, "DBG sort %.1f\n", dbg.nsecsElapsed()/1e6); dbg.restart();
 
     // One credit: one batch may be on its way to the main thread while the next one is built.
     const auto credits = std::make_shared<QSemaphore>(1);

@@ -16,7 +16,7 @@ public:
     static constexpr int batchSize = 128;
     //! Waiting longer than this for a batch to be delivered (the main thread blocked, or waiting for
     //! this worker) ends the pacing: the rest of the items are handed over without waiting.
-    static constexpr int pacingTimeoutMs = 2000;
+    static constexpr int pacingTimeoutMs = 1000;
     //! Received texts at least this long are looked at by startForText().
     static constexpr int offThreadParseMinSize = 64 * 1024;
 
