@@ -93,6 +93,10 @@ CTIConnector::~CTIConnector()
     }
     // Only at process exit: the records live as long as the process, but a leak checker
     // should see them released.
+    for (const QPointer<QObject> &record : qAsConst(m_pendingReleases)) {
+        if (record && !record->parent())
+            delete record.data();
+    }
     qDeleteAll(m_lines);
     qDeleteAll(m_buddies);
     qDeleteAll(m_phones);
@@ -231,6 +235,21 @@ void CTIConnector::onConnectTimeout()
     // The same order Qt reports a failed attempt in.
     onDisconnect();
     onSocketError(QAbstractSocket::SocketTimeoutError);
+}
+
+void CTIConnector::releaseUnlessAdopted(QObject *record)
+{
+    const QPointer<QObject> guard(record);
+    m_pendingReleases.append(guard);
+    QMetaObject::invokeMethod(
+        this,
+        [this, guard] {
+            // Queued behind every receiver's queued call, so all of them have run by now.
+            m_pendingReleases.removeOne(guard);
+            if (guard && !guard->parent())
+                delete guard.data();
+        },
+        Qt::QueuedConnection);
 }
 
 void CTIConnector::abandonSocket()

@@ -9,6 +9,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -195,6 +196,9 @@ private:
     ~CTIConnector() override;
 
     void onConnectTimeout();
+    //! Once every receiver, direct or queued, is done with a handed-out record, deletes it unless a
+    //! receiver adopted it (gave it a parent). What is still pending at exit is freed then.
+    void releaseUnlessAdopted(QObject *record);
     void abandonSocket();
     //! Once the silent attempts are used up: stop them and report the loss; true if it did.
     bool giveUpSilentReconnection();
@@ -258,6 +262,7 @@ private:
     bool m_heardSinceLastTick = false;
     //! A reconnect() attempt is under way; its failure is reported as reconnectFailed().
     bool m_userReconnectPending = false;
+    QList<QPointer<QObject>> m_pendingReleases;
 
     // Address books and contacts (cticonnector_addresses.cpp)
     struct AddressPageRequest

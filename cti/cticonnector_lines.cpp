@@ -32,19 +32,6 @@ QString callIdOf(const QVariantMap &data)
     return value.userType() == QMetaType::QString ? value.toString() : QString();
 }
 
-//! Releases a record handed out by a signal once every receiver is done with it: after the
-//! receivers called directly and, as this is queued behind them, those the emission queued. A record
-//! that one of them adopted (gave a parent) stays. The deletion itself is deferred too (deleteLater).
-void releaseUnlessAdopted(CTIConnector *connector, QObject *record)
-{
-    QMetaObject::invokeMethod(
-        connector,
-        [record = QPointer<QObject>(record)] {
-            if (record && !record->parent())
-                record->deleteLater();
-        },
-        Qt::QueuedConnection);
-}
 }
 
 void CTIConnector::requestLineStatus()
@@ -158,13 +145,13 @@ void CTIConnector::handleEvent_updateLineStatus(CTIMessage &message)
         m_lines.remove(callId);
         const QPointer<Line> closed(line);
         emit lineClosed(line);
-        releaseUnlessAdopted(this, closed);
+        releaseUnlessAdopted(closed);
 
         auto *item = new UCItem;
         item->buildFromVariantMap(data);
         const QPointer<UCItem> added(item);
         onUcItemAdded(item);
-        releaseUnlessAdopted(this, added);
+        releaseUnlessAdopted(added);
         return;
     }
 

@@ -7,20 +7,6 @@
 #include <QPointer>
 #include <QThreadPool>
 
-namespace {
-//! As for closed lines: once every receiver, direct or queued, is done with it, a queue call that
-//! none of them adopted (gave a parent) is deleted (deleteLater).
-void releaseUnlessAdopted(CTIConnector *connector, UCItem *item)
-{
-    QMetaObject::invokeMethod(
-        connector,
-        [item = QPointer<UCItem>(item)] {
-            if (item && !item->parent())
-                item->deleteLater();
-        },
-        Qt::QueuedConnection);
-}
-}
 
 void CTIConnector::requestUCItems()
 {
@@ -62,7 +48,7 @@ void CTIConnector::handleResponse_requestQueueCalls(CTIMessage &message)
         item->buildFromVariantMap(it.value().toMap());
         const QPointer<UCItem> guard(item);
         emit queueCallAdded(item);
-        releaseUnlessAdopted(this, guard);
+        releaseUnlessAdopted(guard);
     }
 }
 
@@ -72,5 +58,5 @@ void CTIConnector::handleEvent_newQueueCall(CTIMessage &message)
     item->buildFromVariantMap(message.getDataMap());
     const QPointer<UCItem> guard(item);
     emit queueCallAdded(item);
-    releaseUnlessAdopted(this, guard);
+    releaseUnlessAdopted(guard);
 }
