@@ -64,37 +64,13 @@ QString internKey(const QString &key)
     return key;
 }
 
-// As the message reads a value: strings, numbers as double, booleans; null reads as invalid.
-QVariant toVariant(const QJsonValue &value)
-{
-    switch (value.type()) {
-    case QJsonValue::String:
-        return value.toString();
-    case QJsonValue::Double:
-        return value.toDouble();
-    case QJsonValue::Bool:
-        return value.toBool();
-    case QJsonValue::Object:
-    case QJsonValue::Array: {
-        // Rare inside a contact: let the message convert it, nested nulls included.
-        CTIMessage nested;
-        nested.setValueForKey(keyData, value);
-        return nested.valueForKey(keyData);
-    }
-    case QJsonValue::Null:
-    case QJsonValue::Undefined:
-        break;
-    }
-    return QVariant();
-}
-
 // A contact's values with shared keys. The object's members come in ascending name order, which
 // is the map's order, so each insert lands at the end.
 QMap<QString, QVariant> contactValues(const QJsonObject &contact)
 {
     QMap<QString, QVariant> values;
     for (auto it = contact.constBegin(); it != contact.constEnd(); ++it)
-        values.insert(values.cend(), internKey(it.key()), toVariant(it.value()));
+        values.insert(values.cend(), internKey(it.key()), CTIMessage::variantFromJson(it.value()));
     return values;
 }
 
@@ -116,7 +92,7 @@ QMap<QString, QVariant> contactValuesLike(const QJsonObject &contact, const QMap
             if (text != *static_cast<const QString *>(slot.value().constData()))
                 slot.value() = text;
         } else {
-            slot.value() = toVariant(value);
+            slot.value() = CTIMessage::variantFromJson(value);
         }
     }
     return values;

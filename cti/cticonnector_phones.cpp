@@ -1,6 +1,7 @@
 // Phones, queues, do-not-disturb and call forwarding. Commands change nothing locally: the new
 // state comes back as events.
 #include "cticonnector.h"
+#include "numbercanonizer.h"
 
 #include "forwardpreset.h"
 #include "phone.h"
@@ -20,7 +21,6 @@ const QString keyQueues = QStringLiteral("queues");
 const QString keyPhone = QStringLiteral("phone");
 const QString keyAgent = QStringLiteral("agent");
 
-const QString settingDialPrefix = QStringLiteral("dialPrefix");
 
 CTIMessage commandWithId(const QString &name, const QString &id)
 {
@@ -127,7 +127,7 @@ void CTIConnector::handleResponse_requestPhoneConfig(CTIMessage &message)
     // Stored before the announcement, so a receiver reading the store sees the new prefix.
     // An empty prefix overwrites the old one: the server's word counts.
     const QString dialPrefix = message.valueForKey(keyDialPrefix).toString();
-    Settings::instance()->setValueForKey(settingDialPrefix, dialPrefix);
+    Settings::instance()->setValueForKey(NumberCanonizer::dialPrefixSetting, dialPrefix);
     emit dialPrefixChanged(dialPrefix);
 
     emit dndStatusChanged(message.valueForKey(keyDndActive).toBool());

@@ -40,9 +40,7 @@ Credit waitForCredit(QSemaphore &credits)
 //! A JSON object converted as the message converts its data (null reads as an invalid variant).
 QVariantMap toVariantMap(const QJsonValue &value)
 {
-    CTIMessage holder;
-    holder.setData(value.toObject()); // not an object: empty
-    return holder.getDataMap();
+    return CTIMessage::variantFromJson(value.toObject()).toMap(); // not an object: empty
 }
 
 //! Whether a top-level "name" member with the value "requestUCItems" stands in the text's head or

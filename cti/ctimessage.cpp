@@ -10,7 +10,7 @@ const QString keyName = QStringLiteral("name");
 const QString keyUuid = QStringLiteral("uuid");
 const QString keyData = QStringLiteral("data");
 
-// Like QJsonValue::toVariant, but null reads as an invalid variant at every depth.
+// Like QJsonValue::toVariant, but numbers read as double and null as an invalid variant at every depth.
 QVariant toVariant(const QJsonValue &value)
 {
     switch (value.type()) {
@@ -123,6 +123,11 @@ void CTIMessage::setValueForKey(const QString &key, const QMap<QString, QVariant
 QVariant CTIMessage::valueForKey(const QString &key) const
 {
     return toVariant(m_data.value(key));
+}
+
+QVariant CTIMessage::variantFromJson(const QJsonValue &value)
+{
+    return toVariant(value);
 }
 
 QVariantMap CTIMessage::getDataMap() const

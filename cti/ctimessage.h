@@ -45,6 +45,8 @@ public:
     //! String, double, bool, QVariantMap or QVariantList; missing or null gives an invalid variant.
     QVariant valueForKey(const QString &key) const;
     QVariantMap getDataMap() const;
+    //! The conversion valueForKey() uses, for callers that read JSON of their own.
+    static QVariant variantFromJson(const QJsonValue &value);
     const QJsonObject &data() const { return m_data; }
     void setData(const QJsonObject &data) { m_data = data; }
 
