@@ -11,6 +11,7 @@
 #include "user.h"
 
 #include <QJsonDocument>
+#include <algorithm>
 #include <QMutexLocker>
 #include <QUrl>
 #include <QWebSocket>
@@ -93,7 +94,7 @@ CTIConnector::~CTIConnector()
     }
     // Only at process exit: the records live as long as the process, but a leak checker
     // should see them released.
-    for (const QPointer<QObject> &record : qAsConst(m_pendingReleases)) {
+    for (const QPointer<QObject> &record : m_pendingReleases + m_releasing) {
         if (record && !record->parent())
             delete record.data();
     }
@@ -239,15 +240,33 @@ void CTIConnector::onConnectTimeout()
 
 void CTIConnector::releaseUnlessAdopted(QObject *record)
 {
-    const QPointer<QObject> guard(record);
-    m_pendingReleases.append(guard);
+    m_pendingReleases.append(QPointer<QObject>(record));
+    if (m_releasePassQueued)
+        return;
+    m_releasePassQueued = true;
+    // Two passes, one event each, for a whole batch of records: a receiver's queued call for a
+    // record was posted when it was emitted, before the record got here, so before the first
+    // pass ran and the second pass was posted.
     QMetaObject::invokeMethod(
         this,
-        [this, guard] {
-            // Queued behind every receiver's queued call, so all of them have run by now.
-            m_pendingReleases.removeOne(guard);
-            if (guard && !guard->parent())
-                delete guard.data();
+        [this] {
+            m_releasePassQueued = false;
+            m_releasing.append(m_pendingReleases);
+            m_pendingReleases.clear();
+            const int count = m_releasing.size();
+            QMetaObject::invokeMethod(
+                this,
+                [this, count] {
+                    // Earlier second passes took their share first, so ours is at the front.
+                    const int n = std::min(count, int(m_releasing.size()));
+                    const QList<QPointer<QObject>> batch = m_releasing.mid(0, n);
+                    m_releasing.erase(m_releasing.begin(), m_releasing.begin() + n);
+                    for (const QPointer<QObject> &guard : batch) {
+                        if (guard && !guard->parent())
+                            delete guard.data();
+                    }
+                },
+                Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }

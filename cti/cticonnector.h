@@ -176,8 +176,9 @@ signals:
     void forwardPresetAdded(ForwardPreset *preset);
     void activeForwardPresetChanged(const QString &presetId);
     void dialPrefixChanged(const QString &prefix);
-    //! A new record for every book, contact, changed contact and saved contact: the receivers own
-    //! it (one of them deletes it), the connector keeps no pointer. With no receiver connected no
+    //! A new record for every book, contact, changed contact and saved contact. Ownership as
+    //! queueCallAdded(): a receiver that keeps the record adopts it with setParent() in its slot;
+    //! one nobody adopted is deleted once every receiver is done. With no receiver connected no
     //! record is made. A changed contact comes as addressAdded(); receivers replace that id.
     void addressBookAdded(Addressbook *book);
     void addressAdded(Addresses *address);
@@ -262,7 +263,11 @@ private:
     bool m_heardSinceLastTick = false;
     //! A reconnect() attempt is under way; its failure is reported as reconnectFailed().
     bool m_userReconnectPending = false;
+    //! Handed-out records not yet looked at by a release pass, and those a first pass has seen,
+    //! which the second pass (queued behind their receivers' queued calls) deletes.
     QList<QPointer<QObject>> m_pendingReleases;
+    QList<QPointer<QObject>> m_releasing;
+    bool m_releasePassQueued = false;
 
     // Address books and contacts (cticonnector_addresses.cpp)
     struct AddressPageRequest

@@ -217,8 +217,11 @@ void CTIConnector::handleEvent_addressAdded(CTIMessage &message)
     // Nobody would own the record.
     if (!isSignalConnected(QMetaMethod::fromSignal(&CTIConnector::addressAdded)))
         return;
-    emit addressAdded(newContact(message.valueForKey(keyId).toString(),
-                                 contactValues(message.data().value(keyAddress).toObject())));
+    Addresses *contact = newContact(message.valueForKey(keyId).toString(),
+                                    contactValues(message.data().value(keyAddress).toObject()));
+    const QPointer<Addresses> guard(contact);
+    emit addressAdded(contact);
+    releaseUnlessAdopted(guard);
 }
 
 void CTIConnector::handleEvent_addressChanged(CTIMessage &message)
@@ -248,7 +251,9 @@ void CTIConnector::handleResponse_getAddressbooks(CTIMessage &message)
         auto *book = new Addressbook;
         book->buildFromVariantMap(it.value().toMap());
         book->setId(it.key());
+        const QPointer<Addressbook> guard(book);
         emit addressBookAdded(book);
+        releaseUnlessAdopted(guard);
     }
 }
 
@@ -259,7 +264,10 @@ void CTIConnector::handleResponse_getAddresses(CTIMessage &message)
         QMap<QString, QVariant> previous;
         for (auto it = contacts.constBegin(); it != contacts.constEnd(); ++it) {
             previous = contactValuesLike(it.value().toObject(), previous);
-            emit addressAdded(newContact(it.key(), previous));
+            Addresses *contact = newContact(it.key(), previous);
+            const QPointer<Addresses> guard(contact);
+            emit addressAdded(contact);
+            releaseUnlessAdopted(guard);
         }
     }
 
@@ -292,7 +300,10 @@ void CTIConnector::handleResponse_saveAddress(CTIMessage &message)
     QMap<QString, QVariant> values = contactValues(message.data().value(keyAddress).toObject());
     // The server echoes the stored picture; the record carries only the marker.
     values.remove(keyImage460);
-    emit addressSaved(newContact(message.valueForKey(keyId).toString(), std::move(values)));
+    Addresses *contact = newContact(message.valueForKey(keyId).toString(), std::move(values));
+    const QPointer<Addresses> guard(contact);
+    emit addressSaved(contact);
+    releaseUnlessAdopted(guard);
 }
 
 void CTIConnector::handleResponse_deleteAddress(CTIMessage &message)
