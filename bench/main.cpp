@@ -1,12 +1,14 @@
 // Prints the client's speed and memory figures; `talvero-bench [--json] [name...]`.
 #include "benchreport.h"
+#include "completerbenchmark.h"
 #include "contactsbenchmark.h"
 #include "dispatchbenchmark.h"
 #include "historybenchmark.h"
+#include "historylistbenchmark.h"
 #include "presencebenchmark.h"
 
 #include <QCommandLineParser>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QTextStream>
 
 #include <cstdio>
@@ -16,7 +18,7 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv); // widgets: the conversations list and the dial completer
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Runs the client's benchmarks and prints their figures."));
@@ -31,6 +33,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("history"), runHistoryBenchmark},
         {QStringLiteral("contacts"), runContactsBenchmark},
         {QStringLiteral("presence"), runPresenceBenchmark},
+        {QStringLiteral("history_list"), runHistoryListBenchmark},
+        {QStringLiteral("completer"), runCompleterBenchmark},
     };
 
     const QStringList requested = parser.positionalArguments();

@@ -138,6 +138,7 @@ void CTIConnector::login(const QString &username, const QString &password, const
 void CTIConnector::reconnect()
 {
     m_userReconnectPending = true;
+    m_silentLoginPending = false;
     login(m_username, m_password, m_host);
 }
 
@@ -151,6 +152,7 @@ void CTIConnector::silentReconnect()
         return;
     }
     login(m_username, m_password, m_host);
+    m_silentLoginPending = true;
 }
 
 void CTIConnector::sendMessage(CTIMessage &message)
@@ -399,6 +401,7 @@ void CTIConnector::handleResponse_login(CTIMessage &message)
 {
     switch (message.valueForKey(keyStatus).toInt()) {
     case 200:
+        m_silentLoginPending = false;
         if (!m_loggedIn) {
             emit loginSuccess();
             m_loggedIn = true;
@@ -408,6 +411,12 @@ void CTIConnector::handleResponse_login(CTIMessage &message)
         break;
     case 403:
         emit loginFailed();
+        // Refused behind the user's back (the password changed on the server): nobody would
+        // hear of it, so it ends the silent reconnection like a lost connection.
+        if (m_silentLoginPending) {
+            m_silentLoginPending = false;
+            emit connectionLost();
+        }
         break;
     default:
         break;

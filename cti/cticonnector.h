@@ -134,7 +134,8 @@ signals:
     void loginFailed();
     //! No connection could be made before any login was accepted.
     void connectFailed();
-    //! The third silent reconnection attempt failed; only reconnect() tries again from here.
+    //! The third silent reconnection attempt failed, or the server refused the login of a silent
+    //! attempt (after loginFailed()); only reconnect() tries again from here.
     void connectionLost();
     //! A call id reported for the first time; the connector owns the line while it is open (in the
     //! lines map). A line that a later "requestLineStatus" replaces under the same call id stays
@@ -263,6 +264,8 @@ private:
     bool m_heardSinceLastTick = false;
     //! A reconnect() attempt is under way; its failure is reported as reconnectFailed().
     bool m_userReconnectPending = false;
+    //! A silent reconnection's login is awaiting the server's answer.
+    bool m_silentLoginPending = false;
     //! Handed-out records not yet looked at by a release pass, and those a first pass has seen,
     //! which the second pass (queued behind their receivers' queued calls) deletes.
     QList<QPointer<QObject>> m_pendingReleases;

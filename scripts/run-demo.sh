@@ -83,9 +83,17 @@ show_logs() {
     done
 }
 
-# The simulator, with its built-in demo scenario.
-"$sim_bin" --address 127.0.0.1 >"$work/sim.log" 2>&1 &
-sim_pid=$!
+# The simulator, with its built-in demo scenario. Headless, the script drives it through its
+# control input (a FIFO kept open on fd 4) to show calls in the screenshot.
+if [ "$headless" -eq 1 ]; then
+    mkfifo "$work/sim.in"
+    "$sim_bin" --address 127.0.0.1 --control <"$work/sim.in" >"$work/sim.log" 2>&1 &
+    sim_pid=$!
+    exec 4>"$work/sim.in"
+else
+    "$sim_bin" --address 127.0.0.1 >"$work/sim.log" 2>&1 </dev/null &
+    sim_pid=$!
+fi
 deadline=$((SECONDS + SIM_URL_TIMEOUT))
 until grep -q 'listening on ws://' "$work/sim.log"; do
     if ! kill -0 "$sim_pid" 2>/dev/null; then
@@ -165,6 +173,25 @@ while [ -z "$main_window" ]; do
     [ -n "$main_window" ] || sleep 0.5
 done
 log "main window is up (X window $main_window); letting it settle"
+sleep 3
+
+# Two calls: one taken, one still ringing, whose pop-up rolls in at the top right.
+sim_control() { # sim_control COMMAND: send it, echo the simulator's answer
+    local before
+    before=$(grep -c '' "$work/sim.log" || true)
+    printf '%s\n' "$1" >&4
+    for _ in $(seq 50); do
+        local answer
+        answer=$(tail -n +"$((before + 1))" "$work/sim.log" | grep -m1 -E '^(ringing|answered|ended|no call|unknown)' || true)
+        [ -n "$answer" ] && { printf '%s\n' "$answer"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+first=$(sim_control 'ring "0711 5550123" Anna Meyer "Meyer & Söhne GmbH"' | awk '{print $2}')
+[ -n "$first" ] && [ "$first" != "-" ] && sleep 2 && sim_control "answer $first" >/dev/null || true
+sleep 2
+sim_control 'ring "089 4471190" Jonas Becker "Becker Logistik"' >/dev/null || true
 sleep 3
 mkdir -p "$(dirname "$screenshot")"
 import -window root "$screenshot"

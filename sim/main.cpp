@@ -1,12 +1,15 @@
 #include "pbxsimulator.h"
+#include "simcalls.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QSocketNotifier>
 #include <QTextStream>
 
 #include <csignal>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -41,6 +44,45 @@ bool quitOnTerminationSignals(QCoreApplication &app)
     return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
 }
 
+// Commands on standard input, one per line, for scripts and tests that drive the PBX side:
+//   ring NUMBER [FIRSTNAME [LASTNAME [COMPANY]]]   a call from outside rings at every logged-in user
+//   answer CALLID | end CALLID                      the user's phone takes it / the other end hangs up
+// Arguments with blanks go in double quotes. Each command answers one line on standard output.
+void controlFromStdin(QCoreApplication &app, PbxSimulator &simulator, QTextStream &out)
+{
+    auto *notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
+    auto buffer = std::make_shared<QByteArray>();
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier, buffer, &simulator, &out] {
+        char chunk[4096];
+        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n <= 0) {
+            notifier->setEnabled(false);   // end of input: keep serving
+            return;
+        }
+        buffer->append(chunk, int(n));
+        int end;
+        while ((end = buffer->indexOf('\n')) >= 0) {
+            const QString line = QString::fromUtf8(buffer->left(end)).trimmed();
+            buffer->remove(0, end + 1);
+            const QStringList args = QProcess::splitCommand(line);
+            if (args.isEmpty())
+                continue;
+            const QString command = args.first();
+            if (command == QLatin1String("ring") && args.size() >= 2) {
+                const QStringList ids = simulator.calls().startIncomingCall(
+                    args.value(1), args.value(2), args.value(3), args.value(4));
+                out << "ringing " << (ids.isEmpty() ? QStringLiteral("-") : ids.join(QLatin1Char(' '))) << Qt::endl;
+            } else if (command == QLatin1String("answer") && args.size() == 2) {
+                out << (simulator.calls().answerCall(args.at(1)) ? "answered " : "no call ") << args.at(1) << Qt::endl;
+            } else if (command == QLatin1String("end") && args.size() == 2) {
+                out << (simulator.calls().endCall(args.at(1)) ? "ended " : "no call ") << args.at(1) << Qt::endl;
+            } else {
+                out << "unknown command: " << line << Qt::endl;
+            }
+        }
+    });
+}
+
 QString brief(QJsonObject data)
 {
     if (data.contains(QStringLiteral("pass")))
@@ -73,8 +115,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption scenarioOption(QStringLiteral("scenario"),
                                             QStringLiteral("Serve the scenario in <file> (default: the bundled demo)."),
                                             QStringLiteral("file"), QStringLiteral(":/sim/demo.json"));
+    const QCommandLineOption controlOption(
+        QStringLiteral("control"),
+        QStringLiteral("Read commands on standard input: ring NUMBER [FIRST [LAST [COMPANY]]], answer ID, end ID."));
     parser.addOption(addressOption);
     parser.addOption(scenarioOption);
+    parser.addOption(controlOption);
     parser.process(app);
 
     QTextStream out(stdout);
@@ -120,6 +166,8 @@ int main(int argc, char *argv[])
                          err << Program << ": ignored a frame: " << problem << Qt::endl;
                      });
 
+    if (parser.isSet(controlOption))
+        controlFromStdin(app, simulator, out);
     out << Program << ": listening on " << simulator.url().toString() << Qt::endl;
     return app.exec();
 }

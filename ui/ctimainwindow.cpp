@@ -1,35 +1,65 @@
 #include "ctimainwindow.h"
+#include "ui_ctimainwindow.h"
 
+#include "addresses.h"
 #include "cticonnector.h"
+#include "dialcompleter.h"
+#include "dialsuggestionmodel.h"
+#include "line.h"
+#include "notification.h"
+#include "notificationfactory.h"
+#include "reconnectwindow.h"
+#include "rolloverpopup.h"
 #include "registry.h"
+#include "runninglineview.h"
+#include "systemtrayicon.h"
+#include "ucconversationslist.h"
+#include "windowgeometry.h"
 
-#include <QIcon>
-#include <QLabel>
-#include <QVBoxLayout>
+#include <QApplication>
+#include <QCloseEvent>
 
 CTIMainWindow::CTIMainWindow(QWidget *parent)
     : QWidget(parent)
+    , ui(new Ui::CTIMainWindow)
 {
-    resize(248, 485);
-    setWindowIcon(QIcon(QStringLiteral(":/images/appicon.png")));
+    ui->setupUi(this);
+    // Nothing offers the queue monitor from here; its toggle stays wired all the same.
+    ui->queueMonitorPushButton->hide();
+    connect(ui->dialPushButton, &QPushButton::clicked, this, &CTIMainWindow::onDialButtonClicked);
+    connect(ui->dialerLineEdit, &QLineEdit::returnPressed, this, &CTIMainWindow::onDialButtonClicked);
+    connect(ui->addressBookPushButton, &QPushButton::clicked, this, &CTIMainWindow::onAddressBookButtonClicked);
+    connect(ui->queueMonitorPushButton, &QPushButton::clicked, this, &CTIMainWindow::onQueueMonitorButtonClicked);
     setWindowTitle(tr("Talvero CTI Client"));
 
-    // Until the dial field and the call list move in: say who is logged in where.
-    auto *layout = new QVBoxLayout(this);
-    auto *icon = new QLabel(this);
-    icon->setPixmap(QIcon(QStringLiteral(":/images/appicon.png")).pixmap(64, 64));
-    icon->setAlignment(Qt::AlignCenter);
-    auto *status = new QLabel(this);
-    status->setObjectName(QStringLiteral("statusLabel"));
-    status->setTextFormat(Qt::PlainText);
-    status->setAlignment(Qt::AlignCenter);
-    status->setWordWrap(true);
-    const CTIConnector *connector = CTIConnector::instance();
-    status->setText(connector->getCurrentUsername() + QLatin1Char('@') + connector->getCurrentHost());
-    layout->addStretch();
-    layout->addWidget(icon);
-    layout->addWidget(status);
-    layout->addStretch();
+    CTIConnector *connector = CTIConnector::instance();
+    connect(connector, &CTIConnector::lineOpenend, this, &CTIMainWindow::lineOpenend);
+    connect(connector, &CTIConnector::lineChanged, this, &CTIMainWindow::lineChanged);
+    connect(connector, &CTIConnector::lineClosed, this, &CTIMainWindow::lineClosed);
+    connect(connector, &CTIConnector::connectionLost, this, &CTIMainWindow::onDissconnect);
+    connect(connector, &CTIConnector::addressAdded, this, &CTIMainWindow::addressAdded);
+    connect(connector, &CTIConnector::addressDeleted, this, &CTIMainWindow::addressDeleted);
+
+    m_reconnectWindow = new ReconnectWindow;
+
+    m_conversationsList = new UCConversationsList(ui->tabWidget);
+    ui->tabWidget->addTab(m_conversationsList, tr("Conversations"));
+    connect(m_conversationsList, &UCConversationsList::onNumberClick, this, &CTIMainWindow::setNumberToDialEdit);
+    // The configuration moves in here; until then the tab is an empty page.
+    m_configureTab = new QWidget(ui->tabWidget);
+    m_configureTab->setObjectName(QStringLiteral("configureTab"));
+    ui->tabWidget->addTab(m_configureTab, tr("Configure"));
+    ui->tabWidget->setCurrentIndex(0);
+
+    m_trayIcon = new SystemTrayIcon(this);
+    connect(m_trayIcon, &SystemTrayIcon::hideShowToggleRequest, this, &CTIMainWindow::onHideShowToggleRequest);
+    connect(m_trayIcon, &SystemTrayIcon::minimizeRequest, this, &QWidget::showMinimized);
+    connect(m_trayIcon, &SystemTrayIcon::restoreRequest, this, &QWidget::showNormal);
+    connect(m_trayIcon, &SystemTrayIcon::applicationQuitRequest, this, &CTIMainWindow::quitApplication);
+    m_trayIcon->initialise();
+
+    m_suggestions = new DialSuggestionModel(this);
+    m_completer = DialCompleter::attach(ui->dialerLineEdit, m_suggestions, this);
 
     Registry::instance()->setCTIMainWindow(this);
 }
@@ -38,17 +68,131 @@ CTIMainWindow::~CTIMainWindow()
 {
     if (Registry::instance()->getCTIMainWindow() == this)
         Registry::instance()->setCTIMainWindow(nullptr);
+    delete m_reconnectWindow;
+    // Pop-ups free themselves once rolled out; one still standing goes with the window.
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<RollOverPopUp *>(widget))
+            delete widget;
+    }
+    delete ui;
 }
 
 void CTIMainWindow::onApplicationStartup()
 {
+    restoreWindowGeometry();
+    CTIConnector::instance()->requestLineStatus();
+    m_conversationsList->init();
+    // Lets the window system place it once, so the first real show lands where it should.
+    m_reconnectWindow->show();
+    m_reconnectWindow->hide();
 }
 
 void CTIMainWindow::onApplicationShutdown()
 {
 }
 
+void CTIMainWindow::restoreWindowGeometry()
+{
+    WindowGeometry::restore(this, getAppPartName());
+}
+
+void CTIMainWindow::lineOpenend(Line *line)
+{
+    const QString callId = line->callId();
+    // A call id reported open again takes over the place in the list: the old view goes.
+    if (RunningLineView *old = m_lineViews.take(callId)) {
+        ui->lineListLayout->removeWidget(old);
+        delete old;
+    }
+    auto *view = new RunningLineView(line, this);
+    m_lineViews.insert(callId, view);
+    ui->lineListLayout->addWidget(view);
+    notify(line);
+}
+
+void CTIMainWindow::lineChanged(Line *line)
+{
+    notify(line);
+}
+
+void CTIMainWindow::lineClosed(Line *line)
+{
+    notify(line);
+    RunningLineView *view = m_lineViews.take(line->callId());
+    if (!view)
+        return;
+    ui->lineListLayout->removeWidget(view);
+    delete view;
+}
+
+void CTIMainWindow::notify(Line *line)
+{
+    if (Notification *notification = NotificationFactory::buildFromLine(line))
+        notification->submit();
+}
+
+void CTIMainWindow::onDissconnect()
+{
+    const Qt::WindowStates state = (windowState() & ~(Qt::WindowMinimized | Qt::WindowActive)) | Qt::WindowActive;
+    m_reconnectWindow->setWindowState(state);
+    m_reconnectWindow->raise();
+    m_reconnectWindow->activateWindow();
+    m_reconnectWindow->show();
+}
+
+void CTIMainWindow::addressAdded(Addresses *contact)
+{
+    m_suggestions->addContact(contact);
+}
+
+void CTIMainWindow::addressDeleted(const QString &addressId)
+{
+    m_suggestions->removeContact(addressId);
+}
+
+void CTIMainWindow::onDialButtonClicked()
+{
+    CTIConnector::instance()->dialNumber(ui->dialerLineEdit->text());
+}
+
+void CTIMainWindow::onAddressBookButtonClicked()
+{
+    // The address book window joins here.
+}
+
+void CTIMainWindow::onQueueMonitorButtonClicked()
+{
+    // The queue monitor window joins here.
+}
+
+void CTIMainWindow::setNumberToDialEdit(const QString &number)
+{
+    ui->dialerLineEdit->setText(number);
+}
+
+void CTIMainWindow::onHideShowToggleRequest()
+{
+    if (isHidden()) {
+        show();
+        raise();
+        activateWindow();
+    } else {
+        hide();
+    }
+}
+
 void CTIMainWindow::quitApplication()
 {
     emit applicationQuitRequest();
+}
+
+void CTIMainWindow::closeEvent(QCloseEvent *event)
+{
+    WindowGeometry::save(this, getAppPartName());
+    if (SystemTrayIcon::isEnabled()) {
+        hide();
+        event->ignore();
+        return;
+    }
+    event->accept();
 }

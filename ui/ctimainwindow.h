@@ -1,9 +1,24 @@
 #pragma once
 
+#include <QMap>
 #include <QWidget>
 
-//! The window the user works in after login. For now it carries the title, icon and size;
-//! the dial field, call views and tabs join it with the everyday window.
+namespace Ui {
+class CTIMainWindow;
+}
+
+class Addresses;
+class DialCompleter;
+class DialSuggestionModel;
+class Line;
+class ReconnectWindow;
+class RunningLineView;
+class SystemTrayIcon;
+class UCConversationsList;
+
+//! The window the user works in after login: the dial field, one view per running call, and the
+//! conversation history. Owns the reconnect window and the tray component; lives until the
+//! process ends.
 class CTIMainWindow final : public QWidget
 {
     Q_OBJECT
@@ -13,13 +28,45 @@ public:
     explicit CTIMainWindow(QWidget *parent = nullptr);
     ~CTIMainWindow() override;
 
+    //! Sends the first requests to the server; called once after login, before show().
     void onApplicationStartup();
     void onApplicationShutdown();
+    void restoreWindowGeometry();
     static QString getAppPartName() { return QStringLiteral("MainWindow"); }
 
+    //! The views of the running calls, by call id.
+    const QMap<QString, RunningLineView *> &lineViews() const { return m_lineViews; }
+    ReconnectWindow *reconnectWindow() const { return m_reconnectWindow; }
+
 public slots:
+    void lineOpenend(Line *line);
+    void lineChanged(Line *line);
+    void lineClosed(Line *line);
+    void onDissconnect();
+    void addressAdded(Addresses *contact);
+    void addressDeleted(const QString &addressId);
+    void onDialButtonClicked();
+    void onAddressBookButtonClicked();
+    void onQueueMonitorButtonClicked();
+    void setNumberToDialEdit(const QString &number);
+    void onHideShowToggleRequest();
     void quitApplication();
 
 signals:
     void applicationQuitRequest();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    static void notify(Line *line);
+
+    Ui::CTIMainWindow *ui;
+    QMap<QString, RunningLineView *> m_lineViews;
+    ReconnectWindow *m_reconnectWindow = nullptr;
+    UCConversationsList *m_conversationsList = nullptr;
+    QWidget *m_configureTab = nullptr;
+    SystemTrayIcon *m_trayIcon = nullptr;
+    DialSuggestionModel *m_suggestions = nullptr;
+    DialCompleter *m_completer = nullptr;
 };

@@ -14,6 +14,11 @@ CTIClient::CTIClient(QObject *parent)
 {
 }
 
+CTIClient::~CTIClient()
+{
+    delete m_mainWindow;
+}
+
 QString CTIClient::translationNameFor(int language)
 {
     switch (language) {

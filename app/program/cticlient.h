@@ -5,7 +5,7 @@
 class CTIMainWindow;
 
 //! The application object: installs the translation, runs the login and builds the main window
-//! once the login succeeded. Holds the main window without owning it.
+//! once the login succeeded; the main window lives as long as this object.
 class CTIClient final : public QObject
 {
     Q_OBJECT
@@ -13,6 +13,8 @@ class CTIClient final : public QObject
 
 public:
     explicit CTIClient(QObject *parent = nullptr);
+    //! Ends the main window with the process, while the application object still exists.
+    ~CTIClient() override;
 
     static constexpr bool isMacOSX()
     {

@@ -17,6 +17,7 @@ private slots:
     void reconnectAfterLoss();
     void serverBackDuringSilentAttempts();
     void deadLinkIsNoticed();
+    void refusedSilentLoginEndsInConnectionLost();
 
 private:
     const QString host = QStringLiteral("127.0.0.12");
@@ -97,6 +98,23 @@ void tst_CTIConnectorReconnect::deadLinkIsNoticed()
     sim.setFrozen(false);
     QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 12000);
     QCOMPARE(recorder.emitted(), QStringList{"reconnectSuccess()x1"});
+}
+
+void tst_CTIConnectorReconnect::refusedSilentLoginEndsInConnectionLost()
+{
+    // The password was changed on the server while the link was down.
+    sim.addAccount(QStringLiteral("anna"), QStringLiteral("changed"));
+    SignalRecorder recorder(connector);
+    QSignalSpy lost(connector, &CTIConnector::connectionLost);
+    sim.dropAllConnections();
+    QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 12000);
+    QVERIFY(!connector->isReconnecting());
+    QCOMPARE(recorder.emitted(), (QStringList{"loginFailed()x1", "connectionLost()x1"}));
+
+    sim.addAccount(QStringLiteral("anna"), QStringLiteral("secret"));
+    QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
+    connector->reconnect();
+    QTRY_COMPARE(again.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_CTIConnectorReconnect)

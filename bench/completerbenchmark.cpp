@@ -1,0 +1,220 @@
+#include "completerbenchmark.h"
+
+#include "addresses.h"
+#include "benchreport.h"
+#include "cticonnector.h"
+#include "dialcompleter.h"
+#include "dialsuggestionmodel.h"
+#include "pbxsimulator.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStandardItemModel>
+#include <QTimer>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr int contactCount = 100000;
+constexpr int fieldsPerContact = 30;
+const QString bookId = QStringLiteral("bench-completer");
+const QString address = QStringLiteral("127.0.0.7");
+const QStringList typedTexts = {QStringLiteral("mey"), QStringLiteral("030"), QStringLiteral("anna"),
+                                QStringLiteral("gmbh")};
+
+template<typename Condition>
+bool spinUntil(Condition condition, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+//! Times the queued calls a model receives (the suggestion model's end-of-pass insertion).
+class QueuedCallTimer : public QObject
+{
+public:
+    qint64 ns = 0;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (m_inside || event->type() != QEvent::MetaCall)
+            return false;
+        m_inside = true;
+        QElapsedTimer clock;
+        clock.start();
+        QCoreApplication::sendEvent(watched, event);
+        ns += clock.nsecsElapsed();
+        m_inside = false;
+        return true;
+    }
+
+private:
+    bool m_inside = false;
+};
+
+struct Contact
+{
+    QString name;
+    QStringList numbers;
+};
+
+//! The rows filled the plain way: a QStandardItemModel, one appendRow() of three items per number.
+void fillStandardModel(QStandardItemModel &model, const std::vector<Contact> &contacts)
+{
+    for (const Contact &contact : contacts) {
+        for (const QString &number : contact.numbers) {
+            auto *line = new QStandardItem(contact.name + QLatin1Char(' ') + number);
+            line->setData(number, DialCompleter::CompleteRole);
+            model.appendRow({line, new QStandardItem(number), new QStandardItem(contact.name)});
+        }
+    }
+}
+
+//! Types each text into an empty field, one key at a time; for each key, the time from the key
+//! press until the completer has filtered and the pop-up has been shown and laid out.
+std::vector<double> keystrokeMs(QLineEdit *field, QCompleter *completer)
+{
+    std::vector<double> times;
+    QAbstractItemView *popup = completer->popup();
+    for (const QString &text : typedTexts) {
+        field->clear();
+        popup->hide();
+        QCoreApplication::processEvents();
+        for (const QChar ch : text) {
+            QElapsedTimer clock;
+            clock.start();
+            const int key = ch.toUpper().unicode(); // the key code of a Latin letter or digit
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(ch));
+            QCoreApplication::sendEvent(field, &press);
+            QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(ch));
+            QCoreApplication::sendEvent(field, &release);
+            QCoreApplication::processEvents(); // the pop-up's layout and paint
+            times.push_back(clock.nsecsElapsed() / 1e6);
+        }
+    }
+    return times;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+} // namespace
+
+void runCompleterBenchmark(BenchReport &report)
+{
+    PbxSimulator sim{QHostAddress(address)};
+    sim.addAccount(QStringLiteral("bench"), QStringLiteral("bench"));
+    sim.scenario().addGeneratedAddressBook(bookId, QStringLiteral("Completer"), contactCount, 11, fieldsPerContact);
+    if (!sim.listen()) {
+        qWarning("completer benchmark: cannot listen on %s: %s", qPrintable(address), qPrintable(sim.errorString()));
+        return;
+    }
+    CTIConnector *connector = CTIConnector::instance();
+    bool loggedIn = false;
+    QObject context;
+    QObject::connect(connector, &CTIConnector::loginSuccess, &context, [&] { loggedIn = true; });
+    QObject::connect(connector, &CTIConnector::reconnectSuccess, &context, [&] { loggedIn = true; });
+    connector->login(QStringLiteral("bench"), QStringLiteral("bench"), address);
+    if (!spinUntil([&] { return loggedIn; }, 10000)) {
+        qWarning("completer benchmark: login failed");
+        return;
+    }
+
+    QWidget window;
+    window.resize(260, 60);
+    auto *field = new QLineEdit(&window);
+    field->setGeometry(5, 5, 250, 25);
+    DialSuggestionModel model;
+    DialCompleter *completer = DialCompleter::attach(field, &model, &window);
+    window.show();
+
+    // Every contact goes into the suggestions as the main window does it; a plain copy of what
+    // they hold is kept for the comparison (outside the timed part).
+    std::vector<Contact> plain;
+    plain.reserve(contactCount);
+    qint64 addNs = 0;
+    QueuedCallTimer flushTimer;
+    model.installEventFilter(&flushTimer);
+    QObject::connect(connector, &CTIConnector::addressAdded, &context, [&](Addresses *contact) {
+        QElapsedTimer clock;
+        clock.start();
+        model.addContact(contact);
+        addNs += clock.nsecsElapsed();
+        Contact copy{contact->getFormattedName(), {}};
+        for (const QString &key : {AddressKeys::telWork, AddressKeys::telHome, AddressKeys::telCellPrivate}) {
+            const QString number = contact->valueForKey(key).toString();
+            if (!number.isEmpty())
+                copy.numbers << number;
+        }
+        plain.push_back(copy);
+    });
+    bool finished = false;
+    QObject::connect(connector, &CTIConnector::addressesLoadingFinished, &context,
+                     [&](const QString &id) { finished = finished || id == bookId; });
+
+    QElapsedTimer loadClock;
+    loadClock.start();
+    connector->requestAddresses(bookId);
+    int expectedRows = 0;
+    const bool loaded = spinUntil(
+        [&] {
+            if (!finished)
+                return false;
+            if (expectedRows == 0) {
+                for (const Contact &contact : plain)
+                    expectedRows += contact.numbers.size();
+            }
+            return model.rowCount() >= expectedRows;
+        },
+        300000);
+    const double loadSeconds = loadClock.nsecsElapsed() / 1e9;
+    QObject::disconnect(connector, nullptr, &context, nullptr);
+    model.removeEventFilter(&flushTimer);
+    if (!loaded)
+        qWarning("completer benchmark: %d of %d rows after the load", model.rowCount(), expectedRows);
+
+    const std::vector<double> times = keystrokeMs(field, completer);
+    const int matches = completer->completionCount();
+
+    // The same rows in a QStandardItemModel with the same completer set-up.
+    QStandardItemModel standard;
+    auto *standardField = new QLineEdit(&window);
+    standardField->setGeometry(5, 30, 250, 25);
+    QCompleter *standardCompleter = DialCompleter::attach(standardField, &standard, &window);
+    QElapsedTimer standardClock;
+    standardClock.start();
+    fillStandardModel(standard, plain);
+    const double standardFillSeconds = standardClock.nsecsElapsed() / 1e9;
+    const std::vector<double> standardTimes = keystrokeMs(standardField, standardCompleter);
+
+    report.add(QStringLiteral("completer.contacts"), double(plain.size()), QStringLiteral("contacts"), contactCount,
+               BenchReport::Goal::AtLeast);
+    report.add(QStringLiteral("completer.rows"), model.rowCount(), QStringLiteral("rows"));
+    report.add(QStringLiteral("completer.fill_s"), (addNs + flushTimer.ns) / 1e9, QStringLiteral("s"), 1.0,
+               BenchReport::Goal::AtMost);
+    report.add(QStringLiteral("completer.load_s"), loadSeconds, QStringLiteral("s"));
+    report.add(QStringLiteral("completer.keystroke_ms"), median(times), QStringLiteral("ms"), 100.0,
+               BenchReport::Goal::AtMost);
+    report.add(QStringLiteral("completer.keystroke_max_ms"), *std::max_element(times.cbegin(), times.cend()),
+               QStringLiteral("ms"));
+    report.add(QStringLiteral("completer.last_matches"), matches, QStringLiteral("rows"));
+    report.add(QStringLiteral("completer.standard_model_fill_s"), standardFillSeconds, QStringLiteral("s"));
+    report.add(QStringLiteral("completer.standard_model_keystroke_ms"), median(standardTimes), QStringLiteral("ms"));
+}

@@ -1,0 +1,236 @@
+#include "cticonnector.h"
+#include "ctimainwindow.h"
+#include "pbxsimulator.h"
+#include "reconnectwindow.h"
+#include "registry.h"
+#include "rolloverpopup.h"
+#include "runninglineview.h"
+#include "settings.h"
+#include "simcalls.h"
+#include "ucconversationslist.h"
+
+#include <QApplication>
+#include <QCompleter>
+#include <QSettings>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QVBoxLayout>
+#include <QtTest>
+
+// The main window as the application builds it after login, against the simulator.
+class tst_CTIMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void callViewsFollowTheLines();
+    void reopenedCallIdReplacesItsView();
+    void dialField_data();
+    void dialField();
+    void conversationClickFillsTheDialField();
+    void suggestionsFollowTheContacts();
+    void connectionLostShowsTheReconnectWindow();
+    void geometrySurvivesARestart();
+
+private:
+    QStringList viewOrder() const;
+    QList<RollOverPopUp *> popUps() const;
+    int suggestionRows() const { return window->findChild<QCompleter *>()->model()->rowCount(); }
+    void contactEvent(const QString &name, const QJsonObject &data) { sim.pushEvent(name, data); }
+
+    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.51"))};
+    CTIConnector *connector = CTIConnector::instance();
+    CTIMainWindow *window = nullptr;
+};
+
+void tst_CTIMainWindow::initTestCase()
+{
+    // Nothing stored from an earlier run of this test.
+    QSettings stored(Settings::instance()->fileName(), QSettings::IniFormat);
+    stored.remove(QStringLiteral("MainWindow"));
+    stored.sync();
+    sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
+    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
+    QSignalSpy ok(connector, &CTIConnector::loginSuccess);
+    connector->login(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("127.0.0.51"));
+    QTRY_COMPARE(ok.count(), 1);
+}
+
+void tst_CTIMainWindow::init()
+{
+    window = new CTIMainWindow;
+    QCOMPARE(Registry::instance()->getCTIMainWindow(), window);
+    window->onApplicationStartup();
+    window->show();
+}
+
+void tst_CTIMainWindow::cleanup()
+{
+    for (const QString &id : sim.calls().callIds())
+        sim.calls().endCall(id);
+    QTRY_VERIFY(window->lineViews().isEmpty());
+    delete window;
+    QCOMPARE(Registry::instance()->getCTIMainWindow(), nullptr);
+    sim.clearReceived();
+}
+
+QStringList tst_CTIMainWindow::viewOrder() const
+{
+    // The order on screen is the layout's; read each view's number label.
+    QStringList numbers;
+    auto *layout = window->findChild<QVBoxLayout *>(QStringLiteral("lineListLayout"));
+    for (int i = 0; i < layout->count(); ++i) {
+        if (QWidget *view = layout->itemAt(i)->widget())
+            numbers << view->findChild<QLabel *>(QStringLiteral("phoneNumberLabel"))->text();
+    }
+    return numbers;
+}
+
+QList<RollOverPopUp *> tst_CTIMainWindow::popUps() const
+{
+    QList<RollOverPopUp *> shown;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *popUp = qobject_cast<RollOverPopUp *>(widget); popUp && popUp->isVisible())
+            shown << popUp;
+    }
+    return shown;
+}
+
+void tst_CTIMainWindow::callViewsFollowTheLines()
+{
+    const QString first = sim.calls().startIncomingCall(QStringLiteral("0711 1111"), QStringLiteral("Anna"),
+                                                        QStringLiteral("Meyer")).value(0);
+    QTRY_COMPARE(viewOrder(), QStringList{"0711 1111"});
+    // A ringing incoming call rolls in a pop-up; the window itself is not raised for it.
+    QTRY_VERIFY(!popUps().isEmpty());
+
+    const QString second = sim.calls().startIncomingCall(QStringLiteral("0711 2222")).value(0);
+    QTRY_COMPARE(viewOrder(), (QStringList{"0711 1111", "0711 2222"}));
+    const QPointer<RunningLineView> secondView = window->lineViews().value(second);
+
+    // A change neither adds nor moves a view.
+    QSignalSpy changed(connector, &CTIConnector::lineChanged);
+    QVERIFY(sim.calls().answerCall(second));
+    QTRY_VERIFY(!changed.isEmpty());
+    QCOMPARE(viewOrder(), (QStringList{"0711 1111", "0711 2222"}));
+    QCOMPARE(window->lineViews().value(second), secondView.data());
+
+    QVERIFY(sim.calls().endCall(first));
+    QTRY_COMPARE(viewOrder(), QStringList{"0711 2222"});
+    QVERIFY(secondView);
+    QTRY_VERIFY(popUps().isEmpty());
+}
+
+void tst_CTIMainWindow::reopenedCallIdReplacesItsView()
+{
+    const QString id = sim.calls().startIncomingCall(QStringLiteral("0711 3333")).value(0);
+    QTRY_COMPARE(window->lineViews().size(), 1);
+    const QPointer<RunningLineView> old = window->lineViews().value(id);
+
+    // The full line status reports the open call again, under the same id.
+    QSignalSpy opened(connector, &CTIConnector::lineOpenend);
+    connector->requestLineStatus();
+    QTRY_COMPARE(opened.count(), 1);
+    QVERIFY(!old);
+    QCOMPARE(viewOrder(), QStringList{"0711 3333"});
+    QVERIFY(window->lineViews().value(id));
+}
+
+void tst_CTIMainWindow::dialField_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("byReturn");
+    QTest::addColumn<QStringList>("dialled");
+
+    QTest::newRow("button") << "0711 4444" << false << QStringList{"0711 4444"};
+    QTest::newRow("return") << "+49 (711) 5555" << true << QStringList{"+49 (711) 5555"};
+    QTest::newRow("empty field") << "" << false << QStringList{};
+}
+
+void tst_CTIMainWindow::dialField()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, byReturn);
+    QFETCH(QStringList, dialled);
+
+    auto *field = window->findChild<QLineEdit *>(QStringLiteral("dialerLineEdit"));
+    field->setText(typed);
+    if (byReturn)
+        QTest::keyClick(field, Qt::Key_Return);
+    else
+        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("dialPushButton")), Qt::LeftButton);
+
+    // A marker behind the dial command tells when everything sent has arrived.
+    connector->hangup(QStringLiteral("marker"));
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("hangup")).size(), 1);
+    QStringList numbers;
+    for (const QJsonObject &command : sim.receivedCommands(QStringLiteral("dialNumber")))
+        numbers << command.value(QStringLiteral("data")).toObject().value(QStringLiteral("number")).toString();
+    QCOMPARE(numbers, dialled);
+    QCOMPARE(field->text(), typed);
+}
+
+void tst_CTIMainWindow::conversationClickFillsTheDialField()
+{
+    auto *field = window->findChild<QLineEdit *>(QStringLiteral("dialerLineEdit"));
+    field->setText(QStringLiteral("old"));
+    emit window->findChild<UCConversationsList *>()->onNumberClick(QStringLiteral("0711 6666"));
+    QCOMPARE(field->text(), QStringLiteral("0711 6666"));
+}
+
+void tst_CTIMainWindow::suggestionsFollowTheContacts()
+{
+    const QJsonObject meyer{{"n_given", "Anna"},
+                            {"n_family", "Meyer"},
+                            {"tel_work", "030 1234"},
+                            {"tel_home", ""},
+                            {"tel_cell_private", "0170 555"},
+                            {"tel_cell", "0171 999"}};
+    contactEvent(QStringLiteral("addressAdded"), {{"id", "c1"}, {"address", meyer}});
+    QTRY_COMPARE(suggestionRows(), 2);
+
+    // A change replaces the contact's rows; a deletion takes them away.
+    QJsonObject changed = meyer;
+    changed.insert(QStringLiteral("tel_home"), QStringLiteral("030 9876"));
+    contactEvent(QStringLiteral("addressChanged"), {{"id", "c1"}, {"address", changed}});
+    QTRY_COMPARE(suggestionRows(), 3);
+    contactEvent(QStringLiteral("addressDeleted"), {{"id", "c1"}});
+    QTRY_COMPARE(suggestionRows(), 0);
+}
+
+void tst_CTIMainWindow::connectionLostShowsTheReconnectWindow()
+{
+    window->showMinimized();
+    emit connector->connectionLost();
+    ReconnectWindow *reconnect = window->reconnectWindow();
+    QVERIFY(reconnect->isVisible());
+    QVERIFY(!(reconnect->windowState() & Qt::WindowMinimized));
+    reconnect->hide();
+}
+
+void tst_CTIMainWindow::geometrySurvivesARestart()
+{
+    // The form's size stands until something is stored.
+    QCOMPARE(window->size(), QSize(248, 485));
+    window->move(120, 80);
+    window->resize(300, 520);
+    QVERIFY(window->close());
+    QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("MainWindow/width")).toInt(), 300);
+
+    delete window;
+    window = new CTIMainWindow;
+    window->onApplicationStartup();
+    window->show();
+    QCOMPARE(window->pos(), QPoint(120, 80));
+    QCOMPARE(window->size(), QSize(300, 520));
+}
+
+QTEST_MAIN(tst_CTIMainWindow)
+#include "tst_ctimainwindow.moc"

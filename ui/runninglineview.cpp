@@ -1,0 +1,106 @@
+#include "runninglineview.h"
+#include "ui_runninglineview.h"
+
+#include "callstate.h"
+#include "cticonnector.h"
+#include "fontfactory.h"
+#include "line.h"
+
+const QString RunningLineView::transferTarget = QStringLiteral("924");
+
+namespace {
+const QSize callStateIconSize(32, 32);
+}
+
+RunningLineView::RunningLineView(Line *line, QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::RunningLineView)
+    , m_line(line)
+{
+    ui->setupUi(this);
+    ui->nameLabel->setFont(FontFactory::defaultFont());
+    ui->phoneNumberLabel->setFont(FontFactory::defaultFont());
+    ui->companyLabel->setFont(FontFactory::smallFont());
+    ui->timeLabel->setFont(FontFactory::tinyFont());
+    if (FontFactory::currentPlatform() == FontFactory::Platform::MacOS) {
+        ui->gridLayout->setHorizontalSpacing(16);
+        ui->gridLayout->setVerticalSpacing(14);
+    }
+    // The caller's data comes from the server and must never be taken for markup.
+    for (QLabel *label : {ui->nameLabel, ui->companyLabel, ui->phoneNumberLabel})
+        label->setTextFormat(Qt::PlainText);
+
+    ui->holdButton->setCheckable(true);
+
+    connect(ui->hangupButton, &QPushButton::clicked, this, &RunningLineView::hangupCall);
+    connect(ui->recordButton, &QPushButton::clicked, this, &RunningLineView::recordCall);
+    connect(ui->holdButton, &QPushButton::clicked, this, &RunningLineView::holdCall);
+    connect(ui->transferButton, &QPushButton::clicked, this, &RunningLineView::transferCall);
+    CTIConnector *connector = CTIConnector::instance();
+    if (line)
+        connect(line, &Line::changed, this, &RunningLineView::updateView);
+    connect(connector, &CTIConnector::addressPictureAvailable, this, &RunningLineView::showAddressPicture);
+
+    // Built and wired, but nothing offers them yet.
+    ui->recordButton->hide();
+    ui->holdButton->hide();
+    ui->transferButton->hide();
+
+    if (line)
+        connector->requestAddressPicture(line->remoteId());
+    updateView();
+}
+
+RunningLineView::~RunningLineView()
+{
+    delete ui;
+}
+
+void RunningLineView::updateView()
+{
+    if (!m_line)
+        return;
+    ui->nameLabel->setText(m_line->remoteNameFormatted());
+    ui->companyLabel->setText(m_line->remoteCompanyName());
+    ui->phoneNumberLabel->setText(m_line->remoteNumber());
+    ui->timeLabel->setText(m_line->callDuration().toString(Qt::TextDate));
+    ui->callStateLabel->setPixmap(
+        CallState::callStateToIcon(m_line->callState(), m_line->callCallDirection(), callStateIconSize));
+}
+
+void RunningLineView::hangupCall()
+{
+    if (m_line)
+        CTIConnector::instance()->hangup(m_line->callId());
+}
+
+void RunningLineView::holdCall()
+{
+    if (m_line) {
+        if (m_held)
+            CTIConnector::instance()->holdRetrieve(m_line->callId());
+        else
+            CTIConnector::instance()->hold(m_line->callId());
+        m_held = !m_held;
+    }
+    // A checkable button toggles itself on click; the mark must follow the flag, not the click.
+    ui->holdButton->setChecked(m_held);
+}
+
+void RunningLineView::recordCall()
+{
+    if (m_line)
+        CTIConnector::instance()->record(m_line->callId());
+}
+
+void RunningLineView::transferCall()
+{
+    if (m_line)
+        CTIConnector::instance()->transfer(m_line->callId(), transferTarget);
+}
+
+void RunningLineView::showAddressPicture(const QPixmap &picture, const QString &addressId)
+{
+    if (m_line && !picture.isNull() && addressId == m_line->remoteId())
+        ui->avatarLabel->setPixmap(picture);
+}

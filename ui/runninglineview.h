@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QPixmap>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class Line;
+
+namespace Ui {
+class RunningLineView;
+}
+
+//! One running call in the main window's line list: state, duration, caller and the call
+//! buttons. Follows its line's changed(); the line belongs to the connector.
+class RunningLineView final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(RunningLineView)
+
+public:
+    //! The transfer button's fixed target; there is no field to choose another.
+    static const QString transferTarget;
+
+    RunningLineView(Line *line, QWidget *parent = nullptr);
+    ~RunningLineView() override;
+
+public slots:
+    void updateView();
+    void hangupCall();
+    void holdCall();
+    void recordCall();
+    void transferCall();
+    //! Every view receives every picture; only the own caller's, and only a real one, is taken.
+    void showAddressPicture(const QPixmap &picture, const QString &addressId);
+
+private:
+    Ui::RunningLineView *ui;
+    QPointer<Line> m_line;
+    //! Follows the user's clicks only, never the state the server reports.
+    bool m_held = false;
+};

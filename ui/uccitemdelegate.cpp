@@ -1,0 +1,117 @@
+#include "uccitemdelegate.h"
+
+#include "callstate.h"
+#include "fontfactory.h"
+#include "ucitem.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QPainter>
+#include <QTime>
+
+#include <algorithm>
+
+namespace {
+QPixmap loadScaled(const QString &path)
+{
+    return QPixmap(path).scaled(20, 20, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+QPalette::ColorGroup colorGroup(const QStyleOptionViewItem &option)
+{
+    if (!(option.state & QStyle::State_Enabled))
+        return QPalette::Disabled;
+    if (!(option.state & QStyle::State_Active))
+        return QPalette::Inactive;
+    return QPalette::Normal;
+}
+}
+
+UCCItemDelegate::UCCItemDelegate(QObject *parent)
+    : QStyledItemDelegate(parent)
+    , m_phoneGreen(loadScaled(QStringLiteral(":/images/phone_green.png")))
+    , m_phoneRed(loadScaled(QStringLiteral(":/images/phone_red.png")))
+    , m_timer(QPixmap(QStringLiteral(":/images/tiny_timer.png")).scaled(9, 9, Qt::KeepAspectRatio))
+{
+}
+
+QString UCCItemDelegate::line1Text(const QModelIndex &index)
+{
+    const QModelIndex first = index.sibling(index.row(), 0);
+    return first.data(UCItem::RemoteNumberRole).toString() + QStringLiteral(" - ")
+        + first.data(UCItem::FirstNameRole).toString() + QLatin1Char(' ')
+        + first.data(UCItem::LastNameRole).toString() + QStringLiteral(" - ")
+        + first.data(UCItem::CompanyRole).toString();
+}
+
+QString UCCItemDelegate::dateText(const QModelIndex &index)
+{
+    return index.sibling(index.row(), 0)
+        .data(UCItem::DateTimeRole)
+        .toDateTime()
+        .toString(QStringLiteral("dd.MM.yyyy hh:mm"));
+}
+
+QString UCCItemDelegate::durationText(int seconds)
+{
+    return QTime(0, 0).addSecs(seconds).toString();
+}
+
+QSize UCCItemDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(size.height() * 2);
+    return size;
+}
+
+void UCCItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const QModelIndex first = index.sibling(index.row(), 0);
+    const auto state = static_cast<CallState::State>(first.data(UCItem::StateRole).toInt());
+    const auto direction = static_cast<CallDirection::Direction>(first.data(UCItem::DirectionRole).toInt());
+    const int duration = first.data(UCItem::DurationRole).toInt();
+
+    // Background and selection only: the lines below replace the display text.
+    opt.text.clear();
+    opt.icon = QIcon();
+    const QWidget *widget = opt.widget;
+    QStyle *style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+
+    const QRect &r = opt.rect;
+    const int h = r.height() / 2;
+    const int w = r.width();
+    const QPalette::ColorGroup group = colorGroup(opt);
+
+    painter->save();
+    painter->drawPixmap(QPoint(5, r.top() + 5), CallState::callStateToIcon(state, direction, QSize(25, 25)));
+
+    const QPen textPen(opt.palette.color(
+        group, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
+    QPen greyPen(textPen);
+    greyPen.setColor(QColor(100, 100, 100));
+
+    painter->setPen(textPen);
+    painter->setFont(FontFactory::smallFont());
+    painter->drawText(QRect(QPoint(r.left() + 37, r.top() + 4), QPoint(r.right() + 37, r.top() + 3 + h)),
+                      int(opt.displayAlignment), line1Text(index));
+
+    // The second line's x positions are absolute, not offset by the row's left edge.
+    painter->setPen(greyPen);
+    painter->setFont(FontFactory::tinyFont());
+    const QString date = dateText(index);
+    painter->drawText(QRect(QPoint(38, r.top() + h), QPoint(w + 37, r.top() + 2 * h - 1)),
+                      int(opt.displayAlignment), date);
+
+    // The timer stands at 128 where the date fits before it; larger fonts (a denser screen, a
+    // bigger system font) push it right rather than over the date.
+    const int timerX = std::max(128, 38 + painter->fontMetrics().horizontalAdvance(date) + 6);
+    painter->setPen(textPen);
+    painter->drawPixmap(QPoint(timerX, r.top() + h + 3), m_timer);
+    painter->setFont(FontFactory::smallFont());
+    painter->drawText(QRect(QPoint(timerX + 12, r.top() + h), QPoint(w + timerX + 11, r.top() + 2 * h - 1)),
+                      int(opt.displayAlignment), durationText(duration));
+    painter->restore();
+}

@@ -1,0 +1,105 @@
+#include "ucconversationslist.h"
+#include "ui_ucconversationslist.h"
+
+#include "cticonnector.h"
+#include "uccitemdelegate.h"
+#include "ucitem.h"
+
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+
+#include <utility>
+
+UCConversationsList::UCConversationsList(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::UCConversationsList)
+    , m_model(new QStandardItemModel(this))
+    , m_proxy(new QSortFilterProxyModel(this))
+    , m_delegate(new UCCItemDelegate(this))
+{
+    ui->setupUi(this);
+
+    m_proxy->setSourceModel(m_model);
+    m_proxy->setSortCaseSensitivity(Qt::CaseInsensitive);
+    m_proxy->setDynamicSortFilter(true);
+    m_proxy->setFilterKeyColumn(-1);
+
+    QTreeView *view = ui->treeView;
+    view->setItemDelegate(m_delegate);
+    view->setModel(m_proxy);
+    view->setSortingEnabled(true);
+    view->setRootIsDecorated(false);
+    view->setAlternatingRowColors(true);
+    view->setUniformRowHeights(true);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->sortByColumn(0, Qt::DescendingOrder); // the display text sorts chronologically
+    view->setHeaderHidden(true);
+    view->setAttribute(Qt::WA_MacShowFocusRect, false);
+    QPalette palette = view->palette();
+    palette.setColor(QPalette::All, QPalette::Highlight, QColor(96, 173, 251));
+    view->setPalette(palette);
+
+    m_flushTimer.setSingleShot(true);
+    connect(&m_flushTimer, &QTimer::timeout, this, &UCConversationsList::flushPendingRows);
+
+    connect(view, &QTreeView::activated, this, &UCConversationsList::onListItemActivated);
+    connect(view, &QTreeView::clicked, this, &UCConversationsList::onListClicked);
+    connect(CTIConnector::instance(), &CTIConnector::ucItemAdded, this, &UCConversationsList::ucItemAdded);
+}
+
+UCConversationsList::~UCConversationsList()
+{
+    qDeleteAll(m_pendingRows);
+    delete ui;
+}
+
+void UCConversationsList::init()
+{
+    CTIConnector::instance()->requestUCItems();
+}
+
+void UCConversationsList::ucItemAdded(UCItem *item)
+{
+    // The connector releases the item after this slot: copy, do not keep.
+    QStandardItem *row = item->toStandardItem();
+    row->setEditable(false);
+    row->setDragEnabled(false);
+
+    // A history arrives as a stream of queued items; inserting them one at a time under the
+    // sorting proxy costs a sorting step and a layout of the whole view each. After a quiet spell
+    // the row goes in in the next pass (queued behind the items already waiting); during a
+    // stream, rows are gathered and go in at most every flushIntervalMs.
+    m_pendingRows.append(row);
+    if (m_pendingRows.size() > 1)
+        return;
+    const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : flushIntervalMs;
+    if (since >= flushIntervalMs)
+        QMetaObject::invokeMethod(this, &UCConversationsList::flushPendingRows, Qt::QueuedConnection);
+    else
+        m_flushTimer.start(int(flushIntervalMs - since));
+}
+
+void UCConversationsList::flushPendingRows()
+{
+    m_flushTimer.stop();
+    if (m_pendingRows.isEmpty())
+        return;
+    m_sinceFlush.start();
+    const QList<QStandardItem *> rows = std::exchange(m_pendingRows, {});
+    m_model->invisibleRootItem()->appendRows(rows);
+}
+
+QString UCConversationsList::numberAt(const QModelIndex &index)
+{
+    return index.sibling(index.row(), 0).data(UCItem::RemoteNumberRole).toString();
+}
+
+void UCConversationsList::onListClicked(const QModelIndex &index)
+{
+    emit onNumberClick(numberAt(index));
+}
+
+void UCConversationsList::onListItemActivated(const QModelIndex &index)
+{
+    CTIConnector::instance()->dialNumber(numberAt(index));
+}

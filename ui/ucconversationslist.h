@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QModelIndex>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+class QSortFilterProxyModel;
+class QStandardItem;
+class QStandardItemModel;
+class UCCItemDelegate;
+class UCItem;
+
+namespace Ui {
+class UCConversationsList;
+}
+
+//! The "Conversations" tab: the user's conversation history, newest first. A click hands the
+//! row's number out by onNumberClick(); activating a row dials it. Rows only accumulate; the list
+//! keeps a row item per conversation item and never the item itself.
+class UCConversationsList final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(UCConversationsList)
+
+public:
+    explicit UCConversationsList(QWidget *parent = nullptr);
+    ~UCConversationsList() override;
+
+    //! Asks the server for the history; called once after login.
+    void init();
+
+    //! The sorted model the view shows.
+    QSortFilterProxyModel *proxyModel() const { return m_proxy; }
+
+public slots:
+    //! The row shows up in the next event-loop pass; while a history streams in, rows are
+    //! gathered for up to flushIntervalMs (see flushPendingRows()).
+    void ucItemAdded(UCItem *item);
+    void onListClicked(const QModelIndex &index);
+    void onListItemActivated(const QModelIndex &index);
+
+signals:
+    void onNumberClick(const QString &number);
+
+public:
+    static constexpr int flushIntervalMs = 100;
+
+private:
+    //! Appends the gathered rows in one insertion: the proxy sorts them in together, and the view
+    //! lays itself out once per insertion rather than once per row.
+    void flushPendingRows();
+    static QString numberAt(const QModelIndex &index);
+
+    Ui::UCConversationsList *ui;
+    QStandardItemModel *m_model;
+    QSortFilterProxyModel *m_proxy;
+    UCCItemDelegate *m_delegate;
+    QList<QStandardItem *> m_pendingRows;
+    QTimer m_flushTimer;
+    QElapsedTimer m_sinceFlush;
+};

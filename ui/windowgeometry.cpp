@@ -1,0 +1,34 @@
+#include "windowgeometry.h"
+
+#include "settings.h"
+
+#include <QWidget>
+
+namespace {
+int storedInt(const QString &key, int fallback)
+{
+    bool ok = false;
+    const int value = Settings::instance()->getValueForKey(key, fallback).toInt(&ok);
+    // Something hand-edited into the file that is no number: keep the window where it is.
+    return ok ? value : fallback;
+}
+}
+
+void WindowGeometry::restore(QWidget *window, const QString &partName)
+{
+    const int x = storedInt(partName + QStringLiteral("/x"), window->x());
+    const int y = storedInt(partName + QStringLiteral("/y"), window->y());
+    window->move(x, y);
+    const int width = storedInt(partName + QStringLiteral("/width"), window->width());
+    const int height = storedInt(partName + QStringLiteral("/height"), window->height());
+    window->resize(width, height);
+}
+
+void WindowGeometry::save(const QWidget *window, const QString &partName)
+{
+    Settings *settings = Settings::instance();
+    settings->setValueForKey(partName + QStringLiteral("/x"), window->x());
+    settings->setValueForKey(partName + QStringLiteral("/y"), window->y());
+    settings->setValueForKey(partName + QStringLiteral("/width"), window->width());
+    settings->setValueForKey(partName + QStringLiteral("/height"), window->height());
+}
