@@ -27,8 +27,11 @@ RunningLineView::RunningLineView(Line *line, QWidget *parent)
         ui->gridLayout->setVerticalSpacing(14);
     }
     // The caller's data comes from the server and must never be taken for markup.
-    for (QLabel *label : {ui->nameLabel, ui->companyLabel, ui->phoneNumberLabel})
+    // A long name or company is cut off at the window's edge instead of widening the window.
+    for (QLabel *label : {ui->nameLabel, ui->companyLabel, ui->phoneNumberLabel}) {
         label->setTextFormat(Qt::PlainText);
+        label->setMinimumWidth(1);
+    }
 
     ui->holdButton->setCheckable(true);
 

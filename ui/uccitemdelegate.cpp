@@ -107,7 +107,7 @@ void UCCItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
 
     // The timer stands at 128 where the date fits before it; larger fonts (a denser screen, a
     // bigger system font) push it right rather than over the date.
-    const int timerX = std::max(128, 38 + painter->fontMetrics().horizontalAdvance(date) + 6);
+    const int timerX = std::max(128, 38 + painter->fontMetrics().horizontalAdvance(date) + 4);
     painter->setPen(textPen);
     painter->drawPixmap(QPoint(timerX, r.top() + h + 3), m_timer);
     painter->setFont(FontFactory::smallFont());
