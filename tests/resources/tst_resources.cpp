@@ -12,7 +12,8 @@ private slots:
     void imageLoads();
     void absentNamesLoadNothing();
     void translationsLoad();
-    void germanTranslatesLogin();
+    void translated_data();
+    void translated();
 };
 
 void TstResources::imageLoads_data()
@@ -73,12 +74,32 @@ void TstResources::translationsLoad()
     }
 }
 
-void TstResources::germanTranslatesLogin()
+void TstResources::translated_data()
 {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("translation");
+
+    QTest::newRow("login") << "de_de" << "LoginDialog" << "Incorrect username or password"
+                           << "Benutzername oder Passwort falsch";
+    QTest::newRow("main window") << "de_de" << "CTIMainWindow" << "... dial a number" << "... Nummer wählen";
+    QTest::newRow("call view") << "de_de" << "RunningLineView" << "Company" << "Firma";
+    QTest::newRow("pop-up") << "de_de" << "NotificationFactory" << "Incoming call!" << "Eingehender Anruf!";
+    QTest::newRow("reconnect") << "de_de" << "ReconnectWindow" << "Change CTI server" << "CTI-Server wechseln";
+    QTest::newRow("tray") << "de_de" << "SystemTrayIcon" << "Dial: " << "Wählen: ";
+    QTest::newRow("russian") << "ru" << "CTIMainWindow" << "Conversations" << "Разговоры";
+}
+
+void TstResources::translated()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, context);
+    QFETCH(QString, source);
+    QFETCH(QString, translation);
     QTranslator translator;
-    QVERIFY(translator.load(QStringLiteral(":/tr/de_de.qm")));
-    QCOMPARE(translator.translate("LoginDialog", "Incorrect username or password"),
-             QStringLiteral("Benutzername oder Passwort falsch"));
+    QVERIFY(translator.load(file, QStringLiteral(":/tr/"), QString(), QStringLiteral(".qm")));
+    QCOMPARE(translator.translate(qPrintable(context), qPrintable(source)), translation);
 }
 
 QTEST_GUILESS_MAIN(TstResources)
