@@ -1,6 +1,7 @@
 #include "ctimainwindow.h"
 #include "ui_ctimainwindow.h"
 
+#include "addressbook.h"
 #include "addresses.h"
 #include "cticonnector.h"
 #include "dialcompleter.h"
@@ -80,8 +81,14 @@ CTIMainWindow::~CTIMainWindow()
 void CTIMainWindow::onApplicationStartup()
 {
     restoreWindowGeometry();
-    CTIConnector::instance()->requestLineStatus();
+    CTIConnector *connector = CTIConnector::instance();
+    connector->requestLineStatus();
     m_conversationsList->init();
+    // Until the address book window takes this over: load every book, so that the dial field
+    // completes from all contacts.
+    connect(connector, &CTIConnector::addressBookAdded, this,
+            [connector](Addressbook *book) { connector->requestAddresses(book->id()); });
+    connector->requestAddressBooks();
     // Lets the window system place it once, so the first real show lands where it should.
     m_reconnectWindow->show();
     m_reconnectWindow->hide();
