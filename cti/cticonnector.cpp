@@ -261,7 +261,7 @@ void CTIConnector::releaseUnlessAdopted(QObject *record)
                 [this, count] {
                     // Earlier second passes took their share first, so ours is at the front.
                     const int n = std::min(count, int(m_releasing.size()));
-                    const QList<QPointer<QObject>> batch = m_releasing.mid(0, n);
+                    const QVector<QPointer<QObject>> batch = m_releasing.mid(0, n);
                     m_releasing.erase(m_releasing.begin(), m_releasing.begin() + n);
                     for (const QPointer<QObject> &guard : batch) {
                         if (guard && !guard->parent())

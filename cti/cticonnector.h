@@ -5,6 +5,7 @@
 #include <QAbstractSocket>
 #include <QImage>
 #include <QList>
+#include <QVector>
 #include <QMap>
 #include <QMutex>
 #include <QObject>
@@ -268,8 +269,8 @@ private:
     bool m_silentLoginPending = false;
     //! Handed-out records not yet looked at by a release pass, and those a first pass has seen,
     //! which the second pass (queued behind their receivers' queued calls) deletes.
-    QList<QPointer<QObject>> m_pendingReleases;
-    QList<QPointer<QObject>> m_releasing;
+    QVector<QPointer<QObject>> m_pendingReleases;
+    QVector<QPointer<QObject>> m_releasing;
     bool m_releasePassQueued = false;
 
     // Address books and contacts (cticonnector_addresses.cpp)
