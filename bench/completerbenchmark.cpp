@@ -2,6 +2,7 @@
 
 #include "addresses.h"
 #include "benchreport.h"
+#include "benchsession.h"
 #include "cticonnector.h"
 #include "dialcompleter.h"
 #include "dialsuggestionmodel.h"
@@ -28,19 +29,6 @@ const QString bookId = QStringLiteral("bench-completer");
 const QString address = QStringLiteral("127.0.0.7");
 const QStringList typedTexts = {QStringLiteral("mey"), QStringLiteral("030"), QStringLiteral("anna"),
                                 QStringLiteral("gmbh")};
-
-template<typename Condition>
-bool spinUntil(Condition condition, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 //! Times the queued calls a model receives (the suggestion model's end-of-pass insertion).
 class QueuedCallTimer : public QObject
@@ -168,15 +156,9 @@ void runCompleterBenchmark(BenchReport &report)
         return;
     }
     CTIConnector *connector = CTIConnector::instance();
-    bool loggedIn = false;
-    QObject context;
-    QObject::connect(connector, &CTIConnector::loginSuccess, &context, [&] { loggedIn = true; });
-    QObject::connect(connector, &CTIConnector::reconnectSuccess, &context, [&] { loggedIn = true; });
-    connector->login(QStringLiteral("bench"), QStringLiteral("bench"), address);
-    if (!spinUntil([&] { return loggedIn; }, 10000)) {
-        qWarning("completer benchmark: login failed");
+    if (!logInAsBench(address, "completer"))
         return;
-    }
+    QObject context;
 
     QWidget window;
     window.resize(260, 60);

@@ -1,6 +1,8 @@
 #include "historylistbenchmark.h"
 
 #include "benchreport.h"
+#include "benchsession.h"
+#include "stallprobe.h"
 #include "cticonnector.h"
 #include "pbxsimulator.h"
 #include "ucconversationslist.h"
@@ -19,7 +21,6 @@
 namespace {
 
 constexpr int itemCount = 50000;
-constexpr int stallProbeMs = 1;
 const QString address = QStringLiteral("127.0.0.6");
 
 //! Items with random times; filed under ids that rise with the time as the simulator's history
@@ -52,66 +53,6 @@ QJsonObject historyItems(bool ordered)
     }
     return items;
 }
-
-template<typename Condition>
-bool spinUntil(Condition condition, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-//! A 1 ms timer on the main thread; the longest gap between two ticks, less the interval, is the
-//! longest stall. Kept apart for the time before the first item reached the main thread (the
-//! socket taking in the message) and after (the list at work).
-class StallProbe : public QObject
-{
-public:
-    explicit StallProbe(const int &received)
-        : m_received(received)
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(stallProbeMs);
-        connect(&m_timer, &QTimer::timeout, this, &StallProbe::tick);
-    }
-
-    void start()
-    {
-        m_clock.start();
-        m_timer.start();
-    }
-
-    void stop()
-    {
-        tick();
-        m_timer.stop();
-    }
-
-    double receivingMs() const { return m_receivingNs / 1e6; }
-    double listingMs() const { return m_listingNs / 1e6; }
-
-private:
-    void tick()
-    {
-        const qint64 now = m_clock.nsecsElapsed();
-        const qint64 lateness = now - m_lastTickNs - stallProbeMs * 1000000LL;
-        qint64 &phase = m_received > 0 ? m_listingNs : m_receivingNs;
-        phase = std::max(phase, lateness);
-        m_lastTickNs = now;
-    }
-
-    const int &m_received;
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_lastTickNs = 0;
-    qint64 m_receivingNs = 0;
-    qint64 m_listingNs = 0;
-};
 
 bool isNewestFirst(const QAbstractItemModel *model)
 {
@@ -174,7 +115,7 @@ Run listHistory(PbxSimulator &sim, bool ordered)
     run.rows = proxy->rowCount();
     run.newestFirst = isNewestFirst(proxy);
     run.totalSeconds = completeNs / 1e9;
-    run.stallMs = probe.listingMs();
+    run.stallMs = probe.afterFirstItemMs();
     run.receivingStallMs = probe.receivingMs();
     return run;
 }
@@ -183,22 +124,14 @@ Run listHistory(PbxSimulator &sim, bool ordered)
 
 void runHistoryListBenchmark(BenchReport &report)
 {
-    CTIConnector *connector = CTIConnector::instance();
     PbxSimulator sim{QHostAddress(address)};
     sim.addAccount(QStringLiteral("bench"), QStringLiteral("bench"));
     if (!sim.listen()) {
         qWarning("history_list benchmark: cannot listen on %s: %s", qPrintable(address), qPrintable(sim.errorString()));
         return;
     }
-    bool loggedIn = false;
-    QObject context;
-    QObject::connect(connector, &CTIConnector::loginSuccess, &context, [&] { loggedIn = true; });
-    QObject::connect(connector, &CTIConnector::reconnectSuccess, &context, [&] { loggedIn = true; });
-    connector->login(QStringLiteral("bench"), QStringLiteral("bench"), address);
-    if (!spinUntil([&] { return loggedIn; }, 10000)) {
-        qWarning("history_list benchmark: login failed");
+    if (!logInAsBench(address, "history_list"))
         return;
-    }
 
     // The simulator's history: ids rise with the time, so the list receives it oldest first.
     const Run ordered = listHistory(sim, true);
