@@ -47,9 +47,9 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     ui->tabWidget->addTab(m_conversationsList, tr("Conversations"));
     connect(m_conversationsList, &UCConversationsList::onNumberClick, this, &CTIMainWindow::setNumberToDialEdit);
     // The configuration moves in here; until then the tab is an empty page.
-    m_configureTab = new QWidget(ui->tabWidget);
-    m_configureTab->setObjectName(QStringLiteral("configureTab"));
-    ui->tabWidget->addTab(m_configureTab, tr("Configure"));
+    auto *configureTab = new QWidget(ui->tabWidget);
+    configureTab->setObjectName(QStringLiteral("configureTab"));
+    ui->tabWidget->addTab(configureTab, tr("Configure"));
     ui->tabWidget->setCurrentIndex(0);
 
     m_trayIcon = new SystemTrayIcon(this);
@@ -60,7 +60,7 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     m_trayIcon->initialise();
 
     m_suggestions = new DialSuggestionModel(this);
-    m_completer = DialCompleter::attach(ui->dialerLineEdit, m_suggestions, this);
+    DialCompleter::attach(ui->dialerLineEdit, m_suggestions, this);
 
     Registry::instance()->setCTIMainWindow(this);
 }

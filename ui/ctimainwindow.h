@@ -8,7 +8,6 @@ class CTIMainWindow;
 }
 
 class Addresses;
-class DialCompleter;
 class DialSuggestionModel;
 class Line;
 class ReconnectWindow;
@@ -65,8 +64,6 @@ private:
     QMap<QString, RunningLineView *> m_lineViews;
     ReconnectWindow *m_reconnectWindow = nullptr;
     UCConversationsList *m_conversationsList = nullptr;
-    QWidget *m_configureTab = nullptr;
     SystemTrayIcon *m_trayIcon = nullptr;
     DialSuggestionModel *m_suggestions = nullptr;
-    DialCompleter *m_completer = nullptr;
 };

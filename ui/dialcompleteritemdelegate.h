@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QStyledItemDelegate>
+#include "twolineitemdelegate.h"
 
 //! Draws a dial suggestion in two lines: the contact's name over the number.
-class DialCompleterItemDelegate final : public QStyledItemDelegate
+class DialCompleterItemDelegate final : public TwoLineItemDelegate
 {
     Q_OBJECT
     Q_DISABLE_COPY(DialCompleterItemDelegate)
@@ -12,5 +12,4 @@ public:
     explicit DialCompleterItemDelegate(QObject *parent = nullptr);
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 };

@@ -9,16 +9,16 @@ struct Sizes
     int other;
 };
 
-int sizeFor(const Sizes &sizes, FontFactory::Platform platform)
+int sizeFor(const Sizes &sizes, Platform::Kind platform)
 {
     switch (platform) {
-    case FontFactory::Platform::MacOS:
+    case Platform::Kind::MacOS:
         return sizes.macOS;
-    case FontFactory::Platform::Windows:
+    case Platform::Kind::Windows:
         return sizes.windows;
-    case FontFactory::Platform::LinuxX11:
+    case Platform::Kind::LinuxX11:
         return sizes.linuxX11;
-    case FontFactory::Platform::Other:
+    case Platform::Kind::Other:
         break;
     }
     return sizes.other;
@@ -32,17 +32,17 @@ QFont helvetica(int pointSize, QFont::StyleHint hint)
 }
 }
 
-QFont FontFactory::defaultFont(Platform platform)
+QFont FontFactory::defaultFont(Platform::Kind platform)
 {
     return helvetica(sizeFor({12, 10, 10, 10}, platform), QFont::SansSerif);
 }
 
-QFont FontFactory::smallFont(Platform platform)
+QFont FontFactory::smallFont(Platform::Kind platform)
 {
     return helvetica(sizeFor({11, 9, 10, 9}, platform), QFont::SansSerif);
 }
 
-QFont FontFactory::tinyFont(Platform platform)
+QFont FontFactory::tinyFont(Platform::Kind platform)
 {
     return helvetica(sizeFor({10, 8, 9, 7}, platform), QFont::System);
 }

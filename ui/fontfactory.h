@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform.h"
+
 #include <QFont>
 
 //! The three fonts the call views and item delegates draw with, so that all agree on
@@ -7,24 +9,9 @@
 class FontFactory final
 {
 public:
-    enum class Platform { MacOS, Windows, LinuxX11, Other };
-
-    static constexpr Platform currentPlatform()
-    {
-#if defined(Q_OS_MACOS)
-        return Platform::MacOS;
-#elif defined(Q_OS_WIN)
-        return Platform::Windows;
-#elif defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
-        return Platform::LinuxX11;
-#else
-        return Platform::Other;
-#endif
-    }
-
-    static QFont defaultFont(Platform platform = currentPlatform());
-    static QFont smallFont(Platform platform = currentPlatform());
-    static QFont tinyFont(Platform platform = currentPlatform());
+    static QFont defaultFont(Platform::Kind platform = Platform::current());
+    static QFont smallFont(Platform::Kind platform = Platform::current());
+    static QFont tinyFont(Platform::Kind platform = Platform::current());
 
 private:
     FontFactory() = delete;

@@ -145,7 +145,7 @@ void RollOverPopUp::rollIn(int duration)
     connect(connector, &CTIConnector::lineChanged, this, &RollOverPopUp::rollOut, Qt::UniqueConnection);
 
     const QScreen *screen = QGuiApplication::primaryScreen();
-    const QRect screenRect = screen ? screen->geometry() : QRect();
+    const QRect screenRect = screenGeometry();
     const QRect available = screen ? screen->availableGeometry() : QRect();
     const QRect start = rollInStart(size(), screenRect);
     setGeometry(start);

@@ -5,6 +5,7 @@
 #include "cticonnector.h"
 #include "fontfactory.h"
 #include "line.h"
+#include "platform.h"
 
 const QString RunningLineView::transferTarget = QStringLiteral("924");
 
@@ -22,7 +23,7 @@ RunningLineView::RunningLineView(Line *line, QWidget *parent)
     ui->phoneNumberLabel->setFont(FontFactory::defaultFont());
     ui->companyLabel->setFont(FontFactory::smallFont());
     ui->timeLabel->setFont(FontFactory::tinyFont());
-    if (FontFactory::currentPlatform() == FontFactory::Platform::MacOS) {
+    if (Platform::isMacOSX()) {
         ui->gridLayout->setHorizontalSpacing(16);
         ui->gridLayout->setVerticalSpacing(14);
     }

@@ -4,7 +4,6 @@
 #include "fontfactory.h"
 #include "ucitem.h"
 
-#include <QApplication>
 #include <QDateTime>
 #include <QPainter>
 #include <QTime>
@@ -16,19 +15,10 @@ QPixmap loadScaled(const QString &path)
 {
     return QPixmap(path).scaled(20, 20, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
-
-QPalette::ColorGroup colorGroup(const QStyleOptionViewItem &option)
-{
-    if (!(option.state & QStyle::State_Enabled))
-        return QPalette::Disabled;
-    if (!(option.state & QStyle::State_Active))
-        return QPalette::Inactive;
-    return QPalette::Normal;
-}
 }
 
 UCCItemDelegate::UCCItemDelegate(QObject *parent)
-    : QStyledItemDelegate(parent)
+    : TwoLineItemDelegate(parent)
     , m_phoneGreen(loadScaled(QStringLiteral(":/images/phone_green.png")))
     , m_phoneRed(loadScaled(QStringLiteral(":/images/phone_red.png")))
     , m_timer(QPixmap(QStringLiteral(":/images/tiny_timer.png")).scaled(9, 9, Qt::KeepAspectRatio))
@@ -57,39 +47,22 @@ QString UCCItemDelegate::durationText(int seconds)
     return QTime(0, 0).addSecs(seconds).toString();
 }
 
-QSize UCCItemDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
-{
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
-    size.setHeight(size.height() * 2);
-    return size;
-}
-
 void UCCItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    QStyleOptionViewItem opt = option;
-    initStyleOption(&opt, index);
     const QModelIndex first = index.sibling(index.row(), 0);
     const auto state = static_cast<CallState::State>(first.data(UCItem::StateRole).toInt());
     const auto direction = static_cast<CallDirection::Direction>(first.data(UCItem::DirectionRole).toInt());
     const int duration = first.data(UCItem::DurationRole).toInt();
 
-    // Background and selection only: the lines below replace the display text.
-    opt.text.clear();
-    opt.icon = QIcon();
-    const QWidget *widget = opt.widget;
-    QStyle *style = widget ? widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
-
+    const QStyleOptionViewItem opt = drawBackground(painter, option, index);
     const QRect &r = opt.rect;
     const int h = r.height() / 2;
     const int w = r.width();
-    const QPalette::ColorGroup group = colorGroup(opt);
 
     painter->save();
     painter->drawPixmap(QPoint(5, r.top() + 5), CallState::callStateToIcon(state, direction, QSize(25, 25)));
 
-    const QPen textPen(opt.palette.color(
-        group, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
+    const QPen textPen(textColor(opt));
     QPen greyPen(textPen);
     greyPen.setColor(QColor(100, 100, 100));
 

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "twolineitemdelegate.h"
+
 #include <QPixmap>
-#include <QStyledItemDelegate>
 
 //! Paints a conversation row in two lines: call-state icon, remote party, date and duration.
-class UCCItemDelegate final : public QStyledItemDelegate
+class UCCItemDelegate final : public TwoLineItemDelegate
 {
     Q_OBJECT
     Q_DISABLE_COPY(UCCItemDelegate)
@@ -13,7 +14,6 @@ public:
     explicit UCCItemDelegate(QObject *parent = nullptr);
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
     //! "number - first last - company", separators kept where fields are empty.
     static QString line1Text(const QModelIndex &index);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform.h"
+
 #include <QObject>
 
 class CTIMainWindow;
@@ -16,30 +18,9 @@ public:
     //! Ends the main window with the process, while the application object still exists.
     ~CTIClient() override;
 
-    static constexpr bool isMacOSX()
-    {
-#if defined(Q_OS_MACOS)
-        return true;
-#else
-        return false;
-#endif
-    }
-    static constexpr bool isWindows()
-    {
-#if defined(Q_OS_WIN)
-        return true;
-#else
-        return false;
-#endif
-    }
-    static constexpr bool isLinuxX11()
-    {
-#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
-        return true;
-#else
-        return false;
-#endif
-    }
+    static constexpr bool isMacOSX() { return Platform::isMacOSX(); }
+    static constexpr bool isWindows() { return Platform::isWindows(); }
+    static constexpr bool isLinuxX11() { return Platform::isLinuxX11(); }
 
     //! The translation name for a language: "de_de", "no", "ru", or empty.
     static QString translationNameFor(int language);
