@@ -1,12 +1,11 @@
 # talvero_add_test(<name> [LIBS lib...] [LABELS label...] [SOURCES extra...] [TIMEOUT s])
-# Every test runs offscreen with its own throw-away settings and home, so nothing
-# touches the user's own configuration.
+# Every test runs offscreen with a throw-away home of its own, emptied before each run, so
+# nothing touches the user's own configuration and nothing left by an earlier run counts.
 function(talvero_add_test name)
     cmake_parse_arguments(T "" "TIMEOUT" "LIBS;LABELS;SOURCES" ${ARGN})
     add_executable(${name} ${name}.cpp ${T_SOURCES})
     target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
     target_compile_definitions(${name} PRIVATE TALVERO_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
-    add_test(NAME ${name} COMMAND ${name})
     if(NOT T_LABELS)
         set(T_LABELS unit)
     endif()
@@ -14,8 +13,9 @@ function(talvero_add_test name)
         set(T_TIMEOUT 300)
     endif()
     set(home "${CMAKE_CURRENT_BINARY_DIR}/home/${name}")
+    add_test(NAME ${name} COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/talvero-test-home.sh ${home} $<TARGET_FILE:${name}>)
     set_tests_properties(${name} PROPERTIES
         LABELS "${T_LABELS}"
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/.config;XDG_DATA_HOME=${home}/.local/share;XDG_CACHE_HOME=${home}/.cache")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()

@@ -207,6 +207,21 @@ void tst_CTIConnectorAddresses::handlers_data()
     QTest::newRow("contacts in name order, member name is the id")
         << response("getAddresses", R"({"addresses":{"b2":{"n_given":"Bea"},"a1":{"n_given":"Al","id":"x9"}},"limit":10000,"offset":0})")
         << QStringList{R"(added a1 {"id":"x9","n_given":"Al"})", R"(added b2 {"n_given":"Bea"})"};
+    // Each contact starts from a copy of the one before: its values must land under its own names.
+    QTest::newRow("neighbours with other field names")
+        << response("getAddresses", R"({"addresses":{
+               "a1":{"email":"anna@example.com","n_family":"Meyer"},
+               "a2":{"fax":"0711 1","n_given":"Bea"},
+               "a3":{"fax":"0711 2","n_given":"Bea","tel_work":"0711 3"},
+               "a4":{"fax":"0711 2","tel_work":"0711 3"},
+               "a5":{"fax":"0711 2"},
+               "a6":{"fax":7,"tel_work":null},
+               "a7":{"fax":"0711 2","tel_work":"x"}}})")
+        << QStringList{R"(added a1 {"email":"anna@example.com","n_family":"Meyer"})",
+                       R"(added a2 {"fax":"0711 1","n_given":"Bea"})",
+                       R"(added a3 {"fax":"0711 2","n_given":"Bea","tel_work":"0711 3"})",
+                       R"(added a4 {"fax":"0711 2","tel_work":"0711 3"})", R"(added a5 {"fax":"0711 2"})",
+                       R"(added a6 {"fax":7,"tel_work":null})", R"(added a7 {"fax":"0711 2","tel_work":"x"})"};
     QTest::newRow("contact values keep their types")
         << event("addressChanged", R"({"id":"1","address":{"a":5,"b":true,"c":null,"d":{"e":null,"f":[1,"x"]},"g":"t"}})")
         << QStringList{R"(added 1 {"a":5,"b":true,"c":null,"d":{"e":null,"f":[1,"x"]},"g":"t"})"};
@@ -239,6 +254,9 @@ void tst_CTIConnectorAddresses::handlers_data()
     QTest::newRow("delete: empty id") << response("deleteAddress", R"({"id":""})") << QStringList();
     QTest::newRow("picture: not an image") << response("getAddressPicture", R"({"id":"42","data":"bm90IGFuIGltYWdl"})")
                                            << QStringList{"picture 42 null"};
+    // Decodes fine, but to more pixels than any contact picture has.
+    QTest::newRow("picture: beyond the pixel limit")
+        << response("getAddressPicture", R"({"id":"42","data":"%HUGEPNG%"})") << QStringList{"picture 42 null"};
     QTest::newRow("picture: data an array, id an object")
         << response("getAddressPicture", R"({"id":{},"data":["%PNG%"]})") << QStringList{"picture  null"};
     QTest::newRow("types: mixed list") << response("getContactTypes", R"({"ContactTypes":[1,"a",null,{"x":1},["b"]]})")
@@ -257,7 +275,19 @@ void tst_CTIConnectorAddresses::handlers()
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     QVERIFY(image.save(&buffer, "PNG"));
-    QCOMPARE(sim.pushText(text.replace(QStringLiteral("%PNG%"), QString::fromLatin1(png.toBase64()))), 1);
+    text.replace(QStringLiteral("%PNG%"), QString::fromLatin1(png.toBase64()));
+    if (text.contains(QStringLiteral("%HUGEPNG%"))) {
+        // 6,000 x 6,000 at one bit a pixel: 4.5 MB here, a few kilobytes as PNG, 144 MB as a pixmap.
+        QImage huge(6000, 6000, QImage::Format_Mono);
+        huge.fill(0);
+        QByteArray hugePng;
+        QBuffer hugeBuffer(&hugePng);
+        hugeBuffer.open(QIODevice::WriteOnly);
+        QVERIFY(huge.save(&hugeBuffer, "PNG"));
+        QVERIFY(hugePng.size() < 200 * 1024);
+        text.replace(QStringLiteral("%HUGEPNG%"), QString::fromLatin1(hugePng.toBase64()));
+    }
+    QCOMPARE(sim.pushText(text), 1);
     syncIncoming();
     QTEST(log, "expected");
 }

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRadioButton>
 #include <QSettings>
@@ -16,8 +18,8 @@ class tst_Settings : public QObject
 
 private slots:
     void initTestCase();
-    void writeIsReadableInsideTheSignal();
     void fileIsOwnerOnly();
+    void writeIsReadableInsideTheSignal();
     void radioButton_data();
     void radioButton();
     void boundWidgetsStoreUnderTheirObjectName();
@@ -25,12 +27,24 @@ private slots:
     void keysOfGroupAreRelative();
 };
 
+namespace {
+const QFileDevice::Permissions notOwner = QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup
+    | QFileDevice::WriteOther;
+}
+
 void tst_Settings::initTestCase()
 {
-    // The throw-away home survives between runs: start from an empty store.
-    QSettings store(QStringLiteral("Talvero Europe GmbH"), QStringLiteral("Talvero CTI Client"));
-    store.clear();
-    store.sync();
+    // What users meet: a file readable by everyone (left by an older version, or copied over)
+    // is there before the first start. Made here whatever an earlier run left behind.
+    const QString path =
+        QSettings(QStringLiteral("Talvero Europe GmbH"), QStringLiteral("Talvero CTI Client")).fileName();
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[loginDialog]\nusername=anna\n");
+    file.close();
+    QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                | QFileDevice::ReadOther));
 }
 
 void tst_Settings::writeIsReadableInsideTheSignal()
@@ -52,18 +66,27 @@ void tst_Settings::writeIsReadableInsideTheSignal()
              QStringLiteral("fallback"));
 }
 
+// The file holds the saved password: owner-only from the start, and after the first write.
 void tst_Settings::fileIsOwnerOnly()
 {
-    // The file holds the saved password.
     Settings *settings = Settings::instance();
-    settings->setValueForKey(QStringLiteral("loginDialog/password"), QStringLiteral("secret"));
     const QFileInfo info(settings->fileName());
-    QVERIFY(info.exists());
-    QCOMPARE(info.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup
-                                   | QFileDevice::WriteOther),
-             QFileDevice::Permissions());
     // Nothing escaped to the user's real home: tests run with a throw-away one.
     QVERIFY(info.absoluteFilePath().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
+    QVERIFY(info.exists());
+    QCOMPARE(info.permissions() & notOwner, QFileDevice::Permissions());
+    QCOMPARE(settings->getValueForKey(QStringLiteral("loginDialog/username")).toString(), QStringLiteral("anna"));
+
+    settings->setValueForKey(QStringLiteral("loginDialog/password"), QStringLiteral("secret"));
+    QCOMPARE(QFileInfo(settings->fileName()).permissions() & notOwner, QFileDevice::Permissions());
+    QCOMPARE(QSettings(settings->fileName(), QSettings::IniFormat).value(QStringLiteral("loginDialog/username")).toString(),
+             QStringLiteral("anna"));
+
+    // The folder was cleaned up while the program ran: the next write makes the file anew.
+    QVERIFY(QFile::remove(settings->fileName()));
+    settings->setValueForKey(QStringLiteral("loginDialog/password"), QStringLiteral("secret2"));
+    QVERIFY(QFileInfo::exists(settings->fileName()));
+    QCOMPARE(QFileInfo(settings->fileName()).permissions() & notOwner, QFileDevice::Permissions());
 }
 
 void tst_Settings::radioButton_data()

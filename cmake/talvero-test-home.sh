@@ -1,0 +1,15 @@
+#!/bin/sh
+# talvero-test-home.sh HOME COMMAND [ARG...]
+# Runs one test with a home of its own, emptied before every run: settings or files an earlier
+# run left behind must never make a test pass. The folder stays after the run for a look.
+set -e
+home=$1
+shift
+rm -rf "$home"
+mkdir -p "$home/.config" "$home/.local/share" "$home/.cache"
+HOME=$home
+XDG_CONFIG_HOME=$home/.config
+XDG_DATA_HOME=$home/.local/share
+XDG_CACHE_HOME=$home/.cache
+export HOME XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
+exec "$@"
