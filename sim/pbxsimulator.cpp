@@ -353,6 +353,11 @@ bool PbxSimulator::isFrozen() const
     return m_frozen;
 }
 
+void PbxSimulator::setUnansweredCommands(const QStringList &names)
+{
+    m_unanswered = names;
+}
+
 int PbxSimulator::pushEvent(const QString &name, const QJsonObject &data)
 {
     return broadcast(envelope(QStringLiteral("event"), name, newUuid(), data));
@@ -551,6 +556,8 @@ void PbxSimulator::handleText(SimConnection &connection, const QString &text)
     m_receivedCommands.append(command);
     emit commandReceived(command);
     const QString name = command.value(QStringLiteral("name")).toString();
+    if (m_unanswered.contains(name))
+        return;
     if (const Handler handler = handlers().value(name)) {
         (this->*handler)(connection, command);
         return;

@@ -72,6 +72,8 @@ public:
     void setRefuseConnections(bool refuse);   // accept TCP and abort at once
     void setStallHandshakes(bool stall);      // accept TCP, never answer the upgrade request
     void setFrozen(bool frozen);              // read nothing, answer nothing, not even pongs
+    // Commands of these names are recorded and otherwise ignored: an answer lost on the way.
+    void setUnansweredCommands(const QStringList &names);
     bool refusesConnections() const;
     bool stallsHandshakes() const;
     bool isFrozen() const;
@@ -158,6 +160,7 @@ private:
     bool m_refuse = false;
     bool m_stall = false;
     bool m_frozen = false;
+    QStringList m_unanswered;
 
     QList<QJsonObject> m_receivedCommands;
     QStringList m_receivedTexts;

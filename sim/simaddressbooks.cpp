@@ -208,7 +208,7 @@ void SimAddressBooks::saveAddress(const SimHub::Request &request)
     }
     if (book->info.value(QStringLiteral("type")).toInt() == 1 && fields.value(QStringLiteral("contact_owner")).toString().isEmpty())
         fields.insert(QStringLiteral("contact_owner"), request.user);   // personal books belong to who fills them
-    const QString savedId = store(*book, adding ? QString() : id, fields, request.connection);
+    const QString savedId = store(*book, adding ? QString() : id, fields);
     m_hub.reply(request, {{Id, savedId}, {Address, contactIn(*book, savedId)}});
 }
 
@@ -220,7 +220,7 @@ void SimAddressBooks::deleteAddress(const SimHub::Request &request)
         m_hub.reply(request, {{Status, book ? 403 : 404}});
         return;
     }
-    remove(*bookOf(id), id, request.connection);
+    remove(*bookOf(id), id);
     m_hub.reply(request, {{Id, id}});
 }
 
@@ -249,7 +249,7 @@ void SimAddressBooks::setAddressPicture(const SimHub::Request &request)
     m_pictures.insert(id, image);
     QJsonObject fields = contactIn(*book, id);
     fields.insert(JpegPhoto, QStringLiteral("1"));
-    store(*book, id, fields, request.connection);
+    store(*book, id, fields);
     m_hub.reply(request, {{Id, id}});
 }
 
@@ -311,7 +311,7 @@ QStringList SimAddressBooks::contactTypes() const
 QString SimAddressBooks::addContact(const QString &bookId, const QJsonObject &fields)
 {
     Book *book = bookById(bookId);
-    return book ? store(*book, QString(), textFields(fields), nullptr) : QString();
+    return book ? store(*book, QString(), textFields(fields)) : QString();
 }
 
 bool SimAddressBooks::changeContact(const QString &id, const QJsonObject &fields)
@@ -323,7 +323,7 @@ bool SimAddressBooks::changeContact(const QString &id, const QJsonObject &fields
     const QJsonObject changes = textFields(fields);
     for (auto it = changes.begin(); it != changes.end(); ++it)
         merged.insert(it.key(), *it);
-    store(*book, id, merged, nullptr);
+    store(*book, id, merged);
     return true;
 }
 
@@ -331,7 +331,7 @@ bool SimAddressBooks::deleteContact(const QString &id)
 {
     Book *book = bookOf(id);
     if (book)
-        remove(*book, id, nullptr);
+        remove(*book, id);
     return book;
 }
 
@@ -501,8 +501,9 @@ QString SimAddressBooks::newContactId(const Book &book) const
     }
 }
 
-// Saves fields as the contact id (a new one when empty) and tells the other clients.
-QString SimAddressBooks::store(Book &book, QString id, QJsonObject fields, const SimConnection *except)
+// Saves fields as the contact id (a new one when empty) and tells every client, the one that
+// saved included, as a PBX does.
+QString SimAddressBooks::store(Book &book, QString id, QJsonObject fields)
 {
     const bool adding = id.isEmpty();
     if (adding) {
@@ -515,11 +516,11 @@ QString SimAddressBooks::store(Book &book, QString id, QJsonObject fields, const
     book.stored.insert(id, fields);
     m_indexed = false;
     m_hub.notifyAll(adding ? QStringLiteral("addressAdded") : QStringLiteral("addressChanged"),
-                    {{Id, id}, {Address, fields}}, except);
+                    {{Id, id}, {Address, fields}});
     return id;
 }
 
-void SimAddressBooks::remove(Book &book, const QString &id, const SimConnection *except)
+void SimAddressBooks::remove(Book &book, const QString &id)
 {
     if (generatedIndex(book, id) >= 0)
         book.deleted.insert(id);
@@ -527,5 +528,5 @@ void SimAddressBooks::remove(Book &book, const QString &id, const SimConnection 
     book.order.removeOne(id);
     m_pictures.remove(id);
     m_indexed = false;
-    m_hub.notifyAll(QStringLiteral("addressDeleted"), {{Id, id}}, except);
+    m_hub.notifyAll(QStringLiteral("addressDeleted"), {{Id, id}});
 }

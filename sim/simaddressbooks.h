@@ -85,9 +85,9 @@ private:
     Book *bookById(const QString &bookId);
     QJsonObject contactIn(const Book &book, const QString &id) const;
     SimContactGenerator::Contact generated(const Book &book, int index) const;
-    QString store(Book &book, QString id, QJsonObject fields, const SimConnection *except);
+    QString store(Book &book, QString id, QJsonObject fields);
     QString newContactId(const Book &book) const;
-    void remove(Book &book, const QString &id, const SimConnection *except);
+    void remove(Book &book, const QString &id);
 
     SimHub &m_hub;
     QList<Book> m_books;

@@ -1,7 +1,7 @@
 #include "ctimainwindow.h"
 #include "ui_ctimainwindow.h"
 
-#include "addressbook.h"
+#include "addressbookwindow.h"
 #include "addresses.h"
 #include "cticonnector.h"
 #include "dialcompleter.h"
@@ -41,6 +41,7 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     connect(connector, &CTIConnector::addressAdded, this, &CTIMainWindow::addressAdded);
     connect(connector, &CTIConnector::addressDeleted, this, &CTIMainWindow::addressDeleted);
 
+    m_addressBookWindow = new AddressBookWindow;
     m_reconnectWindow = new ReconnectWindow;
 
     m_conversationsList = new UCConversationsList(ui->tabWidget);
@@ -70,6 +71,7 @@ CTIMainWindow::~CTIMainWindow()
     if (Registry::instance()->getCTIMainWindow() == this)
         Registry::instance()->setCTIMainWindow(nullptr);
     delete m_reconnectWindow;
+    delete m_addressBookWindow;
     // Pop-ups free themselves once rolled out; one still standing goes with the window.
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (qobject_cast<RollOverPopUp *>(widget))
@@ -84,11 +86,8 @@ void CTIMainWindow::onApplicationStartup()
     CTIConnector *connector = CTIConnector::instance();
     connector->requestLineStatus();
     m_conversationsList->init();
-    // Until the address book window takes this over: load every book, so that the dial field
-    // completes from all contacts.
-    connect(connector, &CTIConnector::addressBookAdded, this,
-            [connector](Addressbook *book) { connector->requestAddresses(book->id()); });
-    connector->requestAddressBooks();
+    // Its tabs load every book; the dial field hears of every contact as well.
+    m_addressBookWindow->init();
     // Lets the window system place it once, so the first real show lands where it should.
     m_reconnectWindow->show();
     m_reconnectWindow->hide();
@@ -164,7 +163,13 @@ void CTIMainWindow::onDialButtonClicked()
 
 void CTIMainWindow::onAddressBookButtonClicked()
 {
-    // The address book window joins here.
+    if (m_addressBookWindow->isHidden()) {
+        m_addressBookWindow->show();
+        m_addressBookWindow->raise();
+        m_addressBookWindow->activateWindow();
+    } else {
+        m_addressBookWindow->hide();
+    }
 }
 
 void CTIMainWindow::onQueueMonitorButtonClicked()
@@ -185,6 +190,7 @@ void CTIMainWindow::onHideShowToggleRequest()
         activateWindow();
     } else {
         hide();
+        m_addressBookWindow->hide();
     }
 }
 

@@ -8,6 +8,7 @@ class CTIMainWindow;
 }
 
 class Addresses;
+class AddressBookWindow;
 class DialSuggestionModel;
 class Line;
 class ReconnectWindow;
@@ -36,6 +37,7 @@ public:
     //! The views of the running calls, by call id.
     const QMap<QString, RunningLineView *> &lineViews() const { return m_lineViews; }
     ReconnectWindow *reconnectWindow() const { return m_reconnectWindow; }
+    AddressBookWindow *addressBookWindow() const { return m_addressBookWindow; }
 
 public slots:
     void lineOpenend(Line *line);
@@ -62,6 +64,7 @@ private:
 
     Ui::CTIMainWindow *ui;
     QMap<QString, RunningLineView *> m_lineViews;
+    AddressBookWindow *m_addressBookWindow = nullptr;
     ReconnectWindow *m_reconnectWindow = nullptr;
     UCConversationsList *m_conversationsList = nullptr;
     SystemTrayIcon *m_trayIcon = nullptr;

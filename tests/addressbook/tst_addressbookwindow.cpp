@@ -1,0 +1,781 @@
+#include "addressbook.h"
+#include "addressbooktabwidget.h"
+#include "addressbookwindow.h"
+#include "addresses.h"
+#include "addresslistproxymodel.h"
+#include "cticonnector.h"
+#include "filedroplabel.h"
+#include "numbercanonizer.h"
+#include "pbxsimulator.h"
+#include "settings.h"
+#include "simaddressbooks.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QtTest>
+
+namespace {
+const QString host = QStringLiteral("127.0.0.100");
+
+// Answers every modal question box with one button and notes what it asked.
+class BoxAnswerer : public QObject
+{
+public:
+    explicit BoxAnswerer(QMessageBox::StandardButton button)
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this, button] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                asked << box->windowTitle() + QLatin1Char('|') + box->text();
+                box->button(button)->click();
+            }
+        });
+        m_timer.start(5);
+    }
+    QStringList asked;
+
+private:
+    QTimer m_timer;
+};
+
+// Records the links handed to the desktop, by scheme.
+class LinkCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QStringList opened;
+public slots:
+    void open(const QUrl &url) { opened << url.toString(); }
+};
+}
+
+// The window and its tabs against the simulator, with a fresh window and fresh books per test.
+class tst_AddressBookWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void tabsAndButtonsFollowTheBooks();
+    void search_data();
+    void search();
+    void contactsFollowTheServer();
+    void contactView();
+    void links_data();
+    void links();
+    void contactTypeTexts_data();
+    void contactTypeTexts();
+    void mapQuery();
+    void dialButtons();
+    void editAndSave();
+    void newEntryAndTypes_data();
+    void newEntryAndTypes();
+    void pictureDropSaveUpload();
+    void unsavedChangesGuard_data();
+    void unsavedChangesGuard();
+    void deleteWithConfirmation();
+    void unansweredSaveReturnsToTheEdits();
+    void removedOnTheServerWhileEdited();
+    void anotherTabsSaveLeavesThisTabAlone();
+    void recordsAreAdoptedOrReleased();
+    void droppedFiles_data();
+    void droppedFiles();
+    void geometryAndClose();
+
+private:
+    AddressBookTabWidget *tab(int index) const { return window->tabs().value(index); }
+    template<typename T>
+    T *child(AddressBookTabWidget *tab, const char *name) const
+    {
+        T *widget = tab->findChild<T *>(QLatin1String(name));
+        if (!widget)
+            qWarning("no widget %s", name);
+        return widget;
+    }
+    int page(AddressBookTabWidget *tab) const
+    {
+        return child<QStackedWidget>(tab, "addressViewStackedWidget")->currentIndex();
+    }
+    QStringList listedLastNames(AddressBookTabWidget *tab) const;
+    void show(AddressBookTabWidget *tab, const QString &id);
+    QJsonObject lastSaved();
+    QString writePicture(const QString &name, const QSize &size);
+    void drop(QWidget *target, const QList<QUrl> &urls);
+
+    PbxSimulator sim{QHostAddress(host)};
+    Scenario scenario;
+    CTIConnector *connector = CTIConnector::instance();
+    AddressBookWindow *window = nullptr;
+    QTemporaryDir files;
+};
+
+void tst_AddressBookWindow::initTestCase()
+{
+    QString error;
+    QVERIFY2(scenario.loadFile(QStringLiteral(TALVERO_TEST_DATA "/books.json"), &error), qPrintable(error));
+    sim.setScenario(scenario);
+    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
+    QSignalSpy ok(connector, &CTIConnector::loginSuccess);
+    connector->login(QStringLiteral("anna"), QStringLiteral("secret"), host);
+    QTRY_COMPARE(ok.count(), 1);
+}
+
+void tst_AddressBookWindow::init()
+{
+    sim.setScenario(scenario);
+    sim.clearReceived();
+    window = new AddressBookWindow;
+    window->init();
+    window->show();
+    QTRY_COMPARE(window->tabs().size(), 3);
+    for (AddressBookTabWidget *tab : window->tabs())
+        QTRY_VERIFY(tab->isLoaded());
+    QTRY_COMPARE(window->contactTypes(), (QStringList{"Partner", "Reseller"}));
+    tab(0)->setSaveAnswerTimeout(500);
+}
+
+void tst_AddressBookWindow::cleanup()
+{
+    delete window;
+    window = nullptr;
+    sim.setUnansweredCommands({});
+}
+
+QStringList tst_AddressBookWindow::listedLastNames(AddressBookTabWidget *tab) const
+{
+    QStringList names;
+    const AddressListProxyModel *proxy = tab->proxyModel();
+    for (int row = 0; row < proxy->rowCount(); ++row)
+        names << proxy->index(row, 2).data().toString();
+    return names;
+}
+
+void tst_AddressBookWindow::show(AddressBookTabWidget *tab, const QString &id)
+{
+    tab->loadAddressIntoView(id);
+    QCOMPARE(tab->currentAddressId(), id);
+}
+
+QJsonObject tst_AddressBookWindow::lastSaved()
+{
+    [&] { QTRY_VERIFY(!sim.receivedCommands(QStringLiteral("saveAddress")).isEmpty()); }();
+    const QList<QJsonObject> saved = sim.receivedCommands(QStringLiteral("saveAddress"));
+    return saved.isEmpty() ? QJsonObject() : saved.last().value("data").toObject();
+}
+
+QString tst_AddressBookWindow::writePicture(const QString &name, const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(40, 120, 200));
+    const QString path = files.filePath(name);
+    image.save(path, "PNG");
+    return path;
+}
+
+void tst_AddressBookWindow::drop(QWidget *target, const QList<QUrl> &urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    // A drop goes to the widget that accepted the drag's entering.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void tst_AddressBookWindow::tabsAndButtonsFollowTheBooks()
+{
+    auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+    QCOMPARE(tabs->count(), 3);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Company"));
+    QCOMPARE(tabs->tabText(1), QStringLiteral("Suppliers"));
+    QCOMPARE(tabs->tabText(2), QStringLiteral("Fixed"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Talvero CTI Client - Addressbook"));
+
+    // Writeable, read-only, and fixed entries (editing only).
+    const QList<QList<bool>> shown{{true, true, true}, {false, false, false}, {false, true, false}};
+    for (int i = 0; i < 3; ++i) {
+        const QList<bool> visible{!child<QWidget>(tab(i), "addNewAddressButton")->isHidden(),
+                                  !child<QWidget>(tab(i), "editButton")->isHidden(),
+                                  !child<QWidget>(tab(i), "deleteButton")->isHidden()};
+        QCOMPARE(visible, shown.at(i));
+    }
+    // The book listed again keeps its one tab.
+    connector->requestAddressBooks();
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("getAddressbooks")).size(), 2);
+    QCoreApplication::processEvents();
+    QCOMPARE(window->tabs().size(), 3);
+}
+
+void tst_AddressBookWindow::search_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("lastNames");
+    QTest::newRow("all") << "" << QStringList{"Adams", "Meyer", "Schulz", "Xander", "Zeller"};
+    // The name, a company and a (hidden) id carry "mey".
+    QTest::newRow("any column") << "mey" << QStringList{"Adams", "Meyer", "Schulz"};
+    QTest::newRow("case") << "MEY" << QStringList{"Adams", "Meyer", "Schulz"};
+    QTest::newRow("star") << "m*r" << QStringList{"Meyer", "Schulz"};
+    QTest::newRow("one character") << "?nna" << QStringList{"Meyer"};
+    QTest::newRow("set") << "[xz]e" << QStringList{"Zeller"};
+    QTest::newRow("nothing") << "zzz" << QStringList();
+    QTest::newRow("ampersand") << "& co" << QStringList{"Schulz"};
+}
+
+void tst_AddressBookWindow::search()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QStringList, lastNames);
+    child<QLineEdit>(tab(0), "searchLineEdit")->setText(pattern);
+    QCOMPARE(listedLastNames(tab(0)), lastNames);
+    QCOMPARE(child<QLabel>(tab(0), "showCountLabel")->text(), QString::number(lastNames.size()));
+    QCOMPARE(child<QLabel>(tab(0), "totalCountLabel")->text(), QStringLiteral("5"));
+}
+
+void tst_AddressBookWindow::contactsFollowTheServer()
+{
+    AddressBookTabWidget *company = tab(0);
+    // After the last page the first row in sort order is shown.
+    QCOMPARE(company->currentAddressId(), QStringLiteral("a-mey4"));
+    QCOMPARE(child<QLabel>(company, "personNameViewLabel")->text(), QStringLiteral("Adams, Dora"));
+
+    // Changed on the server: one row, the newer names; the shown contact shows them too.
+    QVERIFY(sim.addressBooks().changeContact(QStringLiteral("a-mey4"), {{"n_family", "Aalto"}}));
+    QTRY_COMPARE(listedLastNames(company).first(), QStringLiteral("Aalto"));
+    QCOMPARE(company->listModel()->rowCount(), 5);
+    QCOMPARE(child<QLabel>(company, "personNameViewLabel")->text(), QStringLiteral("Aalto, Dora"));
+
+    // Added and removed on the server; the counters follow.
+    const QString id = sim.addressBooks().addContact(QStringLiteral("a"), {{"n_family", "Neu"}});
+    QTRY_COMPARE(child<QLabel>(company, "totalCountLabel")->text(), QStringLiteral("6"));
+    QVERIFY(listedLastNames(company).contains(QStringLiteral("Neu")));
+    QVERIFY(sim.addressBooks().deleteContact(id));
+    QTRY_COMPARE(child<QLabel>(company, "totalCountLabel")->text(), QStringLiteral("5"));
+    QCOMPARE(child<QLabel>(company, "showCountLabel")->text(), QStringLiteral("5"));
+    // Other books' tabs took none of it.
+    QCOMPARE(tab(1)->listModel()->rowCount(), 1);
+}
+
+void tst_AddressBookWindow::contactView()
+{
+    AddressBookTabWidget *company = tab(0);
+    show(company, QStringLiteral("a-1"));
+    QCOMPARE(child<QLabel>(company, "personNameViewLabel")->text(), QStringLiteral("Meyer, Anna"));
+    QCOMPARE(child<QLabel>(company, "companyNameViewLabel")->text(), QStringLiteral("Beispiel AG"));
+    QCOMPARE(child<QLabel>(company, "contact_typeViewLabel")->text(), QStringLiteral("Family"));
+    QCOMPARE(child<QLabel>(company, "contact_bdayViewLabel")->text(), QStringLiteral("02.04.1975"));
+    QCOMPARE(child<QDateEdit>(company, "contact_bdayDateEdit")->date(), QDate(1975, 4, 2));
+    QCOMPARE(child<QLabel>(company, "adr_one_streetViewLabel")->text(), QStringLiteral("Main Street 1"));
+    QCOMPARE(child<QLineEdit>(company, "adr_one_streetLineEdit")->text(), QStringLiteral("Main Street 1"));
+    QVERIFY(!child<QWidget>(company, "showCompanyAddressOnMapButton")->isHidden());
+    QVERIFY(child<QWidget>(company, "showPrivateAddressOnMapButton")->isHidden());
+    // The note keeps its lines, and its markup as typed.
+    QCOMPARE(child<QTextEdit>(company, "contact_noteViewTextEdit")->toPlainText(),
+             QStringLiteral("Line one\nLine two <b>as typed</b>"));
+    QCOMPARE(child<QTextEdit>(company, "contact_noteTextEdit")->toPlainText(),
+             QStringLiteral("Line one\nLine two <b>as typed</b>"));
+
+    // The next contact has no note, no birthday, no address: nothing of Anna's stays behind.
+    show(company, QStringLiteral("a-2"));
+    QCOMPARE(child<QTextEdit>(company, "contact_noteViewTextEdit")->toPlainText(), QString());
+    QCOMPARE(child<QTextEdit>(company, "contact_noteTextEdit")->toPlainText(), QString());
+    QCOMPARE(child<QLabel>(company, "contact_bdayViewLabel")->text(), QString());
+    QCOMPARE(child<QLabel>(company, "adr_one_streetViewLabel")->text(), QString());
+    QCOMPARE(child<QLabel>(company, "contact_typeViewLabel")->text(), QStringLiteral("Partner"));
+    QVERIFY(child<QWidget>(company, "showCompanyAddressOnMapButton")->isHidden());
+}
+
+void tst_AddressBookWindow::links_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("opened"); // what a click on the link opens; "*": not checked
+    QTest::newRow("web without http") << "a-1" << "contact_url"
+                                      << R"(<a href="http://www.example.com">www.example.com</a>)"
+                                      << "http://www.example.com";
+    QTest::newRow("https unchanged") << "a-1" << "contact_url_home"
+                                     << R"(<a href="https://home.example.com">https://home.example.com</a>)"
+                                     << "https://home.example.com";
+    QTest::newRow("mail") << "a-1" << "contact_email" << R"(<a href="mailto:anna@example.com">anna@example.com</a>)"
+                          << "mailto:anna@example.com";
+    QTest::newRow("markup escaped in text and target")
+        << "a-5" << "facebook_profile_url"
+        << R"(<a href="http://&quot;&gt;&lt;img src=x onerror=alert(1)&gt;">&quot;&gt;&lt;img src=x onerror=alert(1)&gt;</a>)"
+        << "*";
+    QTest::newRow("mail with markup") << "a-5" << "contact_email_home"
+                                      << R"(<a href="mailto:&lt;i&gt;x&lt;/i&gt;@example.com">&lt;i&gt;x&lt;/i&gt;@example.com</a>)"
+                                      << "*";
+    QTest::newRow("script address") << "a-5" << "twitter_profile_url"
+                                    << R"x(<a href="http://javascript:alert(1)">javascript:alert(1)</a>)x" << "*";
+    // Shown as a link, opens nothing.
+    QTest::newRow("calendar") << "a-5" << "contact_calendar_uri"
+                              << R"(<a href="http://cal.example.com">cal.example.com</a>)" << "";
+    QTest::newRow("plain text field") << "a-5" << "contact_label" << "<b>bold</b>" << "";
+}
+
+void tst_AddressBookWindow::links()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, key);
+    QFETCH(QString, html);
+    QFETCH(QString, opened);
+    LinkCatcher catcher;
+    const char *schemes[] = {"http", "https", "mailto", "javascript", "file"};
+    for (const char *scheme : schemes)
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &catcher, "open");
+    show(tab(0), id);
+    QLabel *label = tab(0)->findLabelByFieldName(key);
+    QVERIFY(label);
+    QCOMPARE(label->text(), html);
+    QCOMPARE(label->textFormat(), html.startsWith(QLatin1String("<a ")) ? Qt::RichText : Qt::PlainText);
+
+    // A click hands over the decoded target; other schemes never reach the desktop.
+    const QRegularExpressionMatch target = QRegularExpression(QStringLiteral("href=\"([^\"]*)\"")).match(html);
+    if (target.hasMatch()) {
+        QTextDocument decoder;
+        decoder.setHtml(target.captured(1));
+        emit label->linkActivated(decoder.toPlainText());
+    }
+    emit label->linkActivated(QStringLiteral("file:///etc/passwd"));
+    emit label->linkActivated(QStringLiteral("javascript:alert(1)"));
+    if (opened != QLatin1String("*"))
+        QCOMPARE(catcher.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
+    for (const char *scheme : schemes)
+        QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+}
+
+void tst_AddressBookWindow::contactTypeTexts_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("3") << "3" << "Family";
+    QTest::newRow("4") << "4" << "Office";
+    QTest::newRow("6") << "6" << "VIP";
+    QTest::newRow("7 as is") << "7" << "7";
+    QTest::newRow("0") << "0" << "";
+    QTest::newRow("one letter") << "x" << "";
+    QTest::newRow("12 as is") << "12" << "12";
+    QTest::newRow("a server type") << "Partner" << "Partner";
+}
+
+void tst_AddressBookWindow::contactTypeTexts()
+{
+    QFETCH(QString, type);
+    QTEST(AddressBookTabWidget::getStringFromType(type), "text");
+}
+
+void tst_AddressBookWindow::mapQuery()
+{
+    Addresses *anna = tab(0)->getAddressById(QStringLiteral("a-1"));
+    const QUrl url = AddressBookWindow::mapUrl(anna, QStringLiteral("adr_one"));
+    QCOMPARE(QString::fromLatin1(url.toEncoded()),
+             QStringLiteral("https://maps.google.com/maps?q=10115+Berlin+Main%20Street%201+&oe=utf-8"
+                            "&rls=talvero%3Aen-US%3Aofficial&client=talvero-cti-client&um=1&ie=UTF-8&hl=en&sa=N&tab=wl"));
+    // The search's address is a setting; the private address of the same contact is empty.
+    Settings::instance()->setValueForKey(AddressBookWindow::mapHostSetting, QStringLiteral("http://127.0.0.1:9/"));
+    QCOMPARE(QString::fromLatin1(AddressBookWindow::mapUrl(anna, QStringLiteral("adr_two")).toEncoded()).section('&', 0, 0),
+             QStringLiteral("http://127.0.0.1:9/maps?q=+++"));
+    Settings::instance()->setValueForKey(AddressBookWindow::mapHostSetting, QVariant());
+
+    // The web page itself is another test's.
+    disconnect(tab(0), &AddressBookTabWidget::openAddressInMapView, window, nullptr);
+    QSignalSpy asked(tab(0), &AddressBookTabWidget::openAddressInMapView);
+    show(tab(0), QStringLiteral("a-1"));
+    QTest::mouseClick(child<QPushButton>(tab(0), "showCompanyAddressOnMapButton"), Qt::LeftButton);
+    QCOMPARE(asked.count(), 1);
+    QCOMPARE(asked.at(0).at(1).toString(), QStringLiteral("adr_one"));
+}
+
+void tst_AddressBookWindow::dialButtons()
+{
+    AddressBookTabWidget *company = tab(0);
+    show(company, QStringLiteral("a-1"));
+    // A business number and an empty business mobile: one dial button.
+    QVERIFY(!child<QWidget>(company, "tel_workDialButton")->isHidden());
+    QVERIFY(child<QWidget>(company, "tel_cellDialButton")->isHidden());
+    QVERIFY(child<QWidget>(company, "tel_homeDialButton")->isHidden());
+    QTest::mouseClick(child<QToolButton>(company, "tel_workDialButton"), Qt::LeftButton);
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("dialNumber")).size(), 1);
+    QCOMPARE(sim.receivedCommands(QStringLiteral("dialNumber")).first().value("data").toObject().value("number").toString(),
+             NumberCanonizer::convertToDialable(QStringLiteral("+49 711 123456")));
+
+    show(company, QStringLiteral("a-2"));
+    QVERIFY(child<QWidget>(company, "tel_workDialButton")->isHidden());
+    QVERIFY(!child<QWidget>(company, "tel_cellDialButton")->isHidden());
+    company->dialButtonClicked(QStringLiteral("tel_cell")); // not a dial button's name
+    QCoreApplication::processEvents();
+    QCOMPARE(sim.receivedCommands(QStringLiteral("dialNumber")).size(), 1);
+}
+
+void tst_AddressBookWindow::editAndSave()
+{
+    AddressBookTabWidget *company = tab(0);
+    show(company, QStringLiteral("a-1"));
+    QTest::mouseClick(child<QToolButton>(company, "editButton"), Qt::LeftButton);
+    QCOMPARE(page(company), int(AddressBookTabWidget::EditPage));
+    child<QLineEdit>(company, "n_givenLineEdit")->setText(QStringLiteral("Anne"));
+    child<QComboBox>(company, "contact_typeComboBox")->setCurrentIndex(6); // Office
+    QTest::mouseClick(child<QToolButton>(company, "saveButton"), Qt::LeftButton);
+    QCOMPARE(page(company), int(AddressBookTabWidget::SavingPage));
+
+    const QJsonObject data = lastSaved();
+    QCOMPARE(data.value("id").toString(), QStringLiteral("a-1"));
+    const QJsonObject address = data.value("address").toObject();
+    QCOMPARE(address.value("n_given").toString(), QStringLiteral("Anne"));
+    QCOMPARE(address.value("contact_type").toString(), QStringLiteral("4"));
+    QCOMPARE(address.value("customContactType").toString(), QString());
+    QCOMPARE(address.value("contact_bday").toString(), QStringLiteral("1975-04-02 00:00"));
+    QCOMPARE(address.value("contact_note").toString(), QStringLiteral("Line one\nLine two <b>as typed</b>"));
+    QCOMPARE(address.value("tel_work").toString(), QStringLiteral("+49 711 123456"));
+
+    // The answer shows the stored contact and updates its row.
+    QTRY_COMPARE(page(company), int(AddressBookTabWidget::ViewPage));
+    QCOMPARE(child<QLabel>(company, "personNameViewLabel")->text(), QStringLiteral("Meyer, Anne"));
+    QCOMPARE(child<QLabel>(company, "contact_typeViewLabel")->text(), QStringLiteral("Office"));
+    QCOMPARE(company->getStandardItemsById(QStringLiteral("a-1")).value(1).data().toString(), QStringLiteral("Anne"));
+    QCOMPARE(company->listModel()->rowCount(), 5);
+}
+
+void tst_AddressBookWindow::newEntryAndTypes_data()
+{
+    QTest::addColumn<QString>("type");      // the entry chosen, or the custom text typed
+    QTest::addColumn<QString>("sent");
+    QTest::newRow("office") << "Office" << "4";
+    QTest::newRow("server type") << "Reseller" << "Reseller";
+    QTest::newRow("custom") << "*Supplier" << "Supplier";
+    QTest::newRow("none") << "-" << "";
+}
+
+void tst_AddressBookWindow::newEntryAndTypes()
+{
+    QFETCH(QString, type);
+    QFETCH(QString, sent);
+    AddressBookTabWidget *company = tab(0);
+    QTest::mouseClick(child<QToolButton>(company, "addNewAddressButton"), Qt::LeftButton);
+    QCOMPARE(page(company), int(AddressBookTabWidget::EditPage));
+    QCOMPARE(company->currentAddressId(), QString());
+    QVERIFY(child<QLineEdit>(company, "n_givenLineEdit")->hasFocus() || !window->isActiveWindow());
+    QCOMPARE(child<QLineEdit>(company, "tel_workLineEdit")->text(), QString()); // the shown contact's is gone
+    child<QLineEdit>(company, "n_familyLineEdit")->setText(QStringLiteral("Neumann"));
+    auto *chooser = child<QComboBox>(company, "contact_typeComboBox");
+    if (type.startsWith(QLatin1Char('*'))) {
+        chooser->setCurrentIndex(chooser->count() - 1);
+        QVERIFY(chooser->isHidden());
+        QVERIFY(!child<QWidget>(company, "customContactTypeLineEdit")->isHidden());
+        child<QLineEdit>(company, "customContactTypeLineEdit")->setText(type.mid(1));
+    } else {
+        chooser->setCurrentIndex(chooser->findText(type));
+    }
+    QTest::mouseClick(child<QToolButton>(company, "saveButton"), Qt::LeftButton);
+
+    const QJsonObject data = lastSaved();
+    QCOMPARE(data.value("id").toString(), QString());
+    const QJsonObject address = data.value("address").toObject();
+    QCOMPARE(address.value("contact_tid").toString(), QStringLiteral("a"));
+    QCOMPARE(address.value("contact_type").toString(), sent);
+    QCOMPARE(address.value("customContactType").toString(), type.startsWith(QLatin1Char('*')) ? sent : QString());
+    QVERIFY(!address.contains("contact_bday")); // no birthday given
+
+    // The server's answer gives the new contact its id; it is listed and shown.
+    QTRY_COMPARE(page(company), int(AddressBookTabWidget::ViewPage));
+    QVERIFY(!company->currentAddressId().isEmpty());
+    QCOMPARE(company->listModel()->rowCount(), 6);
+    QCOMPARE(child<QLabel>(company, "personNameViewLabel")->text(), QStringLiteral("Neumann"));
+}
+
+void tst_AddressBookWindow::pictureDropSaveUpload()
+{
+    AddressBookTabWidget *company = tab(0);
+    show(company, QStringLiteral("a-2"));
+    company->startEditMode();
+    // File managers send paths percent-encoded.
+    const QString path = writePicture(QStringLiteral("Bild von Jürgen.png"), QSize(200, 100));
+    QSignalSpy dropped(child<FileDropLabel>(company, "iconLabel"), &FileDropLabel::imageChanged);
+    drop(child<QLabel>(company, "iconLabel"), {QUrl::fromLocalFile(path)});
+    QCOMPARE(dropped.count(), 1);
+    QTest::mouseClick(child<QToolButton>(company, "saveButton"), Qt::LeftButton);
+    QCOMPARE(lastSaved().value("address").toObject().value("contact_jpegphoto").toString(), QStringLiteral("1"));
+
+    // After the answer the picture goes up once and comes back for the contact page.
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("setAddressPicture")).size(), 1);
+    QCOMPARE(sim.receivedCommands(QStringLiteral("setAddressPicture")).first().value("data").toObject().value("id").toString(),
+             QStringLiteral("a-2"));
+    QTRY_COMPARE(page(company), int(AddressBookTabWidget::ViewPage));
+    QTRY_VERIFY(!sim.addressBooks().picture(QStringLiteral("a-2")).isEmpty());
+    QTRY_COMPARE(child<QLabel>(company, "iconViewLabel")->pixmap(Qt::ReturnByValue).toImage().pixelColor(5, 5), QColor(40, 120, 200));
+
+    // A later save of another contact uploads nothing.
+    show(company, QStringLiteral("a-3"));
+    company->startEditMode();
+    company->saveChanges();
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("saveAddress")).size(), 2);
+    QTRY_COMPARE(page(company), int(AddressBookTabWidget::ViewPage));
+    QCOMPARE(sim.receivedCommands(QStringLiteral("setAddressPicture")).size(), 1);
+
+    // A new contact saved with a picture is listed and shown from the answer.
+    company->startEditNewEntryMode();
+    child<QLineEdit>(company, "n_familyLineEdit")->setText(QStringLiteral("Bildner"));
+    drop(child<QLabel>(company, "iconLabel"), {QUrl::fromLocalFile(path)});
+    company->saveChanges();
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("setAddressPicture")).size(), 2);
+    QTRY_COMPARE(page(company), int(AddressBookTabWidget::ViewPage));
+    QCOMPARE(child<QLabel>(company, "personNameViewLabel")->text(), QStringLiteral("Bildner"));
+    QVERIFY(company->listModel()->rowOf(company->currentAddressId()) >= 0);
+}
+
+void tst_AddressBookWindow::unsavedChangesGuard_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("moved"); // the other contact is shown
+    QTest::newRow("name, OK") << "name" << int(QMessageBox::Ok) << true << true;
+    QTest::newRow("name, Cancel") << "name" << int(QMessageBox::Cancel) << true << false;
+    QTest::newRow("type only") << "type" << int(QMessageBox::Cancel) << false << true;
+    QTest::newRow("picture only") << "picture" << int(QMessageBox::Cancel) << true << false;
+    QTest::newRow("nothing") << "" << int(QMessageBox::Cancel) << false << true;
+    QTest::newRow("new entry") << "new" << int(QMessageBox::Cancel) << false << true;
+}
+
+void tst_AddressBookWindow::unsavedChangesGuard()
+{
+    QFETCH(QString, change);
+    QFETCH(int, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, moved);
+    AddressBookTabWidget *company = tab(0);
+    show(company, QStringLiteral("a-1"));
+    if (change == QLatin1String("new")) {
+        company->startEditNewEntryMode();
+        child<QLineEdit>(company, "n_givenLineEdit")->setText(QStringLiteral("Typed"));
+    } else {
+        company->startEditMode();
+    }
+    if (change == QLatin1String("name"))
+        child<QLineEdit>(company, "n_givenLineEdit")->setText(QStringLiteral("Changed"));
+    if (change == QLatin1String("type"))
+        child<QComboBox>(company, "contact_typeComboBox")->setCurrentIndex(1);
+    if (change == QLatin1String("picture"))
+        company->memoryImageToBeSaved(QImage(10, 10, QImage::Format_RGB32));
+
+    BoxAnswerer answerer{QMessageBox::StandardButton(answer)};
+    // The user picks Schulz in the list.
+    const QModelIndex schulz = company->proxyModel()->index(2, 1);
+    QCOMPARE(schulz.data().toString(), QStringLiteral("Bernd"));
+    child<QTreeView>(company, "addessesTreeView")->setCurrentIndex(schulz);
+
+    QCOMPARE(answerer.asked, asked ? QStringList{"Please confirm data loss|You have unsaved changes in this entry?"}
+                                   : QStringList());
+    QCOMPARE(company->currentAddressId(), moved ? QStringLiteral("a-2") : QStringLiteral("a-1"));
+    QCOMPARE(page(company), int(moved ? AddressBookTabWidget::ViewPage : AddressBookTabWidget::EditPage));
+    if (!moved) {
+        QCOMPARE(child<QLineEdit>(company, "n_givenLineEdit")->text(),
+                 change == QLatin1String("name") ? QStringLiteral("Changed") : QStringLiteral("Anna"));
+        // The list points at the contact still being edited.
+        QCOMPARE(child<QTreeView>(company, "addessesTreeView")->currentIndex().data().toString(), QStringLiteral("Anna"));
+    }
+}
+
+void tst_AddressBookWindow::deleteWithConfirmation()
+{
+    AddressBookTabWidget *company = tab(0);
+    show(company, QStringLiteral("a-3"));
+    {
+        BoxAnswerer cancel(QMessageBox::Cancel);
+        QTest::mouseClick(child<QToolButton>(company, "deleteButton"), Qt::LeftButton);
+        QCOMPARE(cancel.asked, QStringList{"Please confirm|Are you sure you want to delete this entry?"});
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(sim.receivedCommands(QStringLiteral("deleteAddress")).size(), 0);
+    {
+        BoxAnswerer ok(QMessageBox::Ok);
+        QTest::mouseClick(child<QToolButton>(company, "deleteButton"), Qt::LeftButton);
+    }
+    QTRY_COMPARE(company->listModel()->rowCount(), 4);
+    QCOMPARE(sim.receivedCommands(QStringLiteral("deleteAddress")).size(), 1);
+    QCOMPARE(company->listModel()->rowOf(QStringLiteral("a-3")), -1);
+    QCOMPARE(company->getAddressById(QStringLiteral("a-3")), nullptr);
+    // A contact that is gone is not shown any more.
+    QCOMPARE(company->currentAddressId(), QString());
+    QCOMPARE(child<QLabel>(company, "personNameViewLabel")->text(), QString());
+    QVERIFY(!child<QTreeView>(company, "addessesTreeView")->selectionModel()->hasSelection());
+    QCOMPARE(child<QLabel>(company, "totalCountLabel")->text(), QStringLiteral("4"));
+}
+
+void tst_AddressBookWindow::unansweredSaveReturnsToTheEdits()
+{
+    AddressBookTabWidget *company = tab(0);
+    show(company, QStringLiteral("a-3"));
+    company->startEditMode();
+    // A type the chooser does not list stays unless the user chooses another.
+    QCOMPARE(child<QComboBox>(company, "contact_typeComboBox")->currentIndex(), 0);
+    child<QLineEdit>(company, "n_givenLineEdit")->setText(QStringLiteral("Carlotta"));
+    company->memoryImageToBeSaved(QImage(10, 10, QImage::Format_RGB32));
+    sim.setUnansweredCommands({QStringLiteral("saveAddress")});
+    company->saveChanges();
+    QCOMPARE(page(company), int(AddressBookTabWidget::SavingPage));
+    QTRY_COMPARE(page(company), int(AddressBookTabWidget::EditPage));
+    QVERIFY(!child<QLabel>(company, "editStatusLabel")->isHidden());
+    QVERIFY(child<QLabel>(company, "editStatusLabel")->text().contains(QLatin1String("did not confirm")));
+    QCOMPARE(child<QLineEdit>(company, "n_givenLineEdit")->text(), QStringLiteral("Carlotta"));
+    // The stored contact is still what the server has: the edits count as unsaved.
+    QCOMPARE(company->getAddressById(QStringLiteral("a-3"))->getFirstname(), QStringLiteral("Carla"));
+    {
+        BoxAnswerer cancel(QMessageBox::Cancel);
+        company->cancelEditMode();
+        QCOMPARE(cancel.asked.size(), 1);
+    }
+    sim.setUnansweredCommands({});
+    sim.clearReceived();
+    company->saveChanges(); // the picture goes along again
+    const QJsonObject address = lastSaved().value("address").toObject();
+    QCOMPARE(address.value("contact_type").toString(), QStringLiteral("Legacy"));
+    QCOMPARE(address.value("contact_jpegphoto").toString(), QStringLiteral("1"));
+    QTRY_COMPARE(page(company), int(AddressBookTabWidget::ViewPage));
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("setAddressPicture")).size(), 1);
+}
+
+void tst_AddressBookWindow::removedOnTheServerWhileEdited()
+{
+    AddressBookTabWidget *company = tab(0);
+    show(company, QStringLiteral("a-2"));
+    company->startEditMode();
+    child<QLineEdit>(company, "n_givenLineEdit")->setText(QStringLiteral("Berndt"));
+    QVERIFY(sim.addressBooks().deleteContact(QStringLiteral("a-2")));
+    QTRY_COMPARE(company->getAddressById(QStringLiteral("a-2")), nullptr);
+    QCOMPARE(page(company), int(AddressBookTabWidget::EditPage));
+    QCOMPARE(child<QLineEdit>(company, "n_givenLineEdit")->text(), QStringLiteral("Berndt"));
+    QVERIFY(child<QLabel>(company, "editStatusLabel")->text().contains(QLatin1String("removed on the server")));
+    {
+        // Leaving would lose the only copy: asked.
+        BoxAnswerer cancel(QMessageBox::Cancel);
+        company->cancelEditMode();
+        QCOMPARE(cancel.asked.size(), 1);
+    }
+    company->saveChanges();
+    const QJsonObject data = lastSaved();
+    QCOMPARE(data.value("id").toString(), QString());
+    QCOMPARE(data.value("address").toObject().value("contact_tid").toString(), QStringLiteral("a"));
+    QCOMPARE(data.value("address").toObject().value("n_given").toString(), QStringLiteral("Berndt"));
+    QTRY_COMPARE(page(company), int(AddressBookTabWidget::ViewPage));
+    QCOMPARE(child<QLabel>(company, "personNameViewLabel")->text(), QStringLiteral("Schulz, Berndt"));
+}
+
+void tst_AddressBookWindow::anotherTabsSaveLeavesThisTabAlone()
+{
+    AddressBookTabWidget *fixed = tab(2);
+    show(fixed, QStringLiteral("c-1"));
+    fixed->startEditMode();
+    child<QLineEdit>(fixed, "n_givenLineEdit")->setText(QStringLiteral("Gine"));
+
+    AddressBookTabWidget *company = tab(0);
+    show(company, QStringLiteral("a-1"));
+    company->startEditMode();
+    company->saveChanges();
+    QTRY_COMPARE(page(company), int(AddressBookTabWidget::ViewPage));
+    QCOMPARE(page(fixed), int(AddressBookTabWidget::EditPage));
+    QCOMPARE(fixed->currentAddressId(), QStringLiteral("c-1"));
+    QCOMPARE(child<QLineEdit>(fixed, "n_givenLineEdit")->text(), QStringLiteral("Gine"));
+}
+
+void tst_AddressBookWindow::recordsAreAdoptedOrReleased()
+{
+    // A contact of each book; each tab keeps its own and the connector frees what nobody keeps.
+    QList<QPointer<Addresses>> handed;
+    QObject context;
+    connect(connector, &CTIConnector::addressAdded, &context, [&handed](Addresses *address) { handed << address; });
+    sim.addressBooks().changeContact(QStringLiteral("a-1"), {{"n_given", "Annette"}});
+    sim.addressBooks().changeContact(QStringLiteral("b-1"), {{"n_given", "Franz"}});
+    QTRY_COMPARE(handed.size(), 2);
+    QTRY_COMPARE(tab(0)->getAddressById(QStringLiteral("a-1"))->getFirstname(), QStringLiteral("Annette"));
+    QTRY_COMPARE(tab(1)->getAddressById(QStringLiteral("b-1"))->getFirstname(), QStringLiteral("Franz"));
+    QCOMPARE(handed.at(0)->parent(), tab(0));
+    QCOMPARE(handed.at(1)->parent(), tab(1));
+    QCOMPARE(tab(1)->book()->parent(), tab(1));
+
+    // A changed contact replaces the stored record, which goes.
+    const QPointer<Addresses> before = tab(0)->getAddressById(QStringLiteral("a-1"));
+    sim.addressBooks().changeContact(QStringLiteral("a-1"), {{"n_given", "Anna"}});
+    QTRY_VERIFY(before.isNull());
+    QCOMPARE(tab(0)->getAddressById(QStringLiteral("a-1"))->getFirstname(), QStringLiteral("Anna"));
+
+    // A contact of a book with no tab is nobody's: released.
+    sim.pushEvent(QStringLiteral("addressAdded"),
+                  {{"id", "z-1"}, {"address", QJsonObject{{"contact_tid", "z"}, {"n_given", "Nobody"}}}});
+    QTRY_COMPARE(handed.size(), 4);
+    QTRY_VERIFY(handed.last().isNull());
+}
+
+void tst_AddressBookWindow::droppedFiles_data()
+{
+    QTest::addColumn<QString>("file"); // written into the temporary folder
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("blank and umlaut in the path") << "mein Bild ö.png" << QSize(60, 40) << true;
+    QTest::newRow("not an image") << "notes.txt" << QSize() << false;
+    QTest::newRow("no file") << "" << QSize() << false;
+    // Decodes fine, but to more pixels than any picture a contact needs.
+    QTest::newRow("beyond the pixel limit") << "huge.png" << QSize(9000, 8000) << false;
+}
+
+void tst_AddressBookWindow::droppedFiles()
+{
+    QFETCH(QString, file);
+    QFETCH(QSize, size);
+    QFETCH(bool, taken);
+    QList<QUrl> urls;
+    if (!file.isEmpty()) {
+        const QString path = files.filePath(file);
+        if (size.isValid()) {
+            QImage image(size, QImage::Format_Mono); // a few MB here, a small file on disk
+            image.fill(1);
+            QVERIFY(image.save(path, "PNG"));
+        } else {
+            QFile text(path);
+            QVERIFY(text.open(QIODevice::WriteOnly));
+            text.write("no picture");
+        }
+        urls << QUrl::fromLocalFile(path);
+    }
+    urls << QUrl(QStringLiteral("https://example.com/remote.png"));
+    FileDropLabel label;
+    QSignalSpy changed(&label, &FileDropLabel::imageChanged);
+    drop(&label, urls);
+    QCOMPARE(changed.count(), taken ? 1 : 0);
+    if (taken)
+        QCOMPARE(changed.first().first().value<QImage>().size(), size);
+}
+
+void tst_AddressBookWindow::geometryAndClose()
+{
+    window->move(40, 30);
+    window->resize(700, 500);
+    QVERIFY(window->close() || window->isHidden());
+    QVERIFY(window->isHidden());
+    QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("addressbook/width")).toInt(), 700);
+    QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("addressbook/height")).toInt(), 500);
+    AddressBookWindow again;
+    again.init();
+    QCOMPARE(again.size(), QSize(700, 500));
+    QCOMPARE(again.pos(), window->pos());
+}
+
+QTEST_MAIN(tst_AddressBookWindow)
+#include "tst_addressbookwindow.moc"

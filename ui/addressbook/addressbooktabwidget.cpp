@@ -1,0 +1,833 @@
+#include "addressbooktabwidget.h"
+#include "ui_addressbooktabwidget.h"
+
+#include "addressbook.h"
+#include "addresses.h"
+#include "addresslistproxymodel.h"
+#include "cticonnector.h"
+#include "log.h"
+#include "numbercanonizer.h"
+
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace {
+const QString logTag = QStringLiteral("AddressBookTabWidget");
+const QString viewLabelSuffix = QStringLiteral("ViewLabel");
+const QString captionSuffix = QStringLiteral("ViewLabelLabel");
+const QString lineEditSuffix = QStringLiteral("LineEdit");
+const QString dialButtonSuffix = QStringLiteral("DialButton");
+const QString birthdayFormat = QStringLiteral("dd.MM.yyyy");
+const QString noBirthday = QStringLiteral("1900-01-01 00:00");
+const QDate noBirthdayDate(1900, 1, 1);
+const QString noAvatar = QStringLiteral(":/images/noAvatar.png");
+const QString customTypeKey = QStringLiteral("custom");
+
+const QString dialKeys[] = {AddressKeys::telCell, AddressKeys::telWork, AddressKeys::telHome,
+                            AddressKeys::telCellPrivate};
+// Value labels whose links open in the user's browser or mail program.
+const QString openingLinkKeys[] = {AddressKeys::email,           AddressKeys::emailHome,      AddressKeys::urlHome,
+                                   AddressKeys::url,             AddressKeys::label,          AddressKeys::facebookProfile,
+                                   AddressKeys::twitterProfile,  AddressKeys::googleProfile,  AddressKeys::xingProfile,
+                                   AddressKeys::linkedinProfile};
+
+QString textOf(const QMap<QString, QVariant> &values, const QString &key)
+{
+    return values.value(key).toString();
+}
+
+// Notes may come with CR LF; the editor gives LF back.
+QString withLineFeeds(QString text)
+{
+    return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+void setPlainText(QLabel *label, const QString &text)
+{
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+}
+
+void setRichText(QLabel *label, const QString &html)
+{
+    label->setTextFormat(Qt::RichText);
+    label->setText(html);
+}
+}
+
+AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::AddressBookTabWidget)
+    , m_listModel(new AddressListModel(this))
+    , m_proxyModel(new AddressListProxyModel(this))
+{
+    ui->setupUi(this);
+    ui->splitter->setStretchFactor(0, 1);
+    ui->splitter->setStretchFactor(1, 1);
+    ui->splitter->setSizes({380, 420});
+
+    m_listModel->setHeaderTexts({tr("ID"), tr("Firstname"), tr("Lastname"), tr("Company")});
+    m_proxyModel->setSourceModel(m_listModel);
+    QTreeView *view = ui->addessesTreeView;
+    view->setModel(m_proxyModel);
+    view->setSortingEnabled(true);
+    view->setRootIsDecorated(false);
+    view->setAlternatingRowColors(true);
+    view->setUniformRowHeights(true);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->sortByColumn(AddressListModel::LastNameColumn, Qt::AscendingOrder);
+    view->hideColumn(AddressListModel::IdColumn);
+    view->header()->setSectionResizeMode(QHeaderView::Interactive);
+    view->header()->setStretchLastSection(true);
+    view->header()->resizeSection(AddressListModel::FirstNameColumn, 95);
+    view->header()->resizeSection(AddressListModel::LastNameColumn, 105);
+
+    connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &AddressBookTabWidget::selectionChanged);
+    connect(ui->searchLineEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_proxyModel->setSearchWildcard(text);
+        updateCounterLabels();
+    });
+    connect(ui->showCompanyAddressOnMapButton, &QPushButton::clicked, this,
+            &AddressBookTabWidget::onCompanyAddressOpenInMapButtonClick);
+    connect(ui->showPrivateAddressOnMapButton, &QPushButton::clicked, this,
+            &AddressBookTabWidget::onPrivateAddressOpenInMapButtonClick);
+    for (const QString &key : dialKeys) {
+        auto *button = ui->addressViewStackedWidget->findChild<QAbstractButton *>(key + dialButtonSuffix);
+        connect(button, &QAbstractButton::clicked, this, [this, button] { dialButtonClicked(button->objectName()); });
+    }
+    for (const QString &key : openingLinkKeys) {
+        if (QLabel *label = findLabelByFieldName(key))
+            connect(label, &QLabel::linkActivated, this, &AddressBookTabWidget::openLink);
+    }
+
+    // The contact page and the edit page always show the same tab.
+    connect(ui->addressViewTabWidget, &QTabWidget::currentChanged, ui->addressEditTabWidget,
+            &QTabWidget::setCurrentIndex);
+    connect(ui->addressEditTabWidget, &QTabWidget::currentChanged, ui->addressViewTabWidget,
+            &QTabWidget::setCurrentIndex);
+
+    connect(ui->addNewAddressButton, &QAbstractButton::clicked, this, &AddressBookTabWidget::startEditNewEntryMode);
+    connect(ui->editButton, &QAbstractButton::clicked, this, &AddressBookTabWidget::startEditMode);
+    connect(ui->cancelEditButton, &QAbstractButton::clicked, this, &AddressBookTabWidget::cancelEditMode);
+    connect(ui->saveButton, &QAbstractButton::clicked, this, &AddressBookTabWidget::saveChanges);
+    connect(ui->deleteButton, &QAbstractButton::clicked, this, &AddressBookTabWidget::deleteAddress);
+    connect(ui->cancelContactTypeButton, &QAbstractButton::clicked, this,
+            &AddressBookTabWidget::cancelCustomContactTypeEdit);
+    connect(ui->contact_typeComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &AddressBookTabWidget::currentContactTypeComboboxIndexChanged);
+    // Once the user picks a type, a stored type the chooser lacks is no longer kept.
+    connect(ui->contact_typeComboBox, QOverload<int>::of(&QComboBox::activated), this,
+            [this] { m_keptContactType.clear(); });
+    connect(ui->iconLabel, &FileDropLabel::imageChanged, this, &AddressBookTabWidget::memoryImageToBeSaved);
+
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(saveAnswerTimeoutMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, &AddressBookTabWidget::onSaveAnswerTimeout);
+
+    setContactTypes({});
+    ui->addressViewStackedWidget->setEnabled(false);
+    clearAddressView();
+}
+
+AddressBookTabWidget::~AddressBookTabWidget()
+{
+    delete ui;
+}
+
+void AddressBookTabWidget::init(Addressbook *book)
+{
+    m_book = book;
+    book->setParent(this);
+
+    CTIConnector *connector = CTIConnector::instance();
+    connect(connector, &CTIConnector::addressAdded, this, &AddressBookTabWidget::addressAdded);
+    connect(connector, &CTIConnector::addressSaved, this, &AddressBookTabWidget::addressSaved);
+    connect(connector, &CTIConnector::addressPictureSet, this, &AddressBookTabWidget::addressPictureSaved);
+    connect(connector, &CTIConnector::addressDeleted, this, &AddressBookTabWidget::addressDeleted);
+    connect(connector, &CTIConnector::addressPictureAvailable, this, &AddressBookTabWidget::showAddressPicture);
+    connect(connector, &CTIConnector::addressesLoadingFinished, this, &AddressBookTabWidget::addressesLoadingFinished);
+
+    if (!book->isWriteable()) {
+        ui->editButton->hide();
+        ui->deleteButton->hide();
+        ui->addNewAddressButton->hide();
+    }
+    if (book->getType() == Addressbook::fixedEntriesBookType) {
+        ui->addNewAddressButton->hide();
+        ui->deleteButton->hide();
+    }
+
+    // While the pages come in, rows join the list at its end, one insertion per batch; sorting
+    // each batch into tens of thousands of rows costs per insertion point. The list is sorted
+    // once when the book is complete.
+    m_loading = true;
+    m_proxyModel->setDynamicSortFilter(false);
+    connector->requestAddresses(book->id());
+}
+
+Addresses *AddressBookTabWidget::getAddressById(const QString &id) const
+{
+    return m_contacts.value(id);
+}
+
+QModelIndexList AddressBookTabWidget::getStandardItemsById(const QString &id) const
+{
+    QModelIndexList cells;
+    const int row = m_listModel->rowOf(id);
+    if (row < 0)
+        return cells;
+    for (int column = 0; column < AddressListModel::ColumnCount; ++column)
+        cells.append(m_listModel->index(row, column));
+    return cells;
+}
+
+QLabel *AddressBookTabWidget::findLabelByFieldName(const QString &key) const
+{
+    return ui->addressViewStackedWidget->findChild<QLabel *>(key + viewLabelSuffix);
+}
+
+QLineEdit *AddressBookTabWidget::findLineEditByFieldName(const QString &key) const
+{
+    return ui->addressViewStackedWidget->findChild<QLineEdit *>(key + lineEditSuffix);
+}
+
+QString AddressBookTabWidget::makeMailLink(const QString &text)
+{
+    const QString escaped = text.toHtmlEscaped();
+    return QStringLiteral("<a href=\"mailto:") + escaped + QStringLiteral("\">") + escaped + QStringLiteral("</a>");
+}
+
+QString AddressBookTabWidget::makeHttpLink(const QString &text)
+{
+    const QString target = text.startsWith(QLatin1String("http")) ? text : QStringLiteral("http://") + text;
+    return QStringLiteral("<a href=\"") + target.toHtmlEscaped() + QStringLiteral("\">") + text.toHtmlEscaped()
+        + QStringLiteral("</a>");
+}
+
+QString AddressBookTabWidget::getStringFromType(const QString &type)
+{
+    if (type.size() != 1)
+        return type;
+    switch (type.at(0).unicode()) {
+    case '1':
+        return tr("Customers");
+    case '2':
+        return tr("Friends");
+    case '3':
+        return tr("Family");
+    case '4':
+        return tr("Office");
+    case '5':
+        return tr("VIF");
+    case '6':
+        return tr("VIP");
+    case '7':
+    case '8':
+    case '9':
+        return type;
+    default:
+        return QString();
+    }
+}
+
+bool AddressBookTabWidget::isAddressbookWriteable() const
+{
+    return m_book && m_book->isWriteable();
+}
+
+AddressListModel::Row AddressBookTabWidget::rowOf(Addresses *address)
+{
+    return {address->id(), address->getFirstname(), address->getLastname(), address->getCompanyName()};
+}
+
+void AddressBookTabWidget::addressAdded(Addresses *address)
+{
+    // Every tab hears of every contact.
+    if (!m_book || !address || address->getAddressBookId() != m_book->id())
+        return;
+    const QString id = address->id();
+    Addresses *stored = m_contacts.value(id);
+    if (stored != address) {
+        address->setParent(this);
+        m_contacts.insert(id, address);
+    }
+    if (!stored) {
+        m_pendingRowIndex.insert(id, m_pendingRows.size());
+        m_pendingRows.append(rowOf(address));
+        scheduleFlush();
+        return;
+    }
+    // A changed contact: the new record takes the old one's place.
+    if (stored != address)
+        delete stored;
+    const auto pending = m_pendingRowIndex.constFind(id);
+    if (pending != m_pendingRowIndex.cend())
+        m_pendingRows[*pending] = rowOf(address);
+    else
+        m_listModel->updateRow(rowOf(address));
+    // While a save is out its answer shows the contact again.
+    if (id == m_currentAddressId && !m_saving)
+        loadAddressIntoView(address);
+    updateCounterLabels();
+}
+
+void AddressBookTabWidget::scheduleFlush()
+{
+    if (m_flushQueued)
+        return;
+    m_flushQueued = true;
+    QMetaObject::invokeMethod(this, &AddressBookTabWidget::flushPendingRows, Qt::QueuedConnection);
+}
+
+void AddressBookTabWidget::flushPendingRows()
+{
+    m_flushQueued = false;
+    if (m_pendingRows.isEmpty())
+        return;
+    const QVector<AddressListModel::Row> rows = std::move(m_pendingRows);
+    m_pendingRows.clear();
+    m_pendingRowIndex.clear();
+    m_listModel->appendRows(rows);
+    updateCounterLabels();
+}
+
+void AddressBookTabWidget::addressDeleted(const QString &id)
+{
+    Addresses *stored = m_contacts.take(id);
+    if (!stored)
+        return;
+    flushPendingRows();
+    // The view moves its current row to a neighbour: that is no choice of the user's.
+    m_ignoreSelection = true;
+    m_listModel->removeRowOf(id);
+    m_ignoreSelection = false;
+    if (id == m_currentAddressId) {
+        selectRowOf(QString());
+        if (ui->addressViewStackedWidget->currentIndex() == EditPage) {
+            // The edits stay; saving makes the contact anew.
+            showEditStatus(tr("This contact was removed on the server. Saving creates it anew."));
+        } else if (ui->addressViewStackedWidget->currentIndex() == ViewPage) {
+            clearAddressView();
+            m_currentAddressId.clear();
+            ui->addressViewStackedWidget->setEnabled(false);
+        }
+    }
+    delete stored;
+    updateCounterLabels();
+}
+
+void AddressBookTabWidget::addressesLoadingFinished(const QString &bookId)
+{
+    if (!m_book || bookId != m_book->id())
+        return;
+    flushPendingRows();
+    if (m_loading) {
+        m_loading = false;
+        m_proxyModel->setDynamicSortFilter(true); // sorts what arrived
+    }
+    updateCounterLabels();
+    // Show the first contact, unless the user already looks at one or edits a new one.
+    const bool busy = !m_currentAddressId.isEmpty() || ui->addressViewStackedWidget->currentIndex() != ViewPage;
+    if (!busy && m_proxyModel->rowCount() > 0)
+        ui->addessesTreeView->setCurrentIndex(m_proxyModel->index(0, AddressListModel::FirstNameColumn));
+}
+
+void AddressBookTabWidget::showAddressPicture(const QPixmap &pixmap, const QString &id)
+{
+    if (id != m_currentAddressId || id.isEmpty() || pixmap.isNull())
+        return;
+    ui->iconViewLabel->setPixmap(pixmap);
+    ui->iconLabel->setPixmap(pixmap);
+}
+
+void AddressBookTabWidget::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
+{
+    Q_UNUSED(deselected)
+    if (m_ignoreSelection || selected.isEmpty() || selected.indexes().isEmpty())
+        return;
+    onAddressClicked(selected.indexes().first());
+}
+
+void AddressBookTabWidget::onAddressClicked(const QModelIndex &index)
+{
+    const QModelIndex source = m_proxyModel->mapToSource(index);
+    if (!source.isValid())
+        return;
+    loadAddressIntoView(m_listModel->text(source.row(), AddressListModel::IdColumn));
+    // The user kept unsaved edits: the list points at the contact being edited again.
+    if (!m_currentAddressId.isEmpty())
+        selectRowOf(m_currentAddressId);
+}
+
+void AddressBookTabWidget::selectRowOf(const QString &id)
+{
+    const int row = m_listModel->rowOf(id);
+    const QModelIndex index =
+        row < 0 ? QModelIndex()
+                : m_proxyModel->mapFromSource(m_listModel->index(row, AddressListModel::FirstNameColumn));
+    QItemSelectionModel *selection = ui->addessesTreeView->selectionModel();
+    if (index.isValid() && selection->isSelected(index))
+        return;
+    m_ignoreSelection = true;
+    if (index.isValid()) {
+        selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        ui->addessesTreeView->scrollTo(index);
+    } else {
+        selection->clearSelection();
+    }
+    m_ignoreSelection = false;
+}
+
+void AddressBookTabWidget::loadAddressIntoView(const QString &id)
+{
+    if (id == m_currentAddressId)
+        return;
+    Addresses *address = m_contacts.value(id);
+    if (!address) {
+        Log::w(QStringLiteral("address with ID ") + id + QStringLiteral(" is not loaded"), logTag);
+        return;
+    }
+    loadAddressIntoView(address);
+}
+
+void AddressBookTabWidget::loadAddressIntoView(Addresses *address)
+{
+    ui->addressViewStackedWidget->setEnabled(true);
+    if (checkForLoosingChanges())
+        return;
+    clearAddressView();
+    showViewPage();
+    m_currentAddressId = address->id();
+
+    setPlainText(ui->companyNameViewLabel, address->getCompanyName());
+    setPlainText(ui->personNameViewLabel, address->getFormattedPersonName());
+    const QMap<QString, QVariant> values = address->getValues();
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        if (setCustomField(it.key(), address))
+            continue;
+        const QString text = it.value().toString();
+        if (QLineEdit *edit = findLineEditByFieldName(it.key()))
+            edit->setText(text);
+        if (QLabel *label = findLabelByFieldName(it.key()))
+            setPlainText(label, text);
+    }
+    selectRowOf(m_currentAddressId);
+}
+
+bool AddressBookTabWidget::setCustomField(const QString &key, Addresses *address)
+{
+    const QString value = address->getValues().value(key).toString();
+    QLabel *label = findLabelByFieldName(key);
+    QLineEdit *edit = findLineEditByFieldName(key);
+    if (key == AddressKeys::birthday) {
+        const QDate birthday = address->getBirthday();
+        ui->contact_bdayDateEdit->setDate(birthday.isValid() ? birthday : noBirthdayDate);
+        setPlainText(ui->contact_bdayViewLabel, birthday.isValid() ? birthday.toString(birthdayFormat) : QString());
+        return true;
+    }
+    if (key == AddressKeys::companyLocality) {
+        ui->showCompanyAddressOnMapButton->setVisible(!value.isEmpty());
+        return false;
+    }
+    if (key == AddressKeys::privateLocality) {
+        ui->showPrivateAddressOnMapButton->setVisible(!value.isEmpty());
+        return false;
+    }
+    for (const QString &dialKey : dialKeys) {
+        if (key == dialKey) {
+            if (!value.isEmpty())
+                ui->addressViewStackedWidget->findChild<QWidget *>(key + dialButtonSuffix)->show();
+            return false;
+        }
+    }
+    if (key.contains(QLatin1String("email")) && !value.isEmpty()) {
+        if (label)
+            setRichText(label, makeMailLink(value));
+        if (edit)
+            edit->setText(value);
+        return true;
+    }
+    if ((key.contains(QLatin1String("url")) || key.contains(QLatin1String("uri"))) && !value.isEmpty()) {
+        if (label)
+            setRichText(label, makeHttpLink(value));
+        if (edit)
+            edit->setText(value);
+        return true;
+    }
+    if (key == AddressKeys::contactType && !value.isEmpty()) {
+        setPlainText(ui->contact_typeViewLabel, getStringFromType(value));
+        selectContactType(value);
+        return true;
+    }
+    if (key == AddressKeys::pictureMarker) {
+        if (value.isEmpty())
+            return true;
+        CTIConnector::instance()->requestAddressPicture(m_currentAddressId);
+        return false;
+    }
+    if (key == AddressKeys::note) {
+        const QString html = withLineFeeds(value).toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"));
+        ui->contact_noteViewTextEdit->setHtml(html);
+        ui->contact_noteTextEdit->setHtml(html);
+        return true;
+    }
+    return false;
+}
+
+void AddressBookTabWidget::selectContactType(const QString &type)
+{
+    const auto index = m_contactTypeIndexes.constFind(type);
+    if (index != m_contactTypeIndexes.cend()) {
+        m_keptContactType.clear();
+        ui->contact_typeComboBox->setCurrentIndex(*index);
+    } else {
+        m_keptContactType = type;
+        ui->contact_typeComboBox->setCurrentIndex(0);
+    }
+}
+
+void AddressBookTabWidget::clearAddressView()
+{
+    QWidget *area = ui->addressViewStackedWidget;
+    for (QLineEdit *edit : area->findChildren<QLineEdit *>()) {
+        if (edit->objectName().endsWith(lineEditSuffix))
+            edit->clear();
+    }
+    for (QLabel *label : area->findChildren<QLabel *>()) {
+        const QString name = label->objectName();
+        if (name.contains(viewLabelSuffix, Qt::CaseInsensitive) && !name.endsWith(captionSuffix)
+            && label != ui->iconViewLabel)
+            setPlainText(label, QString());
+    }
+    // Not labels or line edits, but a note must not stay behind for the next contact.
+    ui->contact_noteViewTextEdit->clear();
+    ui->contact_noteTextEdit->clear();
+    ui->iconViewLabel->setPixmap(QPixmap(noAvatar));
+    ui->iconLabel->setPixmap(QPixmap(noAvatar));
+    ui->contact_bdayDateEdit->setDate(noBirthdayDate);
+    ui->showCompanyAddressOnMapButton->hide();
+    ui->showPrivateAddressOnMapButton->hide();
+    for (const QString &key : dialKeys)
+        area->findChild<QWidget *>(key + dialButtonSuffix)->hide();
+    ui->contact_typeComboBox->setCurrentIndex(0);
+    ui->contact_typeComboBox->show();
+    ui->customContactTypeLineEdit->hide();
+    ui->cancelContactTypeButton->hide();
+    m_keptContactType.clear();
+    m_pendingPicture = QImage();
+    ui->editStatusLabel->hide();
+}
+
+void AddressBookTabWidget::showViewPage()
+{
+    ui->addressViewStackedWidget->setCurrentIndex(ViewPage);
+}
+
+void AddressBookTabWidget::showEditPage()
+{
+    ui->addressViewStackedWidget->setCurrentIndex(EditPage);
+}
+
+void AddressBookTabWidget::showSavingProcessPage()
+{
+    ui->addressViewStackedWidget->setCurrentIndex(SavingPage);
+}
+
+void AddressBookTabWidget::showEditStatus(const QString &text)
+{
+    ui->editStatusLabel->setText(text);
+    ui->editStatusLabel->show();
+}
+
+void AddressBookTabWidget::dialButtonClicked(const QString &buttonName)
+{
+    if (!buttonName.endsWith(dialButtonSuffix))
+        return;
+    const QString key = buttonName.chopped(dialButtonSuffix.size());
+    Addresses *address = m_contacts.value(m_currentAddressId);
+    if (!address)
+        return;
+    const QString number = NumberCanonizer::convertToDialable(address->getValues().value(key).toString());
+    if (!number.isEmpty())
+        CTIConnector::instance()->dialNumber(number);
+}
+
+void AddressBookTabWidget::onCompanyAddressOpenInMapButtonClick()
+{
+    if (Addresses *address = m_contacts.value(m_currentAddressId))
+        emit openAddressInMapView(address, QStringLiteral("adr_one"));
+}
+
+void AddressBookTabWidget::onPrivateAddressOpenInMapButtonClick()
+{
+    if (Addresses *address = m_contacts.value(m_currentAddressId))
+        emit openAddressInMapView(address, QStringLiteral("adr_two"));
+}
+
+void AddressBookTabWidget::openLink(const QString &link)
+{
+    // Server data decides the target: only web and mail links open.
+    const QUrl url(link);
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("mailto"))
+        QDesktopServices::openUrl(url);
+    else
+        Log::w(QStringLiteral("link not opened: ") + link, logTag);
+}
+
+void AddressBookTabWidget::updateCounterLabels()
+{
+    ui->totalCountLabel->setText(QString::number(m_listModel->rowCount()));
+    ui->showCountLabel->setText(QString::number(m_proxyModel->rowCount()));
+}
+
+// ---- Editing ----
+
+void AddressBookTabWidget::addressSaved(Addresses *address)
+{
+    // Every tab hears of every save; only this book's concern this tab.
+    if (!m_book || !address || address->getAddressBookId() != m_book->id())
+        return;
+    const QString id = address->id();
+    if (!m_saving) {
+        // An answer after the time-out: the list shows what the server holds.
+        addressAdded(address);
+        return;
+    }
+    m_saving = false;
+    m_saveTimer.stop();
+    // The edits were just sent: showing the stored contact is no loss.
+    showViewPage();
+    addressAdded(address);
+    flushPendingRows();
+    loadAddressIntoView(id);
+    showViewPage();
+    if (!m_pictureToUpload.isNull()) {
+        CTIConnector *connector = CTIConnector::instance();
+        connector->saveAddressPicture(id, m_pictureToUpload);
+        connector->requestAddressPicture(id);
+        m_pictureToUpload = QImage();
+    }
+}
+
+void AddressBookTabWidget::addressPictureSaved(const QString &id)
+{
+    Addresses *address = m_contacts.value(id);
+    // Editing meanwhile: the picture shows once the user is done.
+    if (!address || ui->addressViewStackedWidget->currentIndex() == EditPage)
+        return;
+    addressAdded(address);
+    loadAddressIntoView(id);
+    showViewPage();
+}
+
+bool AddressBookTabWidget::checkForLoosingChanges()
+{
+    if (m_currentAddressId.isEmpty() || ui->addressViewStackedWidget->currentIndex() == ViewPage)
+        return false;
+    bool differs = false;
+    if (Addresses *stored = m_contacts.value(m_currentAddressId)) {
+        const QMap<QString, QVariant> edited = getKeyValuesFromEditMode();
+        const QMap<QString, QVariant> values = stored->getValues();
+        for (auto it = edited.cbegin(); it != edited.cend() && !differs; ++it) {
+            if (it.key() == AddressKeys::contactType)
+                continue;
+            if (it.key() == AddressKeys::birthday)
+                differs = stored->getBirthday() != ui->contact_bdayDateEdit->date();
+            else
+                differs = withLineFeeds(textOf(values, it.key())) != it.value().toString();
+        }
+    } else {
+        differs = true; // removed on the server: nothing holds these values any more
+    }
+    if (!differs && m_pendingPicture.isNull())
+        return false;
+    QMessageBox box(QMessageBox::Question, tr("Please confirm data loss"), tr("You have unsaved changes in this entry?"),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() != QMessageBox::Ok;
+}
+
+QMap<QString, QVariant> AddressBookTabWidget::getKeyValuesFromEditMode() const
+{
+    QMap<QString, QVariant> values;
+    for (const QLineEdit *edit : ui->addressViewStackedWidget->findChildren<QLineEdit *>()) {
+        const QString name = edit->objectName();
+        if (name.endsWith(lineEditSuffix))
+            values.insert(name.chopped(lineEditSuffix.size()), edit->text());
+    }
+    values.insert(AddressKeys::note, ui->contact_noteTextEdit->toPlainText());
+
+    QString type = ui->contact_typeComboBox->currentData().toString();
+    if (type == QString::number(customContactTypeData))
+        type = ui->customContactTypeLineEdit->text();
+    else if (ui->contact_typeComboBox->currentIndex() == 0 && !m_keptContactType.isEmpty())
+        type = m_keptContactType;
+    values.insert(AddressKeys::contactType, type);
+
+    const QString birthday = ui->contact_bdayDateEdit->date().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00");
+    if (birthday != noBirthday)
+        values.insert(AddressKeys::birthday, birthday);
+    return values;
+}
+
+void AddressBookTabWidget::startEditNewEntryMode()
+{
+    if (!isAddressbookWriteable() || m_book->getType() == Addressbook::fixedEntriesBookType)
+        return;
+    ui->addressViewStackedWidget->setEnabled(true);
+    m_currentAddressId.clear();
+    clearAddressView();
+    selectRowOf(QString());
+    showEditPage();
+    ui->n_givenLineEdit->setFocus();
+}
+
+void AddressBookTabWidget::startEditMode()
+{
+    if (!isAddressbookWriteable() || m_currentAddressId.isEmpty())
+        return;
+    showEditPage();
+}
+
+void AddressBookTabWidget::cancelEditMode()
+{
+    if (checkForLoosingChanges())
+        return;
+    const QString remembered = m_currentAddressId;
+    m_currentAddressId.clear();
+    if (m_contacts.contains(remembered)) {
+        loadAddressIntoView(remembered);
+    } else {
+        clearAddressView();
+        ui->addressViewStackedWidget->setEnabled(false);
+    }
+    showViewPage();
+}
+
+void AddressBookTabWidget::saveChanges()
+{
+    if (!isAddressbookWriteable())
+        return;
+    // The record sent is a copy: the stored one stays as the server has it until the answer,
+    // so an unanswered save leaves the edits unsaved, and known as such.
+    Addresses record;
+    Addresses *stored = m_contacts.value(m_currentAddressId);
+    if (stored) {
+        record.setId(stored->id());
+        record.setValues(stored->getValues());
+    } else {
+        // A new entry, or one the server removed while it was edited.
+        record.setAddressBookId(m_book->id());
+    }
+    const QMap<QString, QVariant> edited = getKeyValuesFromEditMode();
+    for (auto it = edited.cbegin(); it != edited.cend(); ++it)
+        record.setValueForKey(it.key(), it.value());
+    if (!m_pendingPicture.isNull())
+        record.setValueForKey(AddressKeys::pictureMarker, QStringLiteral("1"));
+    CTIConnector::instance()->saveAddress(&record);
+    if (!m_pendingPicture.isNull()) {
+        m_pictureToUpload = m_pendingPicture;
+        m_pendingPicture = QImage();
+    }
+    ui->editStatusLabel->hide();
+    m_saving = true;
+    m_saveTimer.start();
+    showSavingProcessPage();
+}
+
+void AddressBookTabWidget::onSaveAnswerTimeout()
+{
+    if (!m_saving)
+        return;
+    m_saving = false;
+    // Back to the edits as they were; the picture goes along with the next save.
+    if (!m_pictureToUpload.isNull()) {
+        m_pendingPicture = m_pictureToUpload;
+        m_pictureToUpload = QImage();
+    }
+    showEditPage();
+    showEditStatus(tr("The server did not confirm the save. Your changes are kept: save again or cancel."));
+}
+
+void AddressBookTabWidget::deleteAddress()
+{
+    if (m_currentAddressId.isEmpty())
+        return;
+    QMessageBox box(QMessageBox::Question, tr("Please confirm"), tr("Are you sure you want to delete this entry?"),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Cancel);
+    if (box.exec() == QMessageBox::Ok)
+        deleteAddressDialogConfirmed();
+}
+
+void AddressBookTabWidget::deleteAddressDialogConfirmed()
+{
+    CTIConnector::instance()->deleteAddress(m_currentAddressId);
+}
+
+void AddressBookTabWidget::memoryImageToBeSaved(const QImage &image)
+{
+    m_pendingPicture = image;
+}
+
+void AddressBookTabWidget::currentContactTypeComboboxIndexChanged(int index)
+{
+    QComboBox *chooser = ui->contact_typeComboBox;
+    if (index < 0 || index != chooser->count() - 1)
+        return;
+    chooser->hide();
+    ui->customContactTypeLineEdit->show();
+    ui->cancelContactTypeButton->show();
+    ui->customContactTypeLineEdit->setFocus();
+}
+
+void AddressBookTabWidget::cancelCustomContactTypeEdit()
+{
+    QString stored;
+    if (Addresses *address = m_contacts.value(m_currentAddressId))
+        stored = address->getValues().value(AddressKeys::contactType).toString();
+    ui->customContactTypeLineEdit->clear();
+    ui->customContactTypeLineEdit->hide();
+    ui->cancelContactTypeButton->hide();
+    ui->contact_typeComboBox->show();
+    // "custom" names the last entry, which would open the field again.
+    selectContactType(stored == customTypeKey ? QString() : stored);
+}
+
+void AddressBookTabWidget::setContactTypes(const QStringList &types)
+{
+    QComboBox *chooser = ui->contact_typeComboBox;
+    // The choice being edited survives a new list, where the new list still offers it.
+    const bool custom = chooser->count() > 0 && chooser->currentIndex() == chooser->count() - 1;
+    const QString chosen = chooser->currentData().toString();
+    {
+        const QSignalBlocker blocker(chooser);
+        chooser->clear();
+        m_contactTypeIndexes.clear();
+        struct Fixed
+        {
+            QString text;
+            int data;
+        };
+        const Fixed fixed[] = {{QStringLiteral("-"), 0},  {tr("Customers"), 1}, {tr("Friends"), 2}, {tr("Family"), 3},
+                               {tr("VIF"), 5},            {tr("VIP"), 6},       {tr("Office"), 4}};
+        for (const Fixed &entry : fixed) {
+            m_contactTypeIndexes.insert(entry.data ? QString::number(entry.data) : QString(), chooser->count());
+            chooser->addItem(entry.text, entry.data ? QVariant(entry.data) : QVariant(QString()));
+        }
+        for (const QString &type : types) {
+            m_contactTypeIndexes.insert(type, chooser->count());
+            chooser->addItem(type, type);
+        }
+        m_contactTypeIndexes.insert(customTypeKey, chooser->count());
+        chooser->addItem(tr("... define custom type"), customContactTypeData);
+        chooser->setCurrentIndex(custom ? chooser->count() - 1 : m_contactTypeIndexes.value(chosen, 0));
+    }
+}

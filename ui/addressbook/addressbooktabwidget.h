@@ -1,0 +1,142 @@
+#pragma once
+
+#include "addresslistmodel.h"
+
+#include <QHash>
+#include <QImage>
+#include <QMap>
+#include <QModelIndexList>
+#include <QPixmap>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVariant>
+#include <QVector>
+#include <QWidget>
+
+namespace Ui {
+class AddressBookTabWidget;
+}
+
+class Addressbook;
+class Addresses;
+class AddressListProxyModel;
+class QItemSelection;
+class QLabel;
+class QLineEdit;
+class QModelIndex;
+
+//! One address book in the address book window: the searchable, sortable list of its contacts
+//! beside a contact page, an edit page and a saving page. The tab adopts its book and the
+//! contacts of that book (setParent); contacts of other books are left to the connector.
+//! Fields are found by the names of their widgets (key + "ViewLabel", "LineEdit", ...).
+class AddressBookTabWidget final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(AddressBookTabWidget)
+
+public:
+    enum Page { ViewPage = 0, EditPage = 1, SavingPage = 2 };
+    //! Item data of the chooser's last entry, "... define custom type".
+    static constexpr int customContactTypeData = 31337;
+    //! A save the server has not answered by then is reported as not confirmed.
+    static constexpr int saveAnswerTimeoutMs = 20000;
+
+    explicit AddressBookTabWidget(QWidget *parent = nullptr);
+    ~AddressBookTabWidget() override;
+
+    //! Adopts the book and asks for its contacts.
+    void init(Addressbook *book);
+    Addressbook *book() const { return m_book; }
+
+    Addresses *getAddressById(const QString &id) const;
+    //! The list model's cells of that contact's row; empty when it is not listed.
+    QModelIndexList getStandardItemsById(const QString &id) const;
+    QLabel *findLabelByFieldName(const QString &key) const;
+    QLineEdit *findLineEditByFieldName(const QString &key) const;
+    //! HTML anchors; the value is escaped in the text and in the target.
+    static QString makeMailLink(const QString &text);
+    static QString makeHttpLink(const QString &text);
+    static QString getStringFromType(const QString &type);
+    //! Shows the fields that need more than plain text; false when the plain fill must follow.
+    bool setCustomField(const QString &key, Addresses *address);
+    bool isAddressbookWriteable() const;
+    QMap<QString, QVariant> getKeyValuesFromEditMode() const;
+
+    QString currentAddressId() const { return m_currentAddressId; }
+    AddressListModel *listModel() const { return m_listModel; }
+    AddressListProxyModel *proxyModel() const { return m_proxyModel; }
+    //! The book's contacts have all arrived.
+    bool isLoaded() const { return !m_loading; }
+    void setSaveAnswerTimeout(int ms) { m_saveTimer.setInterval(ms); }
+
+public slots:
+    void addressAdded(Addresses *address);
+    void addressDeleted(const QString &id);
+    void addressesLoadingFinished(const QString &bookId);
+    void showAddressPicture(const QPixmap &pixmap, const QString &id);
+    void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
+    void onAddressClicked(const QModelIndex &index);
+    void loadAddressIntoView(Addresses *address);
+    void loadAddressIntoView(const QString &id);
+    void clearAddressView();
+    void showViewPage();
+    void dialButtonClicked(const QString &buttonName);
+    void onCompanyAddressOpenInMapButtonClick();
+    void onPrivateAddressOpenInMapButtonClick();
+    void updateCounterLabels();
+
+    void addressSaved(Addresses *address);
+    void addressPictureSaved(const QString &id);
+    //! True when the user chose to keep unsaved edits.
+    bool checkForLoosingChanges();
+    void startEditNewEntryMode();
+    void startEditMode();
+    void cancelEditMode();
+    void saveChanges();
+    void deleteAddress();
+    void deleteAddressDialogConfirmed();
+    void memoryImageToBeSaved(const QImage &image);
+    void showEditPage();
+    void showSavingProcessPage();
+    void currentContactTypeComboboxIndexChanged(int index);
+    void cancelCustomContactTypeEdit();
+    void setContactTypes(const QStringList &types);
+
+signals:
+    void openAddressInMapView(Addresses *address, const QString &keyPrefix);
+
+private:
+    //! Rows of contacts that arrived in this event-loop pass go into the list together.
+    void scheduleFlush();
+    void flushPendingRows();
+    void selectRowOf(const QString &id);
+    void openLink(const QString &link);
+    void onSaveAnswerTimeout();
+    void showEditStatus(const QString &text);
+    static AddressListModel::Row rowOf(Addresses *address);
+    //! The stored type, or "" for none; a type the chooser does not list is kept aside.
+    void selectContactType(const QString &type);
+
+    Ui::AddressBookTabWidget *ui;
+    QString m_currentAddressId;
+    Addressbook *m_book = nullptr;
+    AddressListModel *m_listModel;
+    AddressListProxyModel *m_proxyModel;
+    QMap<QString, Addresses *> m_contacts;
+    QImage m_pendingPicture;
+    QImage m_pictureToUpload;
+    QMap<QString, int> m_contactTypeIndexes;
+
+    QVector<AddressListModel::Row> m_pendingRows;
+    QHash<QString, int> m_pendingRowIndex;
+    bool m_flushQueued = false;
+    bool m_loading = false;
+    bool m_ignoreSelection = false;
+    //! A save is out and its answer awaited.
+    bool m_saving = false;
+    QTimer m_saveTimer;
+    //! The shown contact's stored type when the chooser does not list it: saved unchanged unless
+    //! the user chooses another.
+    QString m_keptContactType;
+};

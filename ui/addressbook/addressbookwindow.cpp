@@ -1,0 +1,182 @@
+#include "addressbookwindow.h"
+#include "ui_addressbookwindow.h"
+
+#include "addressbook.h"
+#include "addressbooktabwidget.h"
+#include "addresses.h"
+#include "cticonnector.h"
+#include "log.h"
+#include "settings.h"
+#include "windowgeometry.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QNetworkProxyFactory>
+#include <QWebEngineView>
+
+#include <unistd.h>
+
+namespace {
+const QString logTag = QStringLiteral("AddressBookWindow");
+const QString defaultMapHost = QStringLiteral("https://maps.google.com");
+const QString defaultMapRelease = QStringLiteral("talvero:en-US:official");
+const QString defaultMapClient = QStringLiteral("talvero-cti-client");
+
+QByteArray encodedSetting(const QString &key, const QString &fallback)
+{
+    return QUrl::toPercentEncoding(Settings::instance()->getValueForKey(key, fallback).toString());
+}
+}
+
+AddressBookWindow::AddressBookWindow(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::AddressBookWindow)
+{
+    ui->setupUi(this);
+    setWindowTitle(tr("Talvero CTI Client - Addressbook"));
+
+    // Each connection asks the system's proxy configuration for its own destination, so the
+    // map goes through the user's web proxy while the link to the PBX keeps the exceptions
+    // the system sets for it.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+
+    connect(ui->closeMapViewButton, &QPushButton::clicked, this, &AddressBookWindow::closeMapsView);
+    CTIConnector *connector = CTIConnector::instance();
+    connect(connector, &CTIConnector::addressBookAdded, this, &AddressBookWindow::addressBookAdded);
+    connect(connector, &CTIConnector::contactTypesAvailable, this, &AddressBookWindow::onContactTypesAvailable);
+}
+
+AddressBookWindow::~AddressBookWindow()
+{
+    delete ui;
+}
+
+void AddressBookWindow::prepareApplication()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The web engine's sandbox refuses to start as root; the map would stay blank.
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        Log::w(QStringLiteral("running as root: the map's web engine runs without its sandbox"), logTag);
+    }
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && !qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", "software");
+}
+
+void AddressBookWindow::init()
+{
+    CTIConnector *connector = CTIConnector::instance();
+    connector->requestContactTypes();
+    connector->requestAddressBooks();
+    restoreWindowGeometry();
+}
+
+void AddressBookWindow::restoreWindowGeometry()
+{
+    WindowGeometry::restore(this, getAppPartName());
+}
+
+void AddressBookWindow::closeEvent(QCloseEvent *event)
+{
+    WindowGeometry::save(this, getAppPartName());
+    hide();
+    event->ignore();
+}
+
+QList<AddressBookTabWidget *> AddressBookWindow::tabs() const
+{
+    QList<AddressBookTabWidget *> tabs;
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (auto *tab = qobject_cast<AddressBookTabWidget *>(ui->tabWidget->widget(i)))
+            tabs.append(tab);
+    }
+    return tabs;
+}
+
+void AddressBookWindow::addressBookAdded(Addressbook *book)
+{
+    // A book listed again (the list asked for once more) keeps its tab.
+    for (AddressBookTabWidget *tab : tabs()) {
+        if (tab->book() && tab->book()->id() == book->id())
+            return;
+    }
+    auto *tab = new AddressBookTabWidget(this);
+    tab->init(book);
+    tab->setContactTypes(m_contactTypes);
+    connect(this, &AddressBookWindow::contactTypesChanged, tab, &AddressBookTabWidget::setContactTypes);
+    connect(tab, &AddressBookTabWidget::openAddressInMapView, this, &AddressBookWindow::openAddressInMapView);
+    ui->tabWidget->addTab(tab, book->getTitle());
+}
+
+void AddressBookWindow::onContactTypesAvailable(const QStringList &types)
+{
+    m_contactTypes = types;
+    emit contactTypesChanged(types);
+}
+
+QUrl AddressBookWindow::mapUrl(Addresses *address, const QString &keyPrefix)
+{
+    const QMap<QString, QVariant> values = address->getValues();
+    const auto part = [&](const char *suffix) {
+        return QUrl::toPercentEncoding(values.value(keyPrefix + QLatin1String(suffix)).toString());
+    };
+    QByteArray url = Settings::instance()->getValueForKey(mapHostSetting, defaultMapHost).toString().toUtf8();
+    while (url.endsWith('/'))
+        url.chop(1);
+    url += "/maps?q=" + part("_postalcode") + '+' + part("_locality") + '+' + part("_street") + '+'
+        + part("_countryname");
+    url += "&oe=utf-8&rls=" + encodedSetting(mapReleaseSetting, defaultMapRelease)
+        + "&client=" + encodedSetting(mapClientSetting, defaultMapClient)
+        + "&um=1&ie=UTF-8&hl=en&sa=N&tab=wl";
+    return QUrl::fromEncoded(url);
+}
+
+void AddressBookWindow::openAddressInMapView(Addresses *address, const QString &keyPrefix)
+{
+    if (!address) {
+        Log::w(QStringLiteral("Address NULL given!"), logTag);
+        return;
+    }
+    ensureWebView();
+    ui->progressBar->setValue(0);
+    ui->webViewStackedWidget->setCurrentIndex(0);
+    ui->stackedWidget->setCurrentIndex(1);
+    m_webView->load(mapUrl(address, keyPrefix));
+}
+
+void AddressBookWindow::ensureWebView()
+{
+    if (m_webView)
+        return;
+    m_webView = new QWebEngineView(ui->mapViewPage);
+    m_webView->setObjectName(QStringLiteral("webView"));
+    ui->mapViewPageLayout->addWidget(m_webView);
+    connect(m_webView, &QWebEngineView::loadProgress, ui->progressBar, &QProgressBar::setValue);
+    connect(m_webView, &QWebEngineView::loadStarted, this, &AddressBookWindow::mapLoadingStarts);
+    connect(m_webView, &QWebEngineView::loadFinished, this, &AddressBookWindow::mapLoadingFinished);
+}
+
+void AddressBookWindow::closeMapsView()
+{
+    ui->stackedWidget->setCurrentIndex(0);
+}
+
+void AddressBookWindow::mapLoadingStarts()
+{
+    ui->webViewStackedWidget->setCurrentIndex(0);
+}
+
+void AddressBookWindow::mapLoadingFinished()
+{
+    ui->webViewStackedWidget->setCurrentIndex(1);
+}
+
+void AddressBookWindow::onSetStyleSheet(const QString &style)
+{
+    QFile base(QStringLiteral(":/styles/client.style"));
+    QString sheet;
+    if (base.open(QIODevice::ReadOnly))
+        sheet = QString::fromUtf8(base.readAll());
+    setStyleSheet(sheet + style);
+}

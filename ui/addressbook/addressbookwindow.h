@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QWidget>
+
+namespace Ui {
+class AddressBookWindow;
+}
+
+class Addressbook;
+class Addresses;
+class AddressBookTabWidget;
+class QWebEngineView;
+
+//! Every address book the server offers, one tab each, and a page that shows a contact's
+//! address on a web map. Created hidden with the main window; closing only hides it.
+class AddressBookWindow final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(AddressBookWindow)
+
+public:
+    //! Settings of the map search: its address (answering "/maps?q=") and two fixed parameters.
+    inline static const QString mapHostSetting = QStringLiteral("addressbook/mapHost");
+    inline static const QString mapReleaseSetting = QStringLiteral("addressbook/mapRls");
+    inline static const QString mapClientSetting = QStringLiteral("addressbook/mapClient");
+
+    explicit AddressBookWindow(QWidget *parent = nullptr);
+    ~AddressBookWindow() override;
+
+    //! The web engine's process needs these before the application object exists.
+    static void prepareApplication();
+
+    //! Asks for the contact types and the books, then restores the window's geometry.
+    void init();
+    QString getAppPartName() const { return QStringLiteral("addressbook"); }
+    void restoreWindowGeometry();
+
+    QStringList contactTypes() const { return m_contactTypes; }
+    QList<AddressBookTabWidget *> tabs() const;
+    //! The map search for a contact's address under "adr_one" or "adr_two".
+    static QUrl mapUrl(Addresses *address, const QString &keyPrefix);
+    //! Made when the first map is shown: the web engine costs a process and memory.
+    QWebEngineView *webView() const { return m_webView; }
+
+signals:
+    void contactTypesChanged(const QStringList &types);
+
+public slots:
+    void addressBookAdded(Addressbook *book);
+    void openAddressInMapView(Addresses *address, const QString &keyPrefix);
+    void closeMapsView();
+    void onContactTypesAvailable(const QStringList &types);
+    void mapLoadingStarts();
+    void mapLoadingFinished();
+    void onSetStyleSheet(const QString &style);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void ensureWebView();
+
+    Ui::AddressBookWindow *ui;
+    QStringList m_contactTypes;
+    QWebEngineView *m_webView = nullptr;
+};
