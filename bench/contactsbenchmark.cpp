@@ -188,7 +188,7 @@ void runContactsBenchmark(BenchReport &report)
                2.0, BenchReport::Goal::AtMost);
     report.add(QStringLiteral("contacts.bytes_per_contact"),
                loaded ? double(heapAfter > heapReleased ? heapAfter - heapReleased : 0) / loaded : 0.0,
-               QStringLiteral("B"), 3072, BenchReport::Goal::AtMost);
+               QStringLiteral("B"), 2048, BenchReport::Goal::AtMost);
     report.add(QStringLiteral("contacts.heap_growth_per_contact"),
                loaded ? double(heapAfter > heapBefore ? heapAfter - heapBefore : 0) / loaded : 0.0,
                QStringLiteral("B"));

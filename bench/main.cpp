@@ -1,4 +1,5 @@
 // Prints the client's speed and memory figures; `talvero-bench [--json] [name...]`.
+#include "addressbookbenchmark.h"
 #include "benchreport.h"
 #include "completerbenchmark.h"
 #include "contactsbenchmark.h"
@@ -35,6 +36,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("presence"), runPresenceBenchmark},
         {QStringLiteral("history_list"), runHistoryListBenchmark},
         {QStringLiteral("completer"), runCompleterBenchmark},
+        {QStringLiteral("addressbook"), runAddressbookBenchmark},
     };
 
     const QStringList requested = parser.positionalArguments();

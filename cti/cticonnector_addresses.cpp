@@ -75,40 +75,82 @@ QMap<QString, QVariant> contactValues(const QJsonObject &contact)
 }
 
 // The contacts of a page nearly always carry the same keys and repeat many values (book, owner,
-// type, empty fields). Starting from a copy of the contact before saves inserting key by key and
-// lets an equal value share the string already held.
-QMap<QString, QVariant> contactValuesLike(const QJsonObject &contact, const QMap<QString, QVariant> &previous)
+// type, empty fields). So a contact with the keys of the one before shares their list, and an
+// equal string shares the one already held. False when the keys differ.
+bool contactValuesLike(const QJsonObject &contact, const KeyList &keys, const QVector<QVariant> &previous,
+                       QVector<QVariant> &values)
 {
-    if (previous.isEmpty() || previous.size() != contact.size())
-        return contactValues(contact);
-    QMap<QString, QVariant> values = previous;
-    auto slot = values.begin(); // the copy gets nodes of its own here
-    for (auto it = contact.constBegin(); it != contact.constEnd(); ++it, ++slot) {
-        if (it.key() != slot.key())
-            return contactValues(contact);
-        const QJsonValue value = it.value();
-        if (value.isString() && slot.value().userType() == QMetaType::QString) {
-            const QString text = value.toString();
-            if (text != *static_cast<const QString *>(slot.value().constData()))
-                slot.value() = text;
+    if (keys.isEmpty() || contact.size() != keys.size())
+        return false;
+    values.reserve(keys.size());
+    int i = 0;
+    for (auto member = contact.constBegin(); member != contact.constEnd(); ++member, ++i) {
+        if (member.key() != keys.at(i))
+            return false;
+        const QJsonValue value = member.value();
+        const QVariant &before = previous.at(i);
+        if (value.isString() && before.userType() == QMetaType::QString) {
+            QString text = value.toString();
+            if (text == *static_cast<const QString *>(before.constData()))
+                values.append(before);
+            else
+                values.append(QVariant(std::move(text)));
         } else {
-            slot.value() = CTIMessage::variantFromJson(value);
+            values.append(CTIMessage::variantFromJson(value));
         }
     }
-    return values;
+    return true;
 }
 
-// A new record has no receivers yet, so storing the map at once is the same as building it key
-// by key, without a changed() per key. The id given here wins over an "id" inside the map.
-Addresses *newContact(const QString &id, QMap<QString, QVariant> values)
+// A new list of the contact's keys and its values. False, keys untouched, when the members do not
+// come in the ascending order of a key list: parsed objects sort keys beyond U+FFFF otherwise.
+bool contactKeysAndValues(const QJsonObject &contact, KeyList &keys, QVector<QVariant> &values)
+{
+    QVector<QString> names;
+    names.reserve(contact.size());
+    values.reserve(contact.size());
+    for (auto it = contact.constBegin(); it != contact.constEnd(); ++it) {
+        names.append(internKey(it.key()));
+        values.append(CTIMessage::variantFromJson(it.value()));
+    }
+    return keys.assign(names);
+}
+
+// The id given here wins over an "id" inside the values; when that one is the same, the record
+// holds the one string, not a second copy.
+Addresses *contactWithId(const QString &id, const QVariant *inner)
 {
     auto *address = new Addresses;
-    // The contact usually repeats its id inside: hold that one string, not a second copy.
-    const auto inner = values.constFind(keyId);
-    const bool same = inner != values.cend() && inner->userType() == QMetaType::QString
+    const bool same = inner && inner->userType() == QMetaType::QString
         && *static_cast<const QString *>(inner->constData()) == id;
     address->setId(same ? *static_cast<const QString *>(inner->constData()) : id);
+    return address;
+}
+
+// A new record has no receivers yet, so storing the values at once is the same as building them
+// key by key, without a changed() per key.
+Addresses *newContact(const QString &id, const QMap<QString, QVariant> &values)
+{
+    const auto inner = values.constFind(keyId);
+    Addresses *address = contactWithId(id, inner != values.cend() ? &*inner : nullptr);
     address->setValues(values);
+    return address;
+}
+
+// One contact of a page, its values stored at once as newContact() does; keys and previous carry
+// the key list and values of the contact before from one call to the next.
+Addresses *pageContact(const QString &id, const QJsonObject &contact, KeyList &keys, QVector<QVariant> &previous)
+{
+    QVector<QVariant> values;
+    if (!contactValuesLike(contact, keys, previous, values)) {
+        values.clear();
+        if (!contactKeysAndValues(contact, keys, values))
+            return newContact(id, contactValues(contact));
+    }
+    const int inner = keys.indexOf(keyId);
+    Addresses *address = contactWithId(id, inner >= 0 ? &values.at(inner) : nullptr);
+    address->setValues(keys, values);
+    previous = std::move(values);
     return address;
 }
 
@@ -261,10 +303,10 @@ void CTIConnector::handleResponse_getAddresses(CTIMessage &message)
 {
     const QJsonObject contacts = message.data().value(keyAddresses).toObject();
     if (isSignalConnected(QMetaMethod::fromSignal(&CTIConnector::addressAdded))) {
-        QMap<QString, QVariant> previous;
+        KeyList keys;
+        QVector<QVariant> previous;
         for (auto it = contacts.constBegin(); it != contacts.constEnd(); ++it) {
-            previous = contactValuesLike(it.value().toObject(), previous);
-            Addresses *contact = newContact(it.key(), previous);
+            Addresses *contact = pageContact(it.key(), it.value().toObject(), keys, previous);
             const QPointer<Addresses> guard(contact);
             emit addressAdded(contact);
             releaseUnlessAdopted(guard);

@@ -19,27 +19,70 @@ QStringList ModelSubclass::getFieldNames()
 
 void ModelSubclass::setValueForKey(const QString &key, const QVariant &value)
 {
-    auto it = m_values.find(key);
-    if (it != m_values.end()) {
-        if (it.value() == value)
+    bool found = false;
+    const int index = m_keys.find(key, &found);
+    if (found) {
+        if (m_values.at(index) == value)
             return;
-        it.value() = value;
+        m_values[index] = value;
     } else {
-        m_values.insert(key, value);
+        insert(index, key, value);
     }
     emit changed();
 }
 
 QVariant ModelSubclass::valueForKey(const QString &key)
 {
-    const auto it = m_values.constFind(key);
-    if (it != m_values.cend())
-        return it.value();
+    bool found = false;
+    const int index = m_keys.find(key, &found);
+    if (found)
+        return m_values.at(index);
     const auto old = m_oldValues.constFind(key);
     if (old != m_oldValues.cend())
         return old.value();
-    m_values.insert(key, QVariant());
+    insert(index, key, QVariant());
     return QVariant();
+}
+
+QVariant ModelSubclass::value(const QString &key) const
+{
+    const int index = m_keys.indexOf(key);
+    if (index >= 0)
+        return m_values.at(index);
+    return m_oldValues.value(key);
+}
+
+void ModelSubclass::insert(int index, const QString &key, const QVariant &value)
+{
+    m_keys.insert(index, key);
+    insertTightly(m_values, index, value);
+}
+
+QMap<QString, QVariant> ModelSubclass::getValues() const
+{
+    QMap<QString, QVariant> values;
+    for (int i = 0; i < m_keys.size(); ++i)
+        values.insert(values.cend(), m_keys.at(i), m_values.at(i));
+    return values;
+}
+
+void ModelSubclass::setValues(const QMap<QString, QVariant> &values)
+{
+    m_keys = KeyList(values);
+    QVector<QVariant> list;
+    list.reserve(values.size());
+    for (const QVariant &value : values)
+        list.append(value);
+    m_values = std::move(list);
+}
+
+bool ModelSubclass::setValues(const KeyList &keys, const QVector<QVariant> &values)
+{
+    if (values.size() != keys.size())
+        return false;
+    m_keys = keys;
+    m_values = values;
+    return true;
 }
 
 void ModelSubclass::setDomain(const QString &domain)
@@ -54,6 +97,11 @@ bool ModelSubclass::save()
 
 void ModelSubclass::buildFromVariantMap(const QMap<QString, QVariant> &map)
 {
+    // Into an empty record every key lands at the end: room for all at once.
+    if (m_keys.isEmpty()) {
+        m_keys.reserve(map.size());
+        m_values.reserve(map.size());
+    }
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
         setValueForKey(it.key(), it.value());
         if (it.key() == QLatin1String("id"))

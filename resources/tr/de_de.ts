@@ -162,4 +162,258 @@
         <translation>&amp;Beenden</translation>
     </message>
 </context>
+<context>
+    <name>AddressBookTabWidget</name>
+    <message>
+        <source>add a new Address</source>
+        <translation>Neue Adresse hinzufügen</translation>
+    </message>
+    <message>
+        <source>... search something</source>
+        <translation>... etwas suchen</translation>
+    </message>
+    <message>
+        <source>Edit this entry</source>
+        <translation>Diesen Eintrag bearbeiten</translation>
+    </message>
+    <message>
+        <source>Delete this entry</source>
+        <translation>Diesen Eintrag löschen</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>Allgemein</translation>
+    </message>
+    <message>
+        <source>Business</source>
+        <translation>Geschäftlich</translation>
+    </message>
+    <message>
+        <source>Phone Number:</source>
+        <translation>Telefonnummer:</translation>
+    </message>
+    <message>
+        <source>Dial this number</source>
+        <translation>Diese Nummer wählen</translation>
+    </message>
+    <message>
+        <source>Mobile Phone Number:</source>
+        <translation>Mobilnummer:</translation>
+    </message>
+    <message>
+        <source>Fax Number:</source>
+        <translation>Faxnummer:</translation>
+    </message>
+    <message>
+        <source>E-Mail Address:</source>
+        <translation>E-Mail-Adresse:</translation>
+    </message>
+    <message>
+        <source>Private</source>
+        <translation>Privat</translation>
+    </message>
+    <message>
+        <source>Homepage:</source>
+        <translation>Homepage:</translation>
+    </message>
+    <message>
+        <source>Birthday:</source>
+        <translation>Geburtstag:</translation>
+    </message>
+    <message>
+        <source>Addresses</source>
+        <translation>Adressen</translation>
+    </message>
+    <message>
+        <source>Company</source>
+        <translation>Firma</translation>
+    </message>
+    <message>
+        <source>Street:</source>
+        <translation>Straße:</translation>
+    </message>
+    <message>
+        <source>ZIP-Code:</source>
+        <translation>PLZ:</translation>
+    </message>
+    <message>
+        <source>Locality:</source>
+        <translation>Ort:</translation>
+    </message>
+    <message>
+        <source>Country:</source>
+        <translation>Land:</translation>
+    </message>
+    <message>
+        <source>Show on map</source>
+        <translation>Auf der Karte zeigen</translation>
+    </message>
+    <message>
+        <source>Organisation Unit:</source>
+        <translation>Abteilung:</translation>
+    </message>
+    <message>
+        <source>Role:</source>
+        <translation>Funktion:</translation>
+    </message>
+    <message>
+        <source>Room:</source>
+        <translation>Raum:</translation>
+    </message>
+    <message>
+        <source>Phone Number Assistent:</source>
+        <translation>Telefonnummer Assistenz:</translation>
+    </message>
+    <message>
+        <source>Free/Busy URI:</source>
+        <translation>Frei/Gebucht-URI:</translation>
+    </message>
+    <message>
+        <source>Calendar URI:</source>
+        <translation>Kalender-URI:</translation>
+    </message>
+    <message>
+        <source>Public Key:</source>
+        <translation>Öffentlicher Schlüssel:</translation>
+    </message>
+    <message>
+        <source>Label:</source>
+        <translation>Etikett:</translation>
+    </message>
+    <message>
+        <source>Assistent:</source>
+        <translation>Assistenz:</translation>
+    </message>
+    <message>
+        <source>Note:</source>
+        <translation>Notiz:</translation>
+    </message>
+    <message>
+        <source>Social Networks</source>
+        <translation>Soziale Netzwerke</translation>
+    </message>
+    <message>
+        <source>Facebook Profile URL:</source>
+        <translation>Facebook-Profil-URL:</translation>
+    </message>
+    <message>
+        <source>Twitter Profile URL:</source>
+        <translation>Twitter-Profil-URL:</translation>
+    </message>
+    <message>
+        <source>Google Profile URL:</source>
+        <translation>Google-Profil-URL:</translation>
+    </message>
+    <message>
+        <source>Xing Profile URL:</source>
+        <translation>Xing-Profil-URL:</translation>
+    </message>
+    <message>
+        <source>Linkedin Profile URL:</source>
+        <translation>LinkedIn-Profil-URL:</translation>
+    </message>
+    <message>
+        <source>Firstname</source>
+        <translation>Vorname</translation>
+    </message>
+    <message>
+        <source>Lastname</source>
+        <translation>Nachname</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Contact type</source>
+        <translation>Kontaktart</translation>
+    </message>
+    <message>
+        <source>Back to the list of contact types</source>
+        <translation>Zurück zur Liste der Kontaktarten</translation>
+    </message>
+    <message>
+        <source>Saving...</source>
+        <translation>Speichern...</translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>Customers</source>
+        <translation>Kunden</translation>
+    </message>
+    <message>
+        <source>Friends</source>
+        <translation>Freunde</translation>
+    </message>
+    <message>
+        <source>Family</source>
+        <translation>Familie</translation>
+    </message>
+    <message>
+        <source>Office</source>
+        <translation>Büro</translation>
+    </message>
+    <message>
+        <source>VIF</source>
+        <translation>VIF</translation>
+    </message>
+    <message>
+        <source>VIP</source>
+        <translation>VIP</translation>
+    </message>
+    <message>
+        <source>This contact was removed on the server. Saving creates it anew.</source>
+        <translation>Dieser Kontakt wurde auf dem Server gelöscht. Speichern legt ihn neu an.</translation>
+    </message>
+    <message>
+        <source>Please confirm data loss</source>
+        <translation>Bitte Datenverlust bestätigen</translation>
+    </message>
+    <message>
+        <source>You have unsaved changes in this entry?</source>
+        <translation>Dieser Eintrag hat ungespeicherte Änderungen. Verwerfen?</translation>
+    </message>
+    <message>
+        <source>The server did not confirm the save. Your changes are kept: save again or cancel.</source>
+        <translation>Der Server hat das Speichern nicht bestätigt. Ihre Änderungen bleiben erhalten: erneut speichern oder abbrechen.</translation>
+    </message>
+    <message>
+        <source>Please confirm</source>
+        <translation>Bitte bestätigen</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete this entry?</source>
+        <translation>Soll dieser Eintrag wirklich gelöscht werden?</translation>
+    </message>
+    <message>
+        <source>... define custom type</source>
+        <translation>... eigene Kontaktart festlegen</translation>
+    </message>
+</context>
+<context>
+    <name>AddressBookWindow</name>
+    <message>
+        <source>Addressbook</source>
+        <translation>Adressbuch</translation>
+    </message>
+    <message>
+        <source>Back to Addressbook</source>
+        <translation>Zurück zum Adressbuch</translation>
+    </message>
+    <message>
+        <source>Loading Map...</source>
+        <translation>Karte wird geladen...</translation>
+    </message>
+    <message>
+        <source>Talvero CTI Client - Addressbook</source>
+        <translation>Talvero CTI Client - Adressbuch</translation>
+    </message>
+</context>
 </TS>

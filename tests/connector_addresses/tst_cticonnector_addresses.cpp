@@ -222,6 +222,15 @@ void tst_CTIConnectorAddresses::handlers_data()
                        R"(added a3 {"fax":"0711 2","n_given":"Bea","tel_work":"0711 3"})",
                        R"(added a4 {"fax":"0711 2","tel_work":"0711 3"})", R"(added a5 {"fax":"0711 2"})",
                        R"(added a6 {"fax":7,"tel_work":null})", R"(added a7 {"fax":"0711 2","tel_work":"x"})"};
+    QTest::newRow("neighbours with the same field names")
+        << response("getAddresses", R"({"addresses":{"a1":{"n_given":"Anna","org":"X"},"a2":{"n_given":"Bea","org":"X"}}})")
+        << QStringList{R"(added a1 {"n_given":"Anna","org":"X"})", R"(added a2 {"n_given":"Bea","org":"X"})"};
+    // Parsed from UTF-8, a name beyond U+FFFF sorts after U+FF01; as QStrings it sorts before.
+    QTest::newRow("names beyond U+FFFF")
+        << QString::fromUtf8(u8"{\"type\":\"response\",\"name\":\"getAddresses\",\"data\":{\"addresses\":{"
+                             u8"\"a1\":{\"\uFF01\":\"1\",\"\U0001F600\":\"2\"},\"a2\":{\"\uFF01\":\"3\",\"\U0001F600\":\"4\"}}}}")
+        << QStringList{QString::fromUtf8(u8"added a1 {\"\U0001F600\":\"2\",\"\uFF01\":\"1\"}"),
+                       QString::fromUtf8(u8"added a2 {\"\U0001F600\":\"4\",\"\uFF01\":\"3\"}")};
     QTest::newRow("contact values keep their types")
         << event("addressChanged", R"({"id":"1","address":{"a":5,"b":true,"c":null,"d":{"e":null,"f":[1,"x"]},"g":"t"}})")
         << QStringList{R"(added 1 {"a":5,"b":true,"c":null,"d":{"e":null,"f":[1,"x"]},"g":"t"})"};

@@ -1,4 +1,6 @@
 #include "cticonnector.h"
+#include "addressbooktabwidget.h"
+#include "addressbookwindow.h"
 #include "ctimainwindow.h"
 #include "pbxsimulator.h"
 #include "reconnectwindow.h"
@@ -37,6 +39,7 @@ private slots:
     void conversationClickFillsTheDialField();
     void suggestionsFollowTheContacts();
     void connectionLostShowsTheReconnectWindow();
+    void addressBookWindow();
     void geometrySurvivesARestart();
 
 private:
@@ -213,6 +216,43 @@ void tst_CTIMainWindow::connectionLostShowsTheReconnectWindow()
     QVERIFY(reconnect->isVisible());
     QVERIFY(!(reconnect->windowState() & Qt::WindowMinimized));
     reconnect->hide();
+}
+
+void tst_CTIMainWindow::addressBookWindow()
+{
+    sim.scenario().addGeneratedAddressBook(QStringLiteral("b1"), QStringLiteral("One"), 30, 3);
+    sim.scenario().addGeneratedAddressBook(QStringLiteral("b2"), QStringLiteral("Two"), 20, 4);
+    delete window;
+    sim.clearReceived();
+    window = new CTIMainWindow;
+    window->onApplicationStartup();
+    window->show();
+    AddressBookWindow *books = window->addressBookWindow();
+    QTRY_COMPARE(books->tabs().size(), 2);
+    QTRY_VERIFY(books->tabs().at(0)->isLoaded() && books->tabs().at(1)->isLoaded());
+    QCOMPARE(books->tabs().at(0)->listModel()->rowCount() + books->tabs().at(1)->listModel()->rowCount(), 50);
+    // Each book is asked for once; the dial field hears of the contacts of both.
+    QStringList asked;
+    for (const QJsonObject &command : sim.receivedCommands(QStringLiteral("getAddresses")))
+        asked << command.value("data").toObject().value("bookid").toString();
+    QCOMPARE(asked, (QStringList{"b1", "b2"}));
+    QTRY_VERIFY(suggestionRows() > 0);
+
+    // The address book button toggles the window; the tray's hide takes it along.
+    QVERIFY(books->isHidden());
+    auto *button = window->findChild<QPushButton *>(QStringLiteral("addressBookPushButton"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(books->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(books->isHidden());
+    QTest::mouseClick(button, Qt::LeftButton);
+    window->onHideShowToggleRequest();
+    QVERIFY(window->isHidden());
+    QVERIFY(books->isHidden());
+    window->onHideShowToggleRequest();
+    QVERIFY(window->isVisible());
+    sim.setScenario(Scenario());
+    sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
 }
 
 void tst_CTIMainWindow::geometrySurvivesARestart()

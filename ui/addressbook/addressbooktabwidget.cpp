@@ -67,7 +67,7 @@ AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
     ui->setupUi(this);
     ui->splitter->setStretchFactor(0, 1);
     ui->splitter->setStretchFactor(1, 1);
-    ui->splitter->setSizes({380, 420});
+    ui->splitter->setSizes({340, 460});
 
     m_listModel->setHeaderTexts({tr("ID"), tr("Firstname"), tr("Lastname"), tr("Company")});
     m_proxyModel->setSourceModel(m_listModel);
@@ -243,13 +243,15 @@ bool AddressBookTabWidget::isAddressbookWriteable() const
 
 AddressListModel::Row AddressBookTabWidget::rowOf(Addresses *address)
 {
-    return {address->id(), address->getFirstname(), address->getLastname(), address->getCompanyName()};
+    // Reads that leave the record as it is: a key it lacks would cost it a key list of its own.
+    return {address->id(), address->value(AddressKeys::firstName).toString(),
+            address->value(AddressKeys::lastName).toString(), address->value(AddressKeys::companyName).toString()};
 }
 
 void AddressBookTabWidget::addressAdded(Addresses *address)
 {
     // Every tab hears of every contact.
-    if (!m_book || !address || address->getAddressBookId() != m_book->id())
+    if (!m_book || !address || address->value(AddressKeys::addressBookId).toString() != m_book->id())
         return;
     const QString id = address->id();
     Addresses *stored = m_contacts.value(id);
@@ -422,7 +424,7 @@ void AddressBookTabWidget::loadAddressIntoView(Addresses *address)
 
 bool AddressBookTabWidget::setCustomField(const QString &key, Addresses *address)
 {
-    const QString value = address->getValues().value(key).toString();
+    const QString value = address->value(key).toString();
     QLabel *label = findLabelByFieldName(key);
     QLineEdit *edit = findLineEditByFieldName(key);
     if (key == AddressKeys::birthday) {
@@ -553,7 +555,7 @@ void AddressBookTabWidget::dialButtonClicked(const QString &buttonName)
     Addresses *address = m_contacts.value(m_currentAddressId);
     if (!address)
         return;
-    const QString number = NumberCanonizer::convertToDialable(address->getValues().value(key).toString());
+    const QString number = NumberCanonizer::convertToDialable(address->value(key).toString());
     if (!number.isEmpty())
         CTIConnector::instance()->dialNumber(number);
 }
@@ -592,7 +594,7 @@ void AddressBookTabWidget::updateCounterLabels()
 void AddressBookTabWidget::addressSaved(Addresses *address)
 {
     // Every tab hears of every save; only this book's concern this tab.
-    if (!m_book || !address || address->getAddressBookId() != m_book->id())
+    if (!m_book || !address || address->value(AddressKeys::addressBookId).toString() != m_book->id())
         return;
     const QString id = address->id();
     if (!m_saving) {
@@ -792,7 +794,7 @@ void AddressBookTabWidget::cancelCustomContactTypeEdit()
 {
     QString stored;
     if (Addresses *address = m_contacts.value(m_currentAddressId))
-        stored = address->getValues().value(AddressKeys::contactType).toString();
+        stored = address->value(AddressKeys::contactType).toString();
     ui->customContactTypeLineEdit->clear();
     ui->customContactTypeLineEdit->hide();
     ui->cancelContactTypeButton->hide();

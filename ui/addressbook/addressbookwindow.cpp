@@ -117,9 +117,8 @@ void AddressBookWindow::onContactTypesAvailable(const QStringList &types)
 
 QUrl AddressBookWindow::mapUrl(Addresses *address, const QString &keyPrefix)
 {
-    const QMap<QString, QVariant> values = address->getValues();
     const auto part = [&](const char *suffix) {
-        return QUrl::toPercentEncoding(values.value(keyPrefix + QLatin1String(suffix)).toString());
+        return QUrl::toPercentEncoding(address->value(keyPrefix + QLatin1String(suffix)).toString());
     };
     QByteArray url = Settings::instance()->getValueForKey(mapHostSetting, defaultMapHost).toString().toUtf8();
     while (url.endsWith('/'))

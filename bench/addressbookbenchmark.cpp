@@ -1,0 +1,183 @@
+#include "addressbookbenchmark.h"
+
+#include "addressbook.h"
+#include "addressbooktabwidget.h"
+#include "addressbookwindow.h"
+#include "addresslistproxymodel.h"
+#include "addresses.h"
+#include "benchreport.h"
+#include "benchsession.h"
+#include "cticonnector.h"
+#include "ctimainwindow.h"
+#include "pbxsimulator.h"
+#include "stallprobe.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QThread>
+#include <QTreeView>
+
+#include <algorithm>
+#include <atomic>
+#include <vector>
+
+namespace {
+
+constexpr int contactsPerBook = 50000;
+constexpr int fieldsPerContact = 30;
+const QString address = QStringLiteral("127.0.0.8");
+const QStringList typedTexts = {QStringLiteral("mey"), QStringLiteral("anna"), QStringLiteral("gmbh"),
+                                QStringLiteral("m*r")};
+
+//! The simulator on a thread of its own: the pages it builds must not count as the client's stalls.
+class SimulatorThread final : public QThread
+{
+public:
+    std::atomic<bool> listening{false};
+
+protected:
+    void run() override
+    {
+        PbxSimulator sim{QHostAddress(address)};
+        sim.addAccount(QStringLiteral("bench"), QStringLiteral("bench"));
+        sim.scenario().addGeneratedAddressBook(QStringLiteral("bench-a"), QStringLiteral("A"), contactsPerBook, 21,
+                                               fieldsPerContact);
+        sim.scenario().addGeneratedAddressBook(QStringLiteral("bench-b"), QStringLiteral("B"), contactsPerBook, 22,
+                                               fieldsPerContact);
+        listening = sim.listen();
+        if (!listening)
+            qWarning("addressbook benchmark: cannot listen on %s: %s", qPrintable(address), qPrintable(sim.errorString()));
+        exec();
+    }
+};
+
+//! Peak resident memory of the process so far, in MB; resetPeak() starts it anew where the kernel allows.
+double peakRssMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+void resetPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+bool loaded(AddressBookWindow *window)
+{
+    const QList<AddressBookTabWidget *> tabs = window->tabs();
+    if (tabs.size() != 2)
+        return false;
+    for (AddressBookTabWidget *tab : tabs) {
+        if (!tab->isLoaded() || tab->findChild<QLabel *>(QStringLiteral("totalCountLabel"))->text()
+                != QString::number(contactsPerBook))
+            return false;
+    }
+    return true;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+//! One key at a time into the search field; for each, the time until the list is filtered, the
+//! counters are set and the view has laid itself out and painted.
+std::vector<double> searchMs(AddressBookTabWidget *tab)
+{
+    auto *field = tab->findChild<QLineEdit *>(QStringLiteral("searchLineEdit"));
+    auto *view = tab->findChild<QTreeView *>(QStringLiteral("addessesTreeView"));
+    std::vector<double> times;
+    for (const QString &text : typedTexts) {
+        field->clear();
+        QCoreApplication::processEvents();
+        for (const QChar ch : text) {
+            QElapsedTimer clock;
+            clock.start();
+            const int key = ch.isLetterOrNumber() ? ch.toUpper().unicode() : ch.unicode();
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(ch));
+            QCoreApplication::sendEvent(field, &press);
+            QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(ch));
+            QCoreApplication::sendEvent(field, &release);
+            QCoreApplication::processEvents(); // the view's delayed layout
+            view->viewport()->repaint();
+            times.push_back(clock.nsecsElapsed() / 1e6);
+        }
+    }
+    field->clear();
+    return times;
+}
+
+} // namespace
+
+void runAddressbookBenchmark(BenchReport &report)
+{
+    SimulatorThread simulator;
+    simulator.start();
+    spinUntil([&] { return simulator.listening || simulator.isFinished(); }, 10000);
+    if (!simulator.listening || !logInAsBench(address, "addressbook")) {
+        simulator.quit();
+        simulator.wait();
+        return;
+    }
+    CTIConnector *connector = CTIConnector::instance();
+
+    resetPeak();
+    auto *window = new CTIMainWindow;
+    AddressBookWindow *books = window->addressBookWindow();
+    books->show();
+
+    int received = 0;
+    QObject context;
+    QObject::connect(connector, &CTIConnector::addressAdded, &context, [&received] { ++received; });
+    QElapsedTimer clock;
+    qint64 firstPageAt = -1;
+    QObject::connect(connector, &CTIConnector::addressBookAdded, &context, [&] {
+        if (firstPageAt < 0)
+            firstPageAt = clock.nsecsElapsed(); // the first book's tab asks for its first page now
+    });
+
+    StallProbe probe(received);
+    clock.start();
+    probe.start();
+    window->onApplicationStartup();
+    const bool done = spinUntil([&] { return loaded(books); }, 300000);
+    const double loadSeconds = (clock.nsecsElapsed() - std::max<qint64>(firstPageAt, 0)) / 1e9;
+    probe.stop();
+    if (!done)
+        qWarning("addressbook benchmark: the books did not load (%d contacts arrived)", received);
+
+    const std::vector<double> times = searchMs(books->tabs().value(0));
+    const double peak = peakRssMb();
+
+    report.add(QStringLiteral("addressbook.contacts"), received, QStringLiteral("contacts"), 2.0 * contactsPerBook,
+               BenchReport::Goal::AtLeast);
+    report.add(QStringLiteral("addressbook.load_s"), loadSeconds, QStringLiteral("s"), 3.0, BenchReport::Goal::AtMost);
+    report.add(QStringLiteral("addressbook.max_stall_ms"), probe.maxMs(), QStringLiteral("ms"), 50.0,
+               BenchReport::Goal::AtMost);
+    report.add(QStringLiteral("addressbook.max_stall_receiving_ms"), probe.receivingMs(), QStringLiteral("ms"));
+    report.add(QStringLiteral("addressbook.search_ms"), median(times), QStringLiteral("ms"), 100.0,
+               BenchReport::Goal::AtMost);
+    report.add(QStringLiteral("addressbook.search_max_ms"), *std::max_element(times.cbegin(), times.cend()),
+               QStringLiteral("ms"));
+    report.add(QStringLiteral("addressbook.peak_rss_mb"), peak, QStringLiteral("MB"), 400.0, BenchReport::Goal::AtMost);
+
+    delete window;
+    simulator.quit();
+    simulator.wait();
+}
