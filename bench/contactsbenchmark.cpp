@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <malloc.h>
@@ -128,6 +129,8 @@ void runContactsBenchmark(BenchReport &report)
     malloc_trim(0);
     const size_t heapBefore = heapInUse();
     const Load load = loadBook(sim, records, nullptr);
+    // The worker that parsed the last page lets go of its text and parsed form as it ends.
+    QThreadPool::globalInstance()->waitForDone();
     const size_t heapAfter = heapInUse();
     const size_t loaded = records.records.size();
     records.clear();
@@ -146,13 +149,22 @@ void runContactsBenchmark(BenchReport &report)
     // see that, and its release passes run between rounds as the event loop would run them.
     std::vector<Addresses *> page;
     QObject receiver;
-    QObject::connect(connector, &CTIConnector::addressAdded, &receiver,
-                     [&page](Addresses *address) { page.push_back(address); });
+    QObject::connect(connector, &CTIConnector::addressAdded, &receiver, [&page, &receiver](Addresses *address) {
+        address->setParent(&receiver); // kept until the round is timed
+        page.push_back(address);
+    });
     // Page by page, parse and dispatch alternate and the best of five rounds of each counts, so a
     // busy moment of the machine does not decide the figure.
     qint64 parseNs = 0;
     qint64 dispatchNs = 0;
     for (const QString &text : qAsConst(pages)) {
+        const int members = QJsonDocument::fromJson(text.toUtf8())
+                                .object()
+                                .value(QStringLiteral("data"))
+                                .toObject()
+                                .value(QStringLiteral("addresses"))
+                                .toObject()
+                                .size();
         qint64 parseBest = std::numeric_limits<qint64>::max();
         qint64 dispatchBest = parseBest;
         for (int round = 0; round < 5; ++round) {
@@ -162,8 +174,12 @@ void runContactsBenchmark(BenchReport &report)
             parseBest = std::min(parseBest, clock.nsecsElapsed());
             Q_UNUSED(object)
 
+            // A large page is parsed on a worker and handed out in slices: timed until its last
+            // contact is out.
             clock.restart();
             connector->onMessage(text);
+            while (int(page.size()) < members)
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
             dispatchBest = std::min(dispatchBest, clock.nsecsElapsed());
             for (Addresses *address : page)
                 delete address;

@@ -11,6 +11,7 @@
 #include "user.h"
 
 #include <QJsonDocument>
+#include <QThreadPool>
 #include <algorithm>
 #include <QMutexLocker>
 #include <QUrl>
@@ -327,12 +328,27 @@ bool CTIConnector::giveUpSilentReconnection()
 void CTIConnector::onMessage(const QString &text)
 {
     m_heardSinceLastTick = true;
+    // Messages are handled in the order they came: while a page is parsed or handed out in
+    // slices, what comes meanwhile waits behind it.
+    if (isHandlingPage() || !m_deferredTexts.isEmpty()) {
+        m_deferredTexts.append(text);
+        return;
+    }
+    dispatchText(text);
+}
+
+void CTIConnector::dispatchText(const QString &text)
+{
     // A large conversation history is parsed on a worker as well, not only handled there.
-    if (CTIConnectorResponseHandler::startForText(text))
+    if (CTIConnectorResponseHandler::startForText(text) || startPageParse(text))
         return;
     // Most of what a server pushes is of no interest to this client: look at the name first and
     // build the message only for a listed one. Malformed text reads as an empty name.
-    const QJsonObject root = QJsonDocument::fromJson(text.toUtf8()).object();
+    dispatchObject(QJsonDocument::fromJson(text.toUtf8()).object());
+}
+
+void CTIConnector::dispatchObject(const QJsonObject &root)
+{
     if (root.isEmpty())
         return;
     const QString name = root.value(QLatin1String("name")).toString();
@@ -359,6 +375,34 @@ void CTIConnector::onMessage(const QString &text)
     case CTIMessageType::none:
         break;
     }
+}
+
+bool CTIConnector::startPageParse(const QString &text)
+{
+    if (!CTIConnectorResponseHandler::namesResponse(text, QStringLiteral("getAddresses")))
+        return false;
+    m_parsingPage = true;
+    QThreadPool::globalInstance()->start(QRunnable::create([this, text]() mutable { preparePage(std::move(text)); }));
+    return true;
+}
+
+void CTIConnector::onPageParsed(const QJsonObject &root)
+{
+    m_parsingPage = false;
+    dispatchObject(root);
+    if (!isHandlingPage())
+        dispatchDeferredTexts();
+}
+
+void CTIConnector::dispatchDeferredTexts()
+{
+    // A handler's nested event loop may land here again; the outer call goes on with the queue.
+    if (m_dispatchingDeferred)
+        return;
+    m_dispatchingDeferred = true;
+    while (!m_deferredTexts.isEmpty() && !isHandlingPage())
+        dispatchText(m_deferredTexts.takeFirst());
+    m_dispatchingDeferred = false;
 }
 
 const CTIConnector::Route *CTIConnector::findRoute(const Route *routes, const QString &name)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ctimessage.h"
+#include "keylist.h"
 
 #include <QAbstractSocket>
 #include <QImage>
@@ -15,6 +16,8 @@
 #include <QStringList>
 #include <QTimer>
 #include <QVariant>
+
+#include <memory>
 
 class QWebSocket;
 class Line;
@@ -48,6 +51,9 @@ public:
     static constexpr int connectTimeoutMs = 15000;
     //! Silence (no pong, no message) for two whole ping intervals means the link is dead.
     static constexpr int deadLinkTicks = 2;
+    //! The contacts of a page are handed out in slices of about this much work, one per pass of
+    //! the event loop, so the windows stay responsive while a book of thousands loads.
+    static constexpr int addressSliceMs = 5;
 
     QString getCurrentUsername() const { return m_username; }
     QString getCurrentHost() const { return m_host; }
@@ -199,6 +205,16 @@ private:
     ~CTIConnector() override;
 
     void onConnectTimeout();
+    //! Parses and dispatches one received text (see onMessage()).
+    void dispatchText(const QString &text);
+    void dispatchObject(const QJsonObject &root);
+    //! A long page answer is parsed on the thread pool; false when the text is none.
+    bool startPageParse(const QString &text);
+    void onPageParsed(const QJsonObject &root);
+    //! Texts that came while a page was parsed or handed out, in the order they came.
+    void dispatchDeferredTexts();
+    bool isHandlingPage() const { return m_addressPage || m_parsingPage; }
+
     //! Once every receiver, direct or queued, is done with a handed-out record, deletes it unless a
     //! receiver adopted it (gave it a parent). What is still pending at exit is freed then.
     void releaseUnlessAdopted(QObject *record);
@@ -274,6 +290,52 @@ private:
     bool m_releasePassQueued = false;
 
     // Address books and contacts (cticonnector_addresses.cpp)
+public:
+    //! A contact of a page with its values made, ready to become a record: made on the thread that
+    //! parsed the page, turned into an Addresses on the main thread.
+    struct PreparedContact
+    {
+        QString id;
+        KeyList keys;
+        QVector<QVariant> values;
+        //! Keys that cannot form a key list (see KeyList::assign()) go as a map.
+        QMap<QString, QVariant> map;
+        bool asMap = false;
+    };
+
+private:
+    //! A page whose contacts are being handed out, slice by slice.
+    struct AddressPage
+    {
+        CTIMessage message;     // its bookid, limit and offset
+        int contactCount = 0;
+        // Prepared here, from the parsed page, as the slices go.
+        QJsonObject contacts;
+        int next = 0;
+        KeyList keys;               // of the contact before, shared while the keys repeat
+        QVector<QVariant> previous; // its values, whose equal strings are shared
+        // Prepared by the worker that parsed the page, arriving in batches.
+        bool offThread = false;
+        bool complete = true;
+        QVector<PreparedContact> prepared;
+        int preparedNext = 0;
+        bool handingOut = false;
+    };
+    void continueAddressPage();
+    void scheduleAddressSlice();
+    //! Asks for the book's next page, or reports the book complete.
+    void finishAddressPage(CTIMessage &message, int contactCount);
+    //! On the worker: parses the text; a page's contacts are prepared there and sent over in batches.
+    void preparePage(QString text);
+    void onPageStarted(const CTIMessage &message, int contactCount);
+    void onContactsPrepared(const QVector<PreparedContact> &contacts, bool last);
+    std::unique_ptr<AddressPage> m_addressPage;
+    QList<CTIMessage> m_waitingPages;
+    bool m_parsingPage = false;
+    bool m_sliceQueued = false;
+    QStringList m_deferredTexts;
+    bool m_dispatchingDeferred = false;
+
     struct AddressPageRequest
     {
         int limit = 0;

@@ -6,10 +6,14 @@
 #include "addresses.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QImageReader>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QMetaMethod>
+#include <QMutex>
 #include <QSet>
+#include <QThreadPool>
 
 #include <limits>
 
@@ -50,12 +54,14 @@ constexpr qint64 maxPicturePixels = 32 * 1024 * 1024;
 
 // Interned contact keys: every contact carries the same few dozen keys, and one shared QString per
 // key spares each record about 2 KB of key copies. Bounded, so a server that invents keys cannot
-// grow it without end. Main thread only.
+// grow it without end. Pages are prepared on workers too.
 constexpr int maxInternedKeys = 1024;
 
 QString internKey(const QString &key)
 {
+    static QMutex lock;
     static QSet<QString> keys;
+    const QMutexLocker locker(&lock);
     const auto it = keys.constFind(key);
     if (it != keys.cend())
         return *it;
@@ -137,22 +143,40 @@ Addresses *newContact(const QString &id, const QMap<QString, QVariant> &values)
     return address;
 }
 
-// One contact of a page, its values stored at once as newContact() does; keys and previous carry
-// the key list and values of the contact before from one call to the next.
-Addresses *pageContact(const QString &id, const QJsonObject &contact, KeyList &keys, QVector<QVariant> &previous)
+// One contact of a page; keys and previous carry the key list and values of the contact before
+// from one call to the next. Touches no QObject: runs on any thread.
+CTIConnector::PreparedContact prepareContact(const QString &id, const QJsonObject &contact, KeyList &keys,
+                                             QVector<QVariant> &previous)
 {
-    QVector<QVariant> values;
-    if (!contactValuesLike(contact, keys, previous, values)) {
-        values.clear();
-        if (!contactKeysAndValues(contact, keys, values))
-            return newContact(id, contactValues(contact));
+    CTIConnector::PreparedContact prepared;
+    prepared.id = id;
+    if (!contactValuesLike(contact, keys, previous, prepared.values)) {
+        prepared.values.clear();
+        if (!contactKeysAndValues(contact, keys, prepared.values)) {
+            prepared.asMap = true;
+            prepared.values.clear();
+            prepared.map = contactValues(contact);
+            return prepared;
+        }
     }
-    const int inner = keys.indexOf(keyId);
-    Addresses *address = contactWithId(id, inner >= 0 ? &values.at(inner) : nullptr);
-    address->setValues(keys, values);
-    previous = std::move(values);
+    prepared.keys = keys;
+    previous = prepared.values;
+    return prepared;
+}
+
+// The record of a prepared contact, its values stored at once as newContact() does.
+Addresses *pageContact(const CTIConnector::PreparedContact &prepared)
+{
+    if (prepared.asMap)
+        return newContact(prepared.id, prepared.map);
+    const int inner = prepared.keys.indexOf(keyId);
+    Addresses *address = contactWithId(prepared.id, inner >= 0 ? &prepared.values.at(inner) : nullptr);
+    address->setValues(prepared.keys, prepared.values);
     return address;
 }
+
+// Contacts a worker hands over at a time.
+constexpr int preparedBatchSize = 256;
 
 // A number of the data: missing or null reads as the fallback, anything unreadable or beyond
 // the int range as 0.
@@ -301,18 +325,147 @@ void CTIConnector::handleResponse_getAddressbooks(CTIMessage &message)
 
 void CTIConnector::handleResponse_getAddresses(CTIMessage &message)
 {
-    const QJsonObject contacts = message.data().value(keyAddresses).toObject();
-    if (isSignalConnected(QMetaMethod::fromSignal(&CTIConnector::addressAdded))) {
-        KeyList keys;
-        QVector<QVariant> previous;
-        for (auto it = contacts.constBegin(); it != contacts.constEnd(); ++it) {
-            Addresses *contact = pageContact(it.key(), it.value().toObject(), keys, previous);
+    if (m_addressPage) {
+        // Only reached by a direct call while a page is handed out: it waits its turn.
+        m_waitingPages.append(message);
+        return;
+    }
+    m_addressPage = std::make_unique<AddressPage>();
+    m_addressPage->message = message;
+    m_addressPage->contacts = message.data().value(keyAddresses).toObject();
+    m_addressPage->contactCount = m_addressPage->contacts.size();
+    continueAddressPage();
+}
+
+void CTIConnector::preparePage(QString text)
+{
+    QJsonObject root = QJsonDocument::fromJson(text.toUtf8()).object();
+    if (root.value(QLatin1String("type")).toString() != QLatin1String("response")
+        || root.value(QLatin1String("name")).toString() != cmdGetAddresses) {
+        // Some other message after all: dispatched on the main thread as if parsed there.
+        QMetaObject::invokeMethod(this, [this, root] { onPageParsed(root); }, Qt::QueuedConnection);
+        return;
+    }
+    // The envelope without the contacts: the page's book, limit and offset.
+    const QJsonObject data = root.value(QLatin1String("data")).toObject();
+    CTIMessage message;
+    message.setName(cmdGetAddresses);
+    message.setType(CTIMessageType::response);
+    QJsonObject paging;
+    for (const QString &key : {keyBookId, keyLimit, keyOffset}) {
+        if (data.contains(key))
+            paging.insert(key, data.value(key));
+    }
+    message.setData(paging);
+    const QJsonObject contacts = data.value(keyAddresses).toObject();
+    QMetaObject::invokeMethod(
+        this, [this, message, count = contacts.size()] { onPageStarted(message, count); }, Qt::QueuedConnection);
+
+    // The main thread turns each batch into records while the next one is prepared here.
+    KeyList keys;
+    QVector<QVariant> previous;
+    QVector<PreparedContact> batch;
+    batch.reserve(preparedBatchSize);
+    for (auto it = contacts.constBegin(); it != contacts.constEnd(); ++it) {
+        batch.append(prepareContact(it.key(), it.value().toObject(), keys, previous));
+        if (batch.size() == preparedBatchSize && it + 1 != contacts.constEnd()) {
+            QMetaObject::invokeMethod(
+                this, [this, batch] { onContactsPrepared(batch, false); }, Qt::QueuedConnection);
+            batch.clear();
+        }
+    }
+    // The text and its parsed form go after this, off the main thread's way.
+    QMetaObject::invokeMethod(this, [this, batch] { onContactsPrepared(batch, true); }, Qt::QueuedConnection);
+}
+
+void CTIConnector::onPageStarted(const CTIMessage &message, int contactCount)
+{
+    m_parsingPage = false;
+    m_addressPage = std::make_unique<AddressPage>();
+    m_addressPage->message = message;
+    m_addressPage->contactCount = contactCount;
+    m_addressPage->offThread = true;
+    m_addressPage->complete = false;
+}
+
+void CTIConnector::onContactsPrepared(const QVector<PreparedContact> &contacts, bool last)
+{
+    AddressPage *page = m_addressPage.get();
+    if (!page || !page->offThread)
+        return;
+    page->prepared += contacts;
+    page->complete = last;
+    scheduleAddressSlice();
+}
+
+void CTIConnector::scheduleAddressSlice()
+{
+    if (m_sliceQueued)
+        return;
+    m_sliceQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_sliceQueued = false;
+            continueAddressPage();
+        },
+        Qt::QueuedConnection);
+}
+
+void CTIConnector::continueAddressPage()
+{
+    AddressPage *page = m_addressPage.get();
+    // A receiver's nested event loop (a dialog) must not run the page from inside itself.
+    if (!page || page->handingOut)
+        return;
+    page->handingOut = true;
+    const bool received = isSignalConnected(QMetaMethod::fromSignal(&CTIConnector::addressAdded));
+    QElapsedTimer slice;
+    slice.start();
+    int handed = 0;
+    for (;;) {
+        PreparedContact prepared;
+        if (page->offThread) {
+            if (page->preparedNext == page->prepared.size())
+                break;
+            prepared = std::move(page->prepared[page->preparedNext++]);
+        } else {
+            if (page->next == page->contacts.size())
+                break;
+            const auto it = page->contacts.constBegin() + page->next++;
+            if (received)
+                prepared = prepareContact(it.key(), it.value().toObject(), page->keys, page->previous);
+        }
+        if (received) {
+            Addresses *contact = pageContact(prepared);
             const QPointer<Addresses> guard(contact);
             emit addressAdded(contact);
             releaseUnlessAdopted(guard);
         }
+        if (++handed % 32 == 0 && slice.elapsed() >= addressSliceMs) {
+            page->handingOut = false;
+            scheduleAddressSlice();
+            return;
+        }
     }
+    page->handingOut = false;
+    if (page->offThread) {
+        if (!page->complete)
+            return; // the worker's next batch goes on
+        page->prepared.clear();
+    }
+    const std::unique_ptr<AddressPage> done = std::move(m_addressPage);
+    finishAddressPage(done->message, done->contactCount);
+    if (!m_waitingPages.isEmpty()) {
+        CTIMessage next = m_waitingPages.takeFirst();
+        handleResponse_getAddresses(next);
+        return;
+    }
+    dispatchDeferredTexts();
+}
 
+void CTIConnector::finishAddressPage(CTIMessage &message, int contactCount)
+{
     const QString bookId = message.valueForKey(keyBookId).toString();
     if (bookId.isEmpty())
         return;
@@ -325,7 +478,7 @@ void CTIConnector::handleResponse_getAddresses(CTIMessage &message)
     const qint64 next = qint64(offset) + limit + 1;
     // An empty page or a limit below 1 would ask for the same page for ever; so would an offset
     // that does not move past the page asked for last.
-    const bool fullPage = limit >= 1 && !contacts.isEmpty() && contacts.size() == limit;
+    const bool fullPage = limit >= 1 && contactCount > 0 && contactCount == limit;
     const bool advances = !tracked || next > asked->offset;
     if (fullPage && advances && next <= std::numeric_limits<int>::max()) {
         requestAddressPage(bookId, limit, int(next));

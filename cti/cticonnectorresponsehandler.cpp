@@ -43,15 +43,6 @@ QVariantMap toVariantMap(const QJsonValue &value)
     return CTIMessage::variantFromJson(value.toObject()).toMap(); // not an object: empty
 }
 
-//! Whether a top-level "name" member with the value "requestUCItems" stands in the text's head or
-//! tail, where an envelope's members are (before or after the large "data" object).
-bool namesUCItems(const QString &text)
-{
-    static const QRegularExpression member(QStringLiteral(R"("name"\s*:\s*"requestUCItems")"));
-    constexpr int window = 512;
-    return member.match(text.left(window)).hasMatch() || member.match(text.right(window)).hasMatch();
-}
-
 } // namespace
 
 CTIConnectorResponseHandler::CTIConnectorResponseHandler(CTIMessage &message)
@@ -60,9 +51,20 @@ CTIConnectorResponseHandler::CTIConnectorResponseHandler(CTIMessage &message)
     setAutoDelete(true);
 }
 
+bool CTIConnectorResponseHandler::namesResponse(const QString &text, const QString &name)
+{
+    if (text.size() < offThreadParseMinSize)
+        return false;
+    // A top-level member stands in the text's head or tail, before or after the large "data".
+    const QRegularExpression member(QStringLiteral(R"("name"\s*:\s*")") + QRegularExpression::escape(name)
+                                    + QLatin1Char('"'));
+    constexpr int window = 512;
+    return member.match(text.left(window)).hasMatch() || member.match(text.right(window)).hasMatch();
+}
+
 bool CTIConnectorResponseHandler::startForText(const QString &text)
 {
-    if (text.size() < offThreadParseMinSize || !namesUCItems(text))
+    if (!namesResponse(text, nameUCItems))
         return false;
     QThreadPool::globalInstance()->start(QRunnable::create([text] {
         CTIMessage message = CTIMessage::fromJSON(text.toUtf8());

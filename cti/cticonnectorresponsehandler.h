@@ -22,6 +22,10 @@ public:
 
     explicit CTIConnectorResponseHandler(CTIMessage &message);
 
+    //! A text of at least offThreadParseMinSize whose envelope names that response, within its
+    //! first or last few hundred characters (where a top-level member stands).
+    static bool namesResponse(const QString &text, const QString &name);
+
     //! Called by the connector with every received text before it parses it. A long text whose
     //! envelope names "requestUCItems" (within its first or last few hundred characters, where a
     //! top-level member stands) is parsed on the thread pool and handled there: true. Otherwise false,

@@ -428,9 +428,10 @@ QLatin1String SimContactGenerator::key(Field field)
     return QLatin1String(fieldKeys[field]);
 }
 
-// Fields by how much address books use them; a slimmer schema keeps the first ones.
+// Fields by how much address books use them; a slimmer schema keeps the first ones. Every schema
+// names the contact's book, as a PBX does: clients file contacts by it.
 const SimContactGenerator::Field fieldsByUse[] = {
-    SimContactGenerator::Id, SimContactGenerator::NGiven, SimContactGenerator::NFamily,
+    SimContactGenerator::Id, SimContactGenerator::ContactTid, SimContactGenerator::NGiven, SimContactGenerator::NFamily,
     SimContactGenerator::NPrefix, SimContactGenerator::OrgName, SimContactGenerator::OrgUnit,
     SimContactGenerator::ContactEmail, SimContactGenerator::ContactEmailHome, SimContactGenerator::TelWork,
     SimContactGenerator::TelWorkIc, SimContactGenerator::TelCell, SimContactGenerator::TelCellIc,

@@ -369,6 +369,10 @@
         <translation>VIP</translation>
     </message>
     <message>
+        <source>This contact was changed on the server meanwhile. Saving replaces those changes.</source>
+        <translation>Dieser Kontakt wurde inzwischen auf dem Server geändert. Speichern ersetzt diese Änderungen.</translation>
+    </message>
+    <message>
         <source>This contact was removed on the server. Saving creates it anew.</source>
         <translation>Dieser Kontakt wurde auf dem Server gelöscht. Speichern legt ihn neu an.</translation>
     </message>

@@ -658,6 +658,16 @@ void tst_AddressBookWindow::removedOnTheServerWhileEdited()
     show(company, QStringLiteral("a-2"));
     company->startEditMode();
     child<QLineEdit>(company, "n_givenLineEdit")->setText(QStringLiteral("Berndt"));
+    {
+        // Changed on the server meanwhile: the edits stay, nothing is asked, the user is told.
+        BoxAnswerer none(QMessageBox::Ok);
+        QVERIFY(sim.addressBooks().changeContact(QStringLiteral("a-2"), {{"org_name", "Schulz KG"}}));
+        QTRY_COMPARE(company->getAddressById(QStringLiteral("a-2"))->getCompanyName(), QStringLiteral("Schulz KG"));
+        QCOMPARE(none.asked, QStringList());
+        QCOMPARE(page(company), int(AddressBookTabWidget::EditPage));
+        QCOMPARE(child<QLineEdit>(company, "n_givenLineEdit")->text(), QStringLiteral("Berndt"));
+        QVERIFY(child<QLabel>(company, "editStatusLabel")->text().contains(QLatin1String("changed on the server")));
+    }
     QVERIFY(sim.addressBooks().deleteContact(QStringLiteral("a-2")));
     QTRY_COMPARE(company->getAddressById(QStringLiteral("a-2")), nullptr);
     QCOMPARE(page(company), int(AddressBookTabWidget::EditPage));

@@ -4,8 +4,8 @@
 #include <QStandardItemModel>
 #include <QtTest>
 
-// The list's proxy reads its rows directly and searches plain text without a regular
-// expression: both must give what the general proxy gives over the same rows.
+// The list keeps its rows sorted itself and its proxy searches plain text without a regular
+// expression: both must give what the general sorting proxy gives over the same rows.
 class tst_AddressListProxyModel : public QObject
 {
     Q_OBJECT
@@ -89,6 +89,7 @@ void tst_AddressListProxyModel::sortMatchesTheGeneralProxy_data()
 {
     QTest::addColumn<int>("column");
     QTest::addColumn<Qt::SortOrder>("order");
+    QTest::addRow("as they came") << -1 << Qt::AscendingOrder;
     for (int column = 0; column < AddressListModel::ColumnCount; ++column) {
         QTest::addRow("column %d up", column) << column << Qt::AscendingOrder;
         QTest::addRow("column %d down", column) << column << Qt::DescendingOrder;
@@ -99,14 +100,48 @@ void tst_AddressListProxyModel::sortMatchesTheGeneralProxy()
 {
     QFETCH(int, column);
     QFETCH(Qt::SortOrder, order);
+    // The rows come in batches after the order is set, one is renamed, one goes: each step as the
+    // general proxy over a plain model has it.
+    AddressListModel sorted;
     AddressListProxyModel fast;
-    fast.setSourceModel(&list);
+    fast.setSourceModel(&sorted);
     fast.sort(column, order);
+    QCOMPARE(sorted.sortColumn(), column);
+    QStandardItemModel plain;
     QSortFilterProxyModel general;
-    general.setSourceModel(&reference);
+    general.setSourceModel(&plain);
     general.setSortCaseSensitivity(Qt::CaseInsensitive);
+    general.setDynamicSortFilter(true);
     general.sort(column, order);
+
+    const auto add = [&](const QVector<AddressListModel::Row> &rows) {
+        sorted.appendRows(rows);
+        for (const AddressListModel::Row &row : rows) {
+            QList<QStandardItem *> items;
+            for (const QString &text : {row.id, row.firstName, row.lastName, row.company})
+                items << new QStandardItem(text);
+            plain.appendRow(items);
+        }
+    };
+    add({{"r1", "Anna", "Meyer", "B"}, {"r2", "bernd", "adams", "a"}});
     QCOMPARE(ids(fast), ids(general));
+    add({{"r3", "Carla", "Zeller", "b"}, {"r4", "anna", "MEYER", "B"}, {"r5", "", "", ""}, {"r6", "Öz", "Ärger", "ä"}});
+    QCOMPARE(ids(fast), ids(general));
+    add({{"r7", "Zoë", "Meyer", "Z"}, {"r8", "Ida", "İnce", "I"}});
+    QCOMPARE(ids(fast), ids(general));
+
+    sorted.updateRow({"r2", "Zacharias", "Zzz", "zz"});
+    const QList<QStandardItem *> r2 = plain.findItems(QStringLiteral("r2"));
+    plain.item(r2.first()->row(), 1)->setText(QStringLiteral("Zacharias"));
+    plain.item(r2.first()->row(), 2)->setText(QStringLiteral("Zzz"));
+    plain.item(r2.first()->row(), 3)->setText(QStringLiteral("zz"));
+    QCOMPARE(ids(fast), ids(general));
+
+    sorted.removeRowOf(QStringLiteral("r4"));
+    plain.removeRow(plain.findItems(QStringLiteral("r4")).first()->row());
+    QCOMPARE(ids(fast), ids(general));
+    for (int row = 0; row < sorted.rowCount(); ++row)
+        QCOMPARE(sorted.rowOf(sorted.text(row, AddressListModel::IdColumn)), row);
 }
 
 QTEST_MAIN(tst_AddressListProxyModel)

@@ -6,7 +6,9 @@
 #include <QBuffer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -53,6 +55,8 @@ private slots:
     void handlers();
     void paging_data();
     void paging();
+    void largePages_data();
+    void largePages();
 
 private:
     //! Waits until everything pushed so far is handled.
@@ -350,6 +354,71 @@ void tst_CTIConnectorAddresses::paging()
     QCOMPARE(log.size() - added.size(), finished ? 1 : 0);
     if (finished)
         QCOMPARE(log.last(), "finished " + bookId);
+}
+
+// Pages beyond a few kilobytes are parsed and prepared off the main thread and handed out over
+// several passes of the event loop; what the server sends after a page is handled after it.
+void tst_CTIConnectorAddresses::largePages_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("receiverMs"); // what each contact costs its receiver
+    QTest::addColumn<bool>("sliced");
+    QTest::newRow("small: at once") << 20 << 0 << false;
+    QTest::newRow("small, slow receivers: in slices") << 60 << 1 << true;
+    QTest::newRow("large: off the main thread, in slices") << 6000 << 0 << true;
+}
+
+void tst_CTIConnectorAddresses::largePages()
+{
+    QFETCH(int, count);
+    QFETCH(int, receiverMs);
+    QFETCH(bool, sliced);
+    // Neighbours alike, with other field names, more and fewer fields, and names beyond U+FFFF.
+    QJsonObject addresses;
+    QMap<QString, QString> expected;
+    for (int i = 0; i < count; ++i) {
+        QJsonObject contact{{"n_given", QStringLiteral("Given %1").arg(i % 7)}, {"org_name", "Same GmbH"}};
+        if (i % 5 == 1)
+            contact.insert("tel_work", QStringLiteral("0711 %1").arg(i));
+        if (i % 11 == 3)
+            contact = QJsonObject{{"contact_email", "x@example.com"}, {"tel_fax", i}};
+        if (i % 13 == 4)
+            contact.insert(QString::fromUtf8(u8"\U0001F600"), "smile");
+        const QString id = QStringLiteral("p%1").arg(i, 6, 10, QLatin1Char('0'));
+        addresses.insert(id, contact);
+        expected.insert(id, json(contact));
+    }
+    QCOMPARE(sim.pushResponse(QStringLiteral("getAddresses"), {{"addresses", addresses}, {"bookid", "big"}, {"limit", 10000}}),
+             1);
+    // Sent right behind the page: a change of one of its contacts must land after it.
+    QCOMPARE(sim.pushEvent(QStringLiteral("addressChanged"), {{"id", "p000002"}, {"address", QJsonObject{{"n_given", "Changed"}}}}),
+             1);
+
+    int passes = 0;
+    QTimer pass;
+    connect(&pass, &QTimer::timeout, this, [&passes] { ++passes; });
+    pass.start(0);
+    QList<int> passAt;
+    QObject context;
+    connect(connector, &CTIConnector::addressAdded, &context, [&](Addresses *) {
+        passAt << passes;
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.elapsed() < receiverMs) {
+        }
+    });
+    syncIncoming();
+
+    const QStringList added = log.filter(QRegularExpression("^added "));
+    QCOMPARE(added.size(), count + 1);
+    for (int i = 0; i < count; ++i) {
+        const QString id = added.at(i).section(' ', 1, 1);
+        QCOMPARE(added.at(i).section(' ', 2), expected.value(id));
+    }
+    QCOMPARE(log.mid(log.size() - 2),
+             (QStringList{"finished big", R"(added p000002 {"n_given":"Changed"})"}));
+    // A large page leaves the event loop passes between its contacts.
+    QCOMPARE(passAt.first() < passAt.last(), sliced);
 }
 
 QTEST_MAIN(tst_CTIConnectorAddresses)

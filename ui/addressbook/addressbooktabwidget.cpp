@@ -126,6 +126,9 @@ AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
             [this] { m_keptContactType.clear(); });
     connect(ui->iconLabel, &FileDropLabel::imageChanged, this, &AddressBookTabWidget::memoryImageToBeSaved);
 
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(loadingFlushIntervalMs);
+    connect(&m_flushTimer, &QTimer::timeout, this, &AddressBookTabWidget::flushPendingRows);
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(saveAnswerTimeoutMs);
     connect(&m_saveTimer, &QTimer::timeout, this, &AddressBookTabWidget::onSaveAnswerTimeout);
@@ -163,11 +166,7 @@ void AddressBookTabWidget::init(Addressbook *book)
         ui->deleteButton->hide();
     }
 
-    // While the pages come in, rows join the list at its end, one insertion per batch; sorting
-    // each batch into tens of thousands of rows costs per insertion point. The list is sorted
-    // once when the book is complete.
     m_loading = true;
-    m_proxyModel->setDynamicSortFilter(false);
     connector->requestAddresses(book->id());
 }
 
@@ -273,14 +272,25 @@ void AddressBookTabWidget::addressAdded(Addresses *address)
         m_pendingRows[*pending] = rowOf(address);
     else
         m_listModel->updateRow(rowOf(address));
-    // While a save is out its answer shows the contact again.
-    if (id == m_currentAddressId && !m_saving)
-        loadAddressIntoView(address);
+    if (id == m_currentAddressId && !m_saving) { // while a save is out, its answer shows it again
+        // No question box on the server's account: edits in progress stay, and the user is told.
+        if (ui->addressViewStackedWidget->currentIndex() == EditPage)
+            showEditStatus(tr("This contact was changed on the server meanwhile. Saving replaces those changes."));
+        else
+            loadAddressIntoView(address);
+    }
     updateCounterLabels();
 }
 
 void AddressBookTabWidget::scheduleFlush()
 {
+    // Each batch costs a pass over every row listed: while a book pours in, rows are gathered
+    // for a while; a single contact later shows in the next pass.
+    if (m_loading) {
+        if (!m_flushTimer.isActive())
+            m_flushTimer.start();
+        return;
+    }
     if (m_flushQueued)
         return;
     m_flushQueued = true;
@@ -290,6 +300,7 @@ void AddressBookTabWidget::scheduleFlush()
 void AddressBookTabWidget::flushPendingRows()
 {
     m_flushQueued = false;
+    m_flushTimer.stop();
     if (m_pendingRows.isEmpty())
         return;
     const QVector<AddressListModel::Row> rows = std::move(m_pendingRows);
@@ -329,10 +340,7 @@ void AddressBookTabWidget::addressesLoadingFinished(const QString &bookId)
     if (!m_book || bookId != m_book->id())
         return;
     flushPendingRows();
-    if (m_loading) {
-        m_loading = false;
-        m_proxyModel->setDynamicSortFilter(true); // sorts what arrived
-    }
+    m_loading = false;
     updateCounterLabels();
     // Show the first contact, unless the user already looks at one or edits a new one.
     const bool busy = !m_currentAddressId.isEmpty() || ui->addressViewStackedWidget->currentIndex() != ViewPage;

@@ -41,6 +41,8 @@ public:
     static constexpr int customContactTypeData = 31337;
     //! A save the server has not answered by then is reported as not confirmed.
     static constexpr int saveAnswerTimeoutMs = 20000;
+    //! While the book loads, its rows join the list at most this often.
+    static constexpr int loadingFlushIntervalMs = 150;
 
     explicit AddressBookTabWidget(QWidget *parent = nullptr);
     ~AddressBookTabWidget() override;
@@ -131,6 +133,7 @@ private:
     QVector<AddressListModel::Row> m_pendingRows;
     QHash<QString, int> m_pendingRowIndex;
     bool m_flushQueued = false;
+    QTimer m_flushTimer;
     bool m_loading = false;
     bool m_ignoreSelection = false;
     //! A save is out and its answer awaited.

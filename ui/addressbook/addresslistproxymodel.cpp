@@ -13,8 +13,16 @@ AddressListProxyModel::AddressListProxyModel(QObject *parent)
 
 void AddressListProxyModel::setSourceModel(QAbstractItemModel *model)
 {
-    m_list = qobject_cast<const AddressListModel *>(model);
+    m_list = qobject_cast<AddressListModel *>(model);
     QSortFilterProxyModel::setSourceModel(model);
+}
+
+void AddressListProxyModel::sort(int column, Qt::SortOrder order)
+{
+    if (m_list)
+        m_list->sort(column, order);
+    else
+        QSortFilterProxyModel::sort(column, order);
 }
 
 void AddressListProxyModel::setSearchWildcard(const QString &pattern)
@@ -31,7 +39,9 @@ void AddressListProxyModel::setSearchWildcard(const QString &pattern)
         }
     }
     m_regExp = QRegExp(pattern, Qt::CaseInsensitive, QRegExp::Wildcard);
-    invalidateFilter();
+    // Filtering every row afresh in one pass beats taking out and putting back each run of rows
+    // that changed, and tells the view once.
+    invalidate();
 }
 
 bool AddressListProxyModel::matches(const QString &text) const
@@ -56,13 +66,4 @@ bool AddressListProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &s
             return true;
     }
     return false;
-}
-
-bool AddressListProxyModel::lessThan(const QModelIndex &left, const QModelIndex &right) const
-{
-    if (m_list && left.model() == m_list && right.model() == m_list)
-        return m_list->text(left.row(), left.column()).compare(m_list->text(right.row(), right.column()),
-                                                               sortCaseSensitivity())
-            < 0;
-    return QSortFilterProxyModel::lessThan(left, right);
 }

@@ -6,9 +6,10 @@
 
 class AddressListModel;
 
-//! Sorting and search over an address book tab's rows. Sorts case-insensitively; the search
-//! is a wildcard pattern (* ? [..]) matched case-insensitively anywhere in any column. Over an
-//! AddressListModel it reads the texts directly: a keystroke filters every row of the book.
+//! The search over an address book tab's rows: a wildcard pattern (* ? [..]) matched
+//! case-insensitively anywhere in any column. Over an AddressListModel, which keeps its rows in
+//! sort order itself, sorting goes to that model, and the search reads the texts directly: a
+//! keystroke filters every row of the book. Over any other model it is a plain proxy.
 class AddressListProxyModel final : public QSortFilterProxyModel
 {
     Q_OBJECT
@@ -18,18 +19,18 @@ public:
     explicit AddressListProxyModel(QObject *parent = nullptr);
 
     void setSourceModel(QAbstractItemModel *model) override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     //! An empty pattern shows every row.
     void setSearchWildcard(const QString &pattern);
     QString searchWildcard() const { return m_pattern; }
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
-    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
     bool matches(const QString &text) const;
 
-    const AddressListModel *m_list = nullptr;
+    AddressListModel *m_list = nullptr;
     QString m_pattern;
     //! A pattern without wildcard characters is a plain substring search, which gives what the
     //! wildcard expression gives, several times faster.
