@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QNetworkProxy>
 #include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -96,6 +97,7 @@ private slots:
     void droppedFiles_data();
     void droppedFiles();
     void geometryAndClose();
+    void webProxyIsNotPinned();
 
 private:
     AddressBookTabWidget *tab(int index) const { return window->tabs().value(index); }
@@ -785,6 +787,24 @@ void tst_AddressBookWindow::geometryAndClose()
     again.init();
     QCOMPARE(again.size(), QSize(700, 500));
     QCOMPARE(again.pos(), window->pos());
+}
+
+// The map follows the system's proxy settings; that must not pin one proxy for every connection
+// (the link to the PBX included) past the exceptions the system makes.
+void tst_AddressBookWindow::webProxyIsNotPinned()
+{
+    qputenv("http_proxy", "http://127.0.0.1:1");
+    qputenv("no_proxy", "pbx.example");
+    const QNetworkProxy::ProxyType before = QNetworkProxy::applicationProxy().type();
+    {
+        AddressBookWindow another;
+        QCOMPARE(QNetworkProxy::applicationProxy().type(), before);
+        const QList<QNetworkProxy> forPbx =
+            QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(QUrl(QStringLiteral("http://pbx.example:28888/cti"))));
+        QCOMPARE(forPbx.value(0).type(), QNetworkProxy::NoProxy);
+    }
+    qunsetenv("http_proxy");
+    qunsetenv("no_proxy");
 }
 
 QTEST_MAIN(tst_AddressBookWindow)
