@@ -77,6 +77,8 @@ public:
     int silentReconnectAttempts() const { return m_silentReconnectAttempts; }
     //! The silent reconnection timer runs.
     bool isReconnecting() const { return m_reconnectTimer->isActive(); }
+    //! A page of contacts is being parsed or handed out, or messages wait behind one.
+    bool hasMessagesInHand() const { return isHandlingPage() || !m_deferredTexts.isEmpty(); }
 
 public slots:
     void login(const QString &username, const QString &password, const QString &server);

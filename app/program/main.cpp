@@ -1,11 +1,11 @@
-#include "addressbookwindow.h"
 #include "cticlient.h"
+#include "webenginemapview.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
-    AddressBookWindow::prepareApplication();
+    WebEngineMapView::install();
     QApplication app(argc, argv);
     CTIClient client;
     client.exec();

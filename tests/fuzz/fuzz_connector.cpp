@@ -39,9 +39,11 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     CTIConnector::instance()->onMessage(QString::fromUtf8(reinterpret_cast<const char *>(data), int(size)));
-    // Let the history worker finish, its queued hand-overs run, and deferred deletions happen.
-    QThreadPool::globalInstance()->waitForDone();
-    for (int pass = 0; pass < 3; ++pass) {
+    // Let the workers finish, their queued hand-overs and a page's slices run, and deferred
+    // deletions happen.
+    CTIConnector *connector = CTIConnector::instance();
+    for (int pass = 0; pass < 3 || (connector->hasMessagesInHand() && pass < 10000); ++pass) {
+        QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::sendPostedEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

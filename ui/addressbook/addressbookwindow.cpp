@@ -6,6 +6,7 @@
 #include "addresses.h"
 #include "cticonnector.h"
 #include "log.h"
+#include "mapview.h"
 #include "settings.h"
 #include "windowgeometry.h"
 
@@ -13,9 +14,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QNetworkProxyFactory>
-#include <QWebEngineView>
-
-#include <unistd.h>
 
 namespace {
 const QString logTag = QStringLiteral("AddressBookWindow");
@@ -50,18 +48,6 @@ AddressBookWindow::AddressBookWindow(QWidget *parent)
 AddressBookWindow::~AddressBookWindow()
 {
     delete ui;
-}
-
-void AddressBookWindow::prepareApplication()
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // The web engine's sandbox refuses to start as root; the map would stay blank.
-    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        Log::w(QStringLiteral("running as root: the map's web engine runs without its sandbox"), logTag);
-    }
-    if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && !qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
-        qputenv("QT_QUICK_BACKEND", "software");
 }
 
 void AddressBookWindow::init()
@@ -137,23 +123,29 @@ void AddressBookWindow::openAddressInMapView(Addresses *address, const QString &
         Log::w(QStringLiteral("Address NULL given!"), logTag);
         return;
     }
-    ensureWebView();
+    if (!ensureWebView()) {
+        Log::w(QStringLiteral("no web engine for the map"), logTag);
+        return;
+    }
     ui->progressBar->setValue(0);
     ui->webViewStackedWidget->setCurrentIndex(0);
     ui->stackedWidget->setCurrentIndex(1);
     m_webView->load(mapUrl(address, keyPrefix));
 }
 
-void AddressBookWindow::ensureWebView()
+bool AddressBookWindow::ensureWebView()
 {
     if (m_webView)
-        return;
-    m_webView = new QWebEngineView(ui->mapViewPage);
+        return true;
+    m_webView = MapView::create(ui->mapViewPage);
+    if (!m_webView)
+        return false;
     m_webView->setObjectName(QStringLiteral("webView"));
     ui->mapViewPageLayout->addWidget(m_webView);
-    connect(m_webView, &QWebEngineView::loadProgress, ui->progressBar, &QProgressBar::setValue);
-    connect(m_webView, &QWebEngineView::loadStarted, this, &AddressBookWindow::mapLoadingStarts);
-    connect(m_webView, &QWebEngineView::loadFinished, this, &AddressBookWindow::mapLoadingFinished);
+    connect(m_webView, &MapView::loadProgress, ui->progressBar, &QProgressBar::setValue);
+    connect(m_webView, &MapView::loadStarted, this, &AddressBookWindow::mapLoadingStarts);
+    connect(m_webView, &MapView::loadFinished, this, &AddressBookWindow::mapLoadingFinished);
+    return true;
 }
 
 void AddressBookWindow::closeMapsView()

@@ -13,7 +13,7 @@ class AddressBookWindow;
 class Addressbook;
 class Addresses;
 class AddressBookTabWidget;
-class QWebEngineView;
+class MapView;
 
 //! Every address book the server offers, one tab each, and a page that shows a contact's
 //! address on a web map. Created hidden with the main window; closing only hides it.
@@ -31,9 +31,6 @@ public:
     explicit AddressBookWindow(QWidget *parent = nullptr);
     ~AddressBookWindow() override;
 
-    //! The web engine's process needs these before the application object exists.
-    static void prepareApplication();
-
     //! Asks for the contact types and the books, then restores the window's geometry.
     void init();
     QString getAppPartName() const { return QStringLiteral("addressbook"); }
@@ -43,8 +40,9 @@ public:
     QList<AddressBookTabWidget *> tabs() const;
     //! The map search for a contact's address under "adr_one" or "adr_two".
     static QUrl mapUrl(Addresses *address, const QString &keyPrefix);
-    //! Made when the first map is shown: the web engine costs a process and memory.
-    QWebEngineView *webView() const { return m_webView; }
+    //! Made when the first map is shown: the web engine costs a process and memory. Null
+    //! before, and always without an engine installed (see MapView).
+    MapView *webView() const { return m_webView; }
 
 signals:
     void contactTypesChanged(const QStringList &types);
@@ -62,9 +60,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void ensureWebView();
+    bool ensureWebView();
 
     Ui::AddressBookWindow *ui;
     QStringList m_contactTypes;
-    QWebEngineView *m_webView = nullptr;
+    MapView *m_webView = nullptr;
 };
