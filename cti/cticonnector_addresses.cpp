@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QMetaMethod>
 #include <QMutex>
+#include <QSemaphore>
 #include <QSet>
 #include <QThreadPool>
 
@@ -361,21 +362,48 @@ void CTIConnector::preparePage(QString text)
     QMetaObject::invokeMethod(
         this, [this, message, count = contacts.size()] { onPageStarted(message, count); }, Qt::QueuedConnection);
 
-    // The main thread turns each batch into records while the next one is prepared here.
-    KeyList keys;
-    QVector<QVariant> previous;
+    // The main thread turns each batch into records while the next one is prepared here. A large
+    // page's second half is prepared meanwhile by another worker, when one is free.
+    const auto prepareRange = [&contacts](int first, int last, QVector<PreparedContact> &into) {
+        KeyList keys;
+        QVector<QVariant> previous;
+        for (auto it = contacts.constBegin() + first; it != contacts.constBegin() + last; ++it)
+            into.append(prepareContact(it.key(), it.value().toObject(), keys, previous));
+    };
+    const int count = contacts.size();
+    int split = count;
+    QVector<PreparedContact> secondHalf;
+    QSemaphore secondHalfDone;
+    if (count >= 2 * preparedBatchSize) {
+        const int half = count / 2;
+        secondHalf.reserve(count - half);
+        if (QThreadPool::globalInstance()->tryStart(QRunnable::create([&] {
+                prepareRange(half, count, secondHalf);
+                secondHalfDone.release();
+            })))
+            split = half;
+    }
     QVector<PreparedContact> batch;
     batch.reserve(preparedBatchSize);
-    for (auto it = contacts.constBegin(); it != contacts.constEnd(); ++it) {
-        batch.append(prepareContact(it.key(), it.value().toObject(), keys, previous));
-        if (batch.size() == preparedBatchSize && it + 1 != contacts.constEnd()) {
-            QMetaObject::invokeMethod(
-                this, [this, batch] { onContactsPrepared(batch, false); }, Qt::QueuedConnection);
-            batch.clear();
+    const auto post = [this, &batch](bool last) {
+        QMetaObject::invokeMethod(this, [this, batch, last] { onContactsPrepared(batch, last); }, Qt::QueuedConnection);
+        batch.clear();
+    };
+    for (int first = 0; first < split; first += preparedBatchSize) {
+        prepareRange(first, std::min(first + preparedBatchSize, split), batch);
+        if (first + preparedBatchSize < count)
+            post(false);
+    }
+    if (split < count) {
+        secondHalfDone.acquire();
+        for (int first = 0; first < secondHalf.size(); first += preparedBatchSize) {
+            batch = secondHalf.mid(first, preparedBatchSize);
+            if (first + preparedBatchSize < secondHalf.size())
+                post(false);
         }
     }
     // The text and its parsed form go after this, off the main thread's way.
-    QMetaObject::invokeMethod(this, [this, batch] { onContactsPrepared(batch, true); }, Qt::QueuedConnection);
+    post(true);
 }
 
 void CTIConnector::onPageStarted(const CTIMessage &message, int contactCount)
