@@ -63,6 +63,24 @@ void Settings::setValueForKey(const QString &key, const QVariant &value)
     restrictPermissions();
 }
 
+void Settings::removeValueForKey(const QString &key)
+{
+    m_store->remove(key);
+    emit settingChanged(key, QVariant());
+    m_store->sync();
+    restrictPermissions();
+}
+
+void Settings::setValuesForKeys(const QMap<QString, QVariant> &values)
+{
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        m_store->setValue(it.key(), it.value());
+        emit settingChanged(it.key(), it.value());
+    }
+    m_store->sync();
+    restrictPermissions();
+}
+
 QStringList Settings::getKeysOfGroup(const QString &group) const
 {
     m_store->beginGroup(group);

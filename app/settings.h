@@ -26,6 +26,11 @@ public:
     QVariant getValueForKey(const QString &key, const QVariant &defaultValue = QVariant()) const;
     //! Stores, emits settingChanged (the value is readable by then), then flushes to disk.
     void setValueForKey(const QString &key, const QVariant &value);
+    //! Forgets the key (reads give the default again), emits settingChanged with an invalid value,
+    //! then flushes to disk.
+    void removeValueForKey(const QString &key);
+    //! As setValueForKey() for each, in key order, with one flush at the end.
+    void setValuesForKeys(const QMap<QString, QVariant> &values);
     QStringList getKeysOfGroup(const QString &group) const;
 
     void saveSnapshot();

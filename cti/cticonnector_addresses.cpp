@@ -377,7 +377,7 @@ void CTIConnector::preparePage(QString text)
     if (count >= 2 * preparedBatchSize) {
         const int half = count / 2;
         secondHalf.reserve(count - half);
-        if (QThreadPool::globalInstance()->tryStart(QRunnable::create([&] {
+        if (QThreadPool::globalInstance()->tryStart(QRunnable::create([&, half] {
                 prepareRange(half, count, secondHalf);
                 secondHalfDone.release();
             })))

@@ -17,7 +17,8 @@
 //                                 "callers": [{"remote_number", "firstname", ...}]}}
 //   "colleagues":   {"users": [{"id", "extension", "name" (an account's: follows its lines), ...}],
 //                    "groups": {"name": [user ids]}, "seed",
-//                    "activity": {"intervalMs", "ringMs", "answerChance", "talkMs", "chatChance",
+//                    "activity": {"intervalMs", "ringMs", "answerChance", "talkMs", "holdChance", "holdMs",
+//                                 "dndChance", "chatChance",
 //                                 "chatStatuses": [{"jabber_presence", "jabber_presence_text"}]}}
 //   "phoneConfig":  {"dialPrefix", "dnd", "activeForwardPreset", "forwardPresets": [{"id", "name", "configs"}],
 //                    "phones": [{"id", "type", "assigned", "ipv4_address"}],

@@ -72,13 +72,17 @@ bool SimPresence::parse(const QJsonValue &section, Config *config, QString *erro
     }
 
     SimJsonReader activity = root.child(QStringLiteral("activity"));
-    activity.allowOnly({"intervalMs", "ringMs", "answerChance", "talkMs", "chatChance", "chatStatuses"});
+    activity.allowOnly({"intervalMs", "ringMs", "answerChance", "talkMs", "chatChance", "chatStatuses", "holdChance",
+                        "holdMs", "dndChance"});
     Activity &a = config->activity;
     a.interval = activity.range(QStringLiteral("intervalMs"), a.interval);
     a.ring = activity.range(QStringLiteral("ringMs"), a.ring);
     a.answerChance = activity.number(QStringLiteral("answerChance"), a.answerChance, 0, 1);
     a.talk = activity.range(QStringLiteral("talkMs"), a.talk);
     a.chatChance = activity.number(QStringLiteral("chatChance"), a.chatChance, 0, 1);
+    a.holdChance = activity.number(QStringLiteral("holdChance"), a.holdChance, 0, 1);
+    a.hold = activity.range(QStringLiteral("holdMs"), a.hold);
+    a.dndChance = activity.number(QStringLiteral("dndChance"), a.dndChance, 0, 1);
     const QJsonArray statuses = activity.array(QStringLiteral("chatStatuses"));
     for (int i = 0; i < statuses.size(); ++i)
         a.chatStatuses.append(activity.element(QStringLiteral("chatStatuses"), i).object());
@@ -247,7 +251,23 @@ void SimPresence::ringEnded(const QString &id)
         return;
     }
     setPresence(id, {{PhonePresence, Busy}});
-    later(id, qMax(1, m_activity.talk.pick(m_random)), &SimPresence::callEnded);
+    const int talk = qMax(1, m_activity.talk.pick(m_random));
+    if (m_random.generateDouble() < m_activity.holdChance)
+        later(id, talk / 2, &SimPresence::holdStarted);
+    else
+        later(id, talk, &SimPresence::callEnded);
+}
+
+void SimPresence::holdStarted(const QString &id)
+{
+    setPresence(id, {{PhonePresence, QStringLiteral("hold")}});
+    later(id, qMax(1, m_activity.hold.pick(m_random)), &SimPresence::holdEnded);
+}
+
+void SimPresence::holdEnded(const QString &id)
+{
+    setPresence(id, {{PhonePresence, Busy}});
+    later(id, qMax(1, m_activity.talk.pick(m_random) / 2), &SimPresence::callEnded);
 }
 
 void SimPresence::callEnded(const QString &id)
@@ -284,6 +304,20 @@ void SimPresence::act()
         setPresence(ids.at(m_random.bounded(ids.size())),
                     m_activity.chatStatuses.at(m_random.bounded(m_activity.chatStatuses.size())));
         return;
+    }
+    if (m_random.generateDouble() < m_activity.dndChance) {
+        // Someone between calls (do-not-disturb or not) switches it.
+        QStringList between;
+        for (auto it = m_colleagues.cbegin(); it != m_colleagues.cend(); ++it) {
+            if (!inCall(it->data.value(PhonePresence).toString()) && !it->ringing
+                && !loggedIn.contains(it->data.value(QStringLiteral("name")).toString()))
+                between.append(it.key());
+        }
+        if (!between.isEmpty()) {
+            const QString id = between.at(m_random.bounded(between.size()));
+            setPresence(id, {{Dnd, !m_colleagues.value(id).data.value(Dnd).toBool()}});
+            return;
+        }
     }
     if (idle.isEmpty())
         return;

@@ -66,6 +66,10 @@ private:
         SimRange talk{20000, 90000};
         double chatChance = 0;
         QList<QJsonObject> chatStatuses;
+        double holdChance = 0;   // an answered call is put on hold for a while
+        SimRange hold{4000, 8000};
+        double dndChance = 0;    // a colleague switches do-not-disturb
+
     };
     struct Config
     {
@@ -81,6 +85,8 @@ private:
     void later(const QString &id, int ms, void (SimPresence::*step)(const QString &));
     void ringEnded(const QString &id);
     void callEnded(const QString &id);
+    void holdStarted(const QString &id);
+    void holdEnded(const QString &id);
     void scheduleActivity();
     void act();
 

@@ -13,6 +13,7 @@
 #include "rolloverpopup.h"
 #include "registry.h"
 #include "runninglineview.h"
+#include "stickybuddylist.h"
 #include "systemtrayicon.h"
 #include "ucconversationslist.h"
 #include "windowgeometry.h"
@@ -53,6 +54,8 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     ui->tabWidget->addTab(configureTab, tr("Configure"));
     ui->tabWidget->setCurrentIndex(0);
 
+    m_stickyBuddyList = new StickyBuddyList;
+
     m_trayIcon = new SystemTrayIcon(this);
     connect(m_trayIcon, &SystemTrayIcon::hideShowToggleRequest, this, &CTIMainWindow::onHideShowToggleRequest);
     connect(m_trayIcon, &SystemTrayIcon::minimizeRequest, this, &QWidget::showMinimized);
@@ -72,6 +75,7 @@ CTIMainWindow::~CTIMainWindow()
         Registry::instance()->setCTIMainWindow(nullptr);
     delete m_reconnectWindow;
     delete m_addressBookWindow;
+    delete m_stickyBuddyList;
     // Pop-ups free themselves once rolled out; one still standing goes with the window.
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (qobject_cast<RollOverPopUp *>(widget))
@@ -85,6 +89,7 @@ void CTIMainWindow::onApplicationStartup()
     restoreWindowGeometry();
     CTIConnector *connector = CTIConnector::instance();
     connector->requestLineStatus();
+    m_stickyBuddyList->initialise();
     m_conversationsList->init();
     // Its tabs load every book; the dial field hears of every contact as well.
     m_addressBookWindow->init();

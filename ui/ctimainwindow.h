@@ -13,6 +13,7 @@ class DialSuggestionModel;
 class Line;
 class ReconnectWindow;
 class RunningLineView;
+class StickyBuddyList;
 class SystemTrayIcon;
 class UCConversationsList;
 
@@ -38,6 +39,7 @@ public:
     const QMap<QString, RunningLineView *> &lineViews() const { return m_lineViews; }
     ReconnectWindow *reconnectWindow() const { return m_reconnectWindow; }
     AddressBookWindow *addressBookWindow() const { return m_addressBookWindow; }
+    StickyBuddyList *extensionMonitor() const { return m_stickyBuddyList; }
 
 public slots:
     void lineOpenend(Line *line);
@@ -67,6 +69,7 @@ private:
     AddressBookWindow *m_addressBookWindow = nullptr;
     ReconnectWindow *m_reconnectWindow = nullptr;
     UCConversationsList *m_conversationsList = nullptr;
+    StickyBuddyList *m_stickyBuddyList = nullptr;
     SystemTrayIcon *m_trayIcon = nullptr;
     DialSuggestionModel *m_suggestions = nullptr;
 };

@@ -180,6 +180,42 @@ private slots:
         QVERIFY(!m_sim->presence().isRinging("u2"));
     }
 
+    // The demo's colleagues: calls that ring, are answered, held and ended; do-not-disturb switched.
+    void colleaguesLiveTheirDay_data()
+    {
+        QTest::addColumn<QString>("activity");
+        QTest::addColumn<QStringList>("sequence"); // what u2's events say, in order
+        QTest::newRow("a call on hold") << R"({"intervalMs": 30, "ringMs": 60, "answerChance": 1, "talkMs": 300,
+                                              "holdChance": 1, "holdMs": 80})"
+                                        << QStringList{"ringing", "busy", "hold", "busy", "online"};
+        QTest::newRow("do not disturb") << R"({"intervalMs": 30, "dndChance": 1})" << QStringList{"dnd true", "dnd false"};
+    }
+
+    void colleaguesLiveTheirDay()
+    {
+        QFETCH(QString, activity);
+        QFETCH(QStringList, sequence);
+        Scenario scenario;
+        QVERIFY(scenario.loadJson(TestScenario));
+        QJsonObject colleagues = object(R"({"users": [{"id": "u2", "extension": "202", "phone_presence": "online",
+                                                      "dnd": false}]})");
+        colleagues.insert("activity", QJsonDocument::fromJson(activity.toUtf8()).object());
+        QString error;
+        QVERIFY2(scenario.setSection("colleagues", colleagues, &error), qPrintable(error));
+        m_sim->setScenario(scenario);
+        const auto said = [this] {
+            QStringList words;
+            for (const QJsonObject &event : m_client->events("updateUserPresence")) {
+                if (event.contains("phone_presence"))
+                    words << event.value("phone_presence").toString();
+                if (event.contains("dnd"))
+                    words << (event.value("dnd").toBool() ? "dnd true" : "dnd false");
+            }
+            return words;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(said().mid(0, sequence.size()) == sequence, qPrintable(said().join(", ")), 10000);
+    }
+
     void presenceEvents_data()
     {
         QTest::addColumn<QJsonObject>("changes");

@@ -37,7 +37,7 @@ void TstResources::imageLoads_data()
                     "addressbook", "configure", "configs_icon", "uclist"}},
         {{12, 12}, {"led_blue", "led_dark_blue", "led_dark_red", "led_green", "led_red", "led_yellow", "tiny_timer"}},
         {{64, 64}, {"noAvatar", "avatar_frame"}},
-        {{120, 40}, {"blf_field_big"}},
+        {{100, 20}, {"blf_field_big"}},
         {{48, 16}, {"dialbutton_label"}},
         {{300, 100}, {"rollover_background"}},
     };

@@ -1,0 +1,448 @@
+#include "clickablelabel.h"
+#include "cticonnector.h"
+#include "pbxsimulator.h"
+#include "registry.h"
+#include "settings.h"
+#include "simpresence.h"
+#include "stickybuddylist.h"
+#include "user.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+const QString host = QStringLiteral("127.0.0.103");
+
+// Colleagues of the simulated PBX: two of them, by extension.
+const char *scenarioJson = R"({
+    "accounts": [{"user": "anna", "password": "secret"}],
+    "colleagues": {"users": [
+        {"id": "u201", "extension": "201", "firstname": "Jo", "lastname": "Lee", "phone_presence": "online"},
+        {"id": "u202", "extension": "202", "firstname": "Kim", "lastname": "Smith", "phone_presence": "busy"}
+    ], "groups": {"All": ["u201", "u202"]}}
+})";
+
+// Where the fields stand and how big the window is: "x,y x,y ... WxH".
+QString layoutOf(StickyBuddyList &monitor)
+{
+    QStringList parts;
+    for (const QString &extension : monitor.getPeersMap().keys()) {
+        if (auto *field = monitor.findChild<QLabel *>(QStringLiteral("fld_") + extension))
+            parts << QStringLiteral("%1,%2").arg(field->x()).arg(field->y());
+    }
+    parts << QStringLiteral("%1x%2").arg(monitor.width()).arg(monitor.height());
+    return parts.join(QLatin1Char(' '));
+}
+}
+
+// The monitor with colleagues of its own (owned here) and, for the calls, the simulator's.
+class tst_StickyBuddyList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void lampImages_data();
+    void lampImages();
+    void peerTexts_data();
+    void peerTexts();
+    void layout_data();
+    void layout();
+    void corners_data();
+    void corners();
+    void screenBeyondTheScreensIsTheFirst();
+    void settingsThatRedraw_data();
+    void settingsThatRedraw();
+    void manyColleaguesOneDrawing();
+    void renameByEnterAndByFocusLoss_data();
+    void renameByEnterAndByFocusLoss();
+    void hideOnMouseOver();
+    void clickDialsOrPicksUp();
+    void colleaguesListedAgainOrMoved();
+
+private:
+    User *colleague(const QString &id, const QString &extension, const QString &first = QString(),
+                    const QString &last = QString(), const QString &presence = QStringLiteral("online"));
+    void resetSettings();
+
+    PbxSimulator sim{QHostAddress(host)};
+    CTIConnector *connector = CTIConnector::instance();
+    std::vector<std::unique_ptr<User>> users;
+};
+
+void tst_StickyBuddyList::initTestCase()
+{
+    Scenario scenario;
+    QVERIFY(scenario.loadJson(scenarioJson));
+    sim.setScenario(scenario);
+    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
+    QSignalSpy ok(connector, &CTIConnector::loginSuccess);
+    connector->login(QStringLiteral("anna"), QStringLiteral("secret"), host);
+    QTRY_COMPARE(ok.count(), 1);
+}
+
+void tst_StickyBuddyList::init()
+{
+    resetSettings();
+}
+
+void tst_StickyBuddyList::cleanup()
+{
+    users.clear();
+    sim.clearReceived();
+}
+
+void tst_StickyBuddyList::resetSettings()
+{
+    Settings *settings = Settings::instance();
+    for (const QString &key : {StickyBuddyList::enabledSetting, StickyBuddyList::cornerSetting,
+                               StickyBuddyList::stayOnTopSetting, StickyBuddyList::hideOnMouseOverSetting,
+                               StickyBuddyList::hideMsSetting, StickyBuddyList::horizontalSetting,
+                               StickyBuddyList::columnsSetting, StickyBuddyList::screenSetting,
+                               StickyBuddyList::autoPositionSetting, StickyBuddyList::opacitySetting})
+        settings->removeValueForKey(key);
+    // Placed by the monitor, out of the pointer's way, unless a test says otherwise.
+    settings->setValueForKey(StickyBuddyList::autoPositionSetting, false);
+    settings->setValueForKey(StickyBuddyList::hideOnMouseOverSetting, false);
+}
+
+User *tst_StickyBuddyList::colleague(const QString &id, const QString &extension, const QString &first,
+                                     const QString &last, const QString &presence)
+{
+    auto user = std::make_unique<User>();
+    user->buildFromVariantMap({{"id", id}, {"extension", extension}, {"firstname", first}, {"lastname", last},
+                               {"phone_presence", presence}, {"dnd", false}});
+    users.push_back(std::move(user));
+    return users.back().get();
+}
+
+void tst_StickyBuddyList::lampImages_data()
+{
+    QTest::addColumn<QString>("presence");
+    QTest::addColumn<bool>("dnd");
+    QTest::addColumn<QString>("image");
+    QTest::newRow("busy, dnd") << "busy" << true << "phone_red";
+    QTest::newRow("hold, dnd") << "hold" << true << "phone_red";
+    QTest::newRow("ringing, dnd") << "ringing" << true << "phone_yellow";
+    QTest::newRow("free, dnd") << "free" << true << "phone_magneta";
+    QTest::newRow("unknown, dnd") << "" << true << "phone_magneta";
+    QTest::newRow("online") << "online" << false << "phone_green";
+    QTest::newRow("free") << "free" << false << "phone_green";
+    QTest::newRow("hold") << "hold" << false << "phone_red";
+    QTest::newRow("empty") << "" << false << "phone_dark_gray";
+    QTest::newRow("other text") << "away" << false << "phone_dark_gray";
+    QTest::newRow("case counts") << "Busy" << false << "phone_dark_gray";
+}
+
+void tst_StickyBuddyList::lampImages()
+{
+    QFETCH(QString, presence);
+    QFETCH(bool, dnd);
+    QFETCH(QString, image);
+    StickyBuddyList monitor;
+    QCOMPARE(monitor.getPixMapForPhonePresence(presence, dnd).toImage(),
+             QImage(QStringLiteral(":/images/blf/%1.png").arg(image)).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+}
+
+void tst_StickyBuddyList::peerTexts_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<QString>("ownLabel");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("short") << "Jo" << "Lee" << "" << "201 J.Lee";
+    QTest::newRow("cut at ten") << "Jo" << "Smith" << "" << "201 J.Smit";
+    QTest::newRow("no first name") << "" << "Lee" << "" << "201 .Lee";
+    QTest::newRow("no last name") << "Jo" << "" << "" << "201 J";
+    QTest::newRow("own label, uncut") << "Jo" << "Lee" << "Jo at the front desk" << "Jo at the front desk";
+    QTest::newRow("markup shown as typed") << "<b>" << "&Co" << "" << "201 <.&Co";
+}
+
+void tst_StickyBuddyList::peerTexts()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    QFETCH(QString, ownLabel);
+    QFETCH(QString, text);
+    if (ownLabel.isEmpty())
+        Settings::instance()->removeValueForKey(QStringLiteral("peer/201"));
+    else
+        Settings::instance()->setValueForKey(QStringLiteral("peer/201"), ownLabel);
+    StickyBuddyList monitor;
+    monitor.addPeer(colleague(QStringLiteral("u201"), QStringLiteral("201"), first, last));
+    monitor.drawPeers();
+    QCOMPARE(monitor.getPeerText(QStringLiteral("201")), text);
+    QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("txt_201"))->text(),
+             QStringLiteral("<font color = black>") + text.toHtmlEscaped());
+    Settings::instance()->removeValueForKey(QStringLiteral("peer/201"));
+}
+
+void tst_StickyBuddyList::layout_data()
+{
+    QTest::addColumn<int>("peers");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<bool>("horizontal");
+    QTest::addColumn<QList<int>>("hidden"); // by index
+    QTest::addColumn<QString>("layout");
+    // Runs of 3, 3, 3 and 1: four rows, the width of the first.
+    QTest::newRow("10 in 3 rows") << 10 << 3 << true << QList<int>()
+                                  << "0,-5 100,-5 200,-5 0,15 100,15 200,15 0,35 100,35 200,35 0,55 300x79";
+    QTest::newRow("10 in 3 columns") << 10 << 3 << false << QList<int>()
+                                     << "0,-5 0,15 0,35 100,-5 100,15 100,35 200,-5 200,15 200,35 300,-5 400x60";
+    QTest::newRow("1 in 3 rows") << 1 << 3 << true << QList<int>() << "0,-5 100x19";
+    QTest::newRow("columns 0 as 1") << 3 << 0 << true << QList<int>() << "0,-5 100,-5 200,-5 300x19";
+    // A hidden colleague takes no place, but counts in the run length (4 / 2).
+    QTest::newRow("hidden") << 4 << 2 << true << QList<int>{1} << "0,-5 100,-5 0,15 200x39";
+}
+
+void tst_StickyBuddyList::layout()
+{
+    QFETCH(int, peers);
+    QFETCH(int, columns);
+    QFETCH(bool, horizontal);
+    QFETCH(QList<int>, hidden);
+    QFETCH(QString, layout);
+    Settings *settings = Settings::instance();
+    settings->setValueForKey(StickyBuddyList::columnsSetting, columns);
+    settings->setValueForKey(StickyBuddyList::horizontalSetting, horizontal);
+    StickyBuddyList monitor;
+    for (int i = 0; i < peers; ++i) {
+        const QString id = QStringLiteral("lay%1").arg(i);
+        settings->setValueForKey(QStringLiteral("peers/") + id, !hidden.contains(i));
+        monitor.addPeer(colleague(id, QString::number(300 + i), QStringLiteral("F"), QStringLiteral("L")));
+    }
+    monitor.drawPeers();
+    QCOMPARE(layoutOf(monitor), layout);
+    for (int i = 0; i < peers; ++i)
+        settings->removeValueForKey(QStringLiteral("peers/lay%1").arg(i));
+}
+
+void tst_StickyBuddyList::corners_data()
+{
+    QTest::addColumn<int>("corner");
+    QTest::addColumn<QPoint>("position");
+    // Screen at (100, 50), 1000 x 800; window 300 x 79.
+    QTest::newRow("1 top left") << 1 << QPoint(100, 50);
+    QTest::newRow("2 top centre") << 2 << QPoint(450, 50);
+    QTest::newRow("3 top right") << 3 << QPoint(800, 50);
+    QTest::newRow("4 right middle") << 4 << QPoint(800, 411);
+    QTest::newRow("5 bottom right") << 5 << QPoint(800, 771);
+    QTest::newRow("6 bottom centre") << 6 << QPoint(450, 771);
+    QTest::newRow("7 bottom left") << 7 << QPoint(100, 771);
+    QTest::newRow("8 left middle") << 8 << QPoint(100, 411);
+    QTest::newRow("0 as top left") << 0 << QPoint(100, 50);
+    QTest::newRow("9 as top left") << 9 << QPoint(100, 50);
+}
+
+void tst_StickyBuddyList::corners()
+{
+    QFETCH(int, corner);
+    QFETCH(QPoint, position);
+    QCOMPARE(StickyBuddyList::cornerPosition(corner, QRect(100, 50, 1000, 800), QSize(300, 79)), position);
+}
+
+void tst_StickyBuddyList::screenBeyondTheScreensIsTheFirst()
+{
+    Settings *settings = Settings::instance();
+    settings->setValueForKey(StickyBuddyList::screenSetting, QGuiApplication::screens().size() + 2);
+    settings->setValueForKey(StickyBuddyList::cornerSetting, 5);
+    StickyBuddyList monitor;
+    monitor.addPeer(colleague(QStringLiteral("s1"), QStringLiteral("401")));
+    monitor.drawPeers();
+    const QRect screen = QGuiApplication::screens().first()->geometry();
+    QCOMPARE(monitor.pos(), QPoint(screen.right() + 1 - 100, screen.bottom() + 1 - 19));
+
+    // With auto position the program places nothing.
+    settings->setValueForKey(StickyBuddyList::autoPositionSetting, true);
+    monitor.move(33, 44);
+    settings->setValueForKey(StickyBuddyList::cornerSetting, 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(monitor.pos(), QPoint(33, 44));
+}
+
+void tst_StickyBuddyList::settingsThatRedraw_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("redraws");
+    QTest::newRow("corner") << "stickyBuddyListCorner" << QVariant(5) << true;
+    QTest::newRow("columns") << "stickyBuddyListColumns" << QVariant(2) << true;
+    QTest::newRow("horizontal") << "stickyBuddyListHorizontal" << QVariant(false) << true;
+    QTest::newRow("screen") << "stickyBuddyListScreen" << QVariant(1) << true;
+    QTest::newRow("auto position") << "stickyBuddyListAutoPosition" << QVariant(true) << true;
+    QTest::newRow("a colleague hidden") << "peers/u9" << QVariant(false) << true;
+    QTest::newRow("stay on top") << "stickyBuddyListStayOnTop" << QVariant(false) << false;
+    QTest::newRow("hide time") << "stickyBuddyListHideMs" << QVariant(300) << false;
+    QTest::newRow("opacity") << "stickyBuddyListOpacity" << QVariant(40) << false;
+    QTest::newRow("a lamp's label") << "peer/209" << QVariant("x") << false;
+    QTest::newRow("something else") << "MainWindow/x" << QVariant(3) << false;
+}
+
+void tst_StickyBuddyList::settingsThatRedraw()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    QFETCH(bool, redraws);
+    StickyBuddyList monitor;
+    monitor.addPeer(colleague(QStringLiteral("u9"), QStringLiteral("209")));
+    QTRY_COMPARE(monitor.drawCount(), 1);
+    Settings::instance()->setValueForKey(key, value);
+    QCoreApplication::processEvents();
+    QCOMPARE(monitor.drawCount(), redraws ? 2 : 1);
+    if (key == QLatin1String("stickyBuddyListOpacity"))
+        QCOMPARE(monitor.windowOpacity(), 0.6);
+    Settings::instance()->removeValueForKey(key);
+}
+
+// A buddy list of a thousand colleagues, and option changes in the same pass: one drawing.
+void tst_StickyBuddyList::manyColleaguesOneDrawing()
+{
+    StickyBuddyList monitor;
+    for (int i = 0; i < 1000; ++i)
+        monitor.addPeer(colleague(QStringLiteral("m%1").arg(i), QString::number(1000 + i)));
+    Settings::instance()->setValueForKey(StickyBuddyList::columnsSetting, 20);
+    Settings::instance()->setValueForKey(StickyBuddyList::cornerSetting, 2);
+    QCOMPARE(monitor.drawCount(), 0);
+    QTRY_COMPARE(monitor.drawCount(), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(monitor.drawCount(), 1);
+    QCOMPARE(monitor.findChildren<ClickableLabel *>().size(), 3000);
+    // Twenty rows of fifty: the last one's field.
+    QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("fld_1999"))->pos(), QPoint(49 * 100, 19 * 20 - 5));
+    // Every colleague seen got an entry for the configuration dialog.
+    QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("peers/m999")).toBool(), true);
+}
+
+void tst_StickyBuddyList::renameByEnterAndByFocusLoss_data()
+{
+    QTest::addColumn<bool>("byEnter");
+    QTest::newRow("Enter") << true;
+    QTest::newRow("focus loss") << false;
+}
+
+void tst_StickyBuddyList::renameByEnterAndByFocusLoss()
+{
+    QFETCH(bool, byEnter);
+    Settings::instance()->removeValueForKey(QStringLiteral("peer/201"));
+    QWidget elsewhere;
+    auto *other = new QLineEdit(&elsewhere);
+    elsewhere.show();
+    {
+        StickyBuddyList monitor;
+        monitor.addPeer(colleague(QStringLiteral("u201"), QStringLiteral("201"), QStringLiteral("Jo"), QStringLiteral("Lee")));
+        monitor.drawPeers();
+        QTRY_VERIFY(monitor.isVisible());
+        QTest::mouseClick(monitor.findChild<QLabel *>(QStringLiteral("txt_201")), Qt::RightButton);
+        auto *editor = monitor.findChild<QLineEdit *>(QStringLiteral("edt_201"));
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("201 J.Lee"));
+        QTRY_VERIFY(editor->hasFocus());
+        QVERIFY(monitor.findChild<QLabel *>(QStringLiteral("txt_201"))->isHidden());
+        editor->setText(QStringLiteral("Jo & <Reception>"));
+        if (byEnter) {
+            QTest::keyClick(editor, Qt::Key_Return);
+        } else {
+            editor->setFocus();
+            other->setFocus();
+            other->activateWindow();
+            emit editor->editingFinished(); // what the lost focus ends in
+        }
+        QCOMPARE(monitor.getPeerText(QStringLiteral("201")), QStringLiteral("Jo & <Reception>"));
+        QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("txt_201"))->text(),
+                 QStringLiteral("<font color = black>Jo &amp; &lt;Reception&gt;"));
+        QVERIFY(!monitor.findChild<QLabel *>(QStringLiteral("txt_201"))->isHidden());
+        QTRY_VERIFY(!monitor.findChild<QLineEdit *>(QStringLiteral("edt_201")));
+        monitor.drawPeers(); // kept across a redraw
+        QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("txt_201"))->text(),
+                 QStringLiteral("<font color = black>Jo &amp; &lt;Reception&gt;"));
+    }
+    // And across a restart, whatever the server now calls the colleague.
+    StickyBuddyList again;
+    again.addPeer(colleague(QStringLiteral("u201"), QStringLiteral("201"), QStringLiteral("Joanna"), QStringLiteral("Li")));
+    again.drawPeers();
+    QCOMPARE(again.getPeerText(QStringLiteral("201")), QStringLiteral("Jo & <Reception>"));
+    Settings::instance()->removeValueForKey(QStringLiteral("peer/201"));
+}
+
+void tst_StickyBuddyList::hideOnMouseOver()
+{
+    Settings::instance()->setValueForKey(StickyBuddyList::hideOnMouseOverSetting, true);
+    Settings::instance()->setValueForKey(StickyBuddyList::hideMsSetting, 200);
+    StickyBuddyList monitor;
+    monitor.addPeer(colleague(QStringLiteral("h1"), QStringLiteral("501")));
+    monitor.drawPeers();
+    QTRY_VERIFY(monitor.isVisible());
+    monitor.checkHideOrNotHide();
+    QVERIFY(monitor.isHidden());
+    QTRY_VERIFY(monitor.isVisible());
+
+    // Not while a lamp is renamed.
+    monitor.onBLFRightClicked(QStringLiteral("txt_501"));
+    monitor.checkHideOrNotHide();
+    QVERIFY(monitor.isVisible());
+}
+
+void tst_StickyBuddyList::clickDialsOrPicksUp()
+{
+    StickyBuddyList monitor;
+    monitor.initialise();
+    QTRY_VERIFY(monitor.findChild<QLabel *>(QStringLiteral("led_201")));
+    const auto numbersDialled = [this] {
+        QStringList numbers;
+        for (const QJsonObject &command : sim.receivedCommands(QStringLiteral("dialNumber")))
+            numbers << command.value("data").toObject().value("number").toString();
+        return numbers;
+    };
+    QVERIFY(sim.presence().setPhonePresence(QStringLiteral("u201"), QStringLiteral("ringing")));
+    QTRY_VERIFY(monitor.isExtensionRinging(QStringLiteral("201")));
+    QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("led_201"))->pixmap(Qt::ReturnByValue).toImage(),
+             monitor.getPixMapForPhonePresence(QStringLiteral("ringing"), false).toImage());
+    QTest::mouseClick(monitor.findChild<QLabel *>(QStringLiteral("led_201")), Qt::LeftButton);
+    QTRY_COMPARE(numbersDialled(), QStringList{"*81*201"});
+
+    QVERIFY(sim.presence().setPhonePresence(QStringLiteral("u201"), QStringLiteral("busy")));
+    QTRY_VERIFY(!monitor.isExtensionRinging(QStringLiteral("201")));
+    QTest::mouseClick(monitor.findChild<QLabel *>(QStringLiteral("fld_201")), Qt::LeftButton);
+    QTRY_COMPARE(numbersDialled(), (QStringList{"*81*201", "201"}));
+}
+
+// Records the connector hands out for a colleague listed again are freed later; a colleague
+// may move to another extension. The monitor keeps neither a freed record nor a stale lamp.
+void tst_StickyBuddyList::colleaguesListedAgainOrMoved()
+{
+    StickyBuddyList monitor;
+    monitor.initialise();
+    QTRY_COMPARE(monitor.getPeersMap().keys(), (QStringList{"201", "202"}));
+    User *stored = monitor.getPeersMap().value(QStringLiteral("201"));
+
+    // Listed again twice: the first fresh records are freed when the second list comes.
+    QVERIFY(sim.presence().setPresence(QStringLiteral("u202"), {{"lastname", "Smythe"}}));
+    connector->requestJabberBuddies();
+    connector->requestJabberBuddies();
+    QSignalSpy changed(connector, &CTIConnector::jabberBuddyChanged);
+    QTRY_VERIFY(changed.count() >= 4);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    monitor.drawPeers();
+    QCOMPARE(monitor.getPeerText(QStringLiteral("202")), QStringLiteral("202 K.Smyt"));
+    QCOMPARE(monitor.getPeersMap().value(QStringLiteral("201")), stored);
+
+    // Moved to another extension: the lamp follows.
+    QVERIFY(sim.presence().setPresence(QStringLiteral("u201"), {{"extension", "299"}}));
+    QTRY_VERIFY(monitor.findChild<QLabel *>(QStringLiteral("led_299")));
+    QVERIFY(!monitor.findChild<QLabel *>(QStringLiteral("led_201")));
+    QCOMPARE(monitor.getPeersMap().value(QStringLiteral("299")), stored);
+    QVERIFY(sim.presence().setPhonePresence(QStringLiteral("u201"), QStringLiteral("ringing")));
+    QTRY_VERIFY(monitor.isExtensionRinging(QStringLiteral("299")));
+    QVERIFY(sim.presence().setPresence(QStringLiteral("u201"), {{"extension", "201"}}));
+    QTRY_VERIFY(monitor.findChild<QLabel *>(QStringLiteral("led_201")));
+}
+
+QTEST_MAIN(tst_StickyBuddyList)
+#include "tst_stickybuddylist.moc"

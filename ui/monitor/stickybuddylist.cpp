@@ -1,0 +1,502 @@
+#include "stickybuddylist.h"
+
+#include "clickablelabel.h"
+#include "cticonnector.h"
+#include "registry.h"
+#include "settings.h"
+#include "user.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <QSet>
+#include <QTimer>
+
+namespace {
+const QString fieldPrefix = QStringLiteral("fld_");
+const QString ledPrefix = QStringLiteral("led_");
+const QString textPrefix = QStringLiteral("txt_");
+const QString editorPrefix = QStringLiteral("edt_");
+const QString textColour = QStringLiteral("<font color = black>");
+constexpr int prefixLength = 4;
+// The labels keep the size a child widget gets by default; the offsets centre the pictures in it.
+const QSize labelSize(100, 30);
+
+QPixmap lampPicture(const char *path)
+{
+    const QPixmap picture{QString::fromLatin1(path)};
+    const int side = StickyBuddyList::lampSize;
+    return picture.size() == QSize(side, side) ? picture : picture.scaled(side, side);
+}
+}
+
+StickyBuddyList::StickyBuddyList()
+    : QMainWindow(nullptr)
+{
+    setWindowTitle(tr("Extension Monitor"));
+    setWindowIcon(QIcon(QStringLiteral(":/images/appicon.png")));
+    Registry::instance()->setStickyBuddyList(this);
+    setMouseTracking(true);
+
+    CTIConnector *connector = CTIConnector::instance();
+    connect(connector, &CTIConnector::jabberBuddyAdded, this, &StickyBuddyList::addPeer);
+    connect(connector, &CTIConnector::jabberBuddyChanged, this, &StickyBuddyList::updatePeerStatus);
+    connect(Settings::instance(), &Settings::settingChanged, this, &StickyBuddyList::onSettingsChanged);
+
+    m_field = QPixmap(QStringLiteral(":/images/blf_field_big.png"));
+    m_green = lampPicture(":/images/blf/phone_green.png");
+    m_red = lampPicture(":/images/blf/phone_red.png");
+    m_yellow = lampPicture(":/images/blf/phone_yellow.png");
+    m_magenta = lampPicture(":/images/blf/phone_magneta.png");
+    m_grey = lampPicture(":/images/blf/phone_dark_gray.png");
+
+    loadSettings(false);
+    // Provisional: the first drawing sizes and places the window.
+    QScreen *screen = QGuiApplication::screens().value(m_screen - 1, QGuiApplication::primaryScreen());
+    resize(screen ? screen->geometry().width() : labelSize.width(), fieldHeight - 1);
+    move(0, 0);
+}
+
+StickyBuddyList::~StickyBuddyList()
+{
+    if (Registry::instance()->getStickyBuddyList() == this)
+        Registry::instance()->setStickyBuddyList(nullptr);
+}
+
+void StickyBuddyList::initialise()
+{
+    CTIConnector::instance()->requestJabberBuddies();
+    drawPeers();
+    if (m_enabled)
+        show();
+}
+
+void StickyBuddyList::loadSettings(bool redraw)
+{
+    const Settings *settings = Settings::instance();
+    m_enabled = settings->getValueForKey(enabledSetting, true).toBool();
+    m_corner = settings->getValueForKey(cornerSetting, 3).toInt();
+    m_stayOnTop = settings->getValueForKey(stayOnTopSetting, true).toBool();
+    m_hideOnMouseOver = settings->getValueForKey(hideOnMouseOverSetting, true).toBool();
+    m_hideMs = settings->getValueForKey(hideMsSetting, 1000).toInt();
+    m_horizontal = settings->getValueForKey(horizontalSetting, true).toBool();
+    m_columns = settings->getValueForKey(columnsSetting, 1).toInt();
+    m_screen = settings->getValueForKey(screenSetting, 2).toInt();
+    m_autoPosition = settings->getValueForKey(autoPositionSetting, true).toBool();
+    m_opacity = settings->getValueForKey(opacitySetting, 0).toInt();
+    if (m_screen < 1 || m_screen > QGuiApplication::screens().size())
+        m_screen = 1;
+
+    updateOpacity(m_opacity);
+    auto *central = new QWidget(this);
+    central->setMouseTracking(true);
+    setCentralWidget(central);
+    // Below the lamps, which are the window's own children: it must not take their clicks.
+    central->lower();
+    calculateAndSetWindowFlags();
+    show();
+    setVisible(m_enabled);
+    if (redraw)
+        scheduleDraw();
+}
+
+void StickyBuddyList::updateOpacity(int value)
+{
+    setWindowOpacity((100 - value) / 100.0);
+}
+
+void StickyBuddyList::calculateAndSetWindowFlags()
+{
+    setAttribute(Qt::WA_MacAlwaysShowToolWindow);
+    // A window manager must manage the window (no bypass), or it could never take the keyboard
+    // for a rename, nor could the user move the titled one.
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint;
+    if (m_stayOnTop)
+        flags |= Qt::WindowStaysOnTopHint;
+    if (m_autoPosition)
+        flags |= Qt::WindowTitleHint;
+    else
+        flags |= Qt::Tool | Qt::FramelessWindowHint;
+    setWindowFlags(flags);
+}
+
+const QPixmap &StickyBuddyList::lampImage(const QString &presence, bool dnd) const
+{
+    // A call on the phone shows even with do-not-disturb on.
+    const bool onCall = presence == QLatin1String("busy") || presence == QLatin1String("ringing")
+        || presence == QLatin1String("hold");
+    if (dnd && !onCall)
+        return m_magenta;
+    if (presence == QLatin1String("busy") || presence == QLatin1String("hold"))
+        return m_red;
+    if (presence == QLatin1String("ringing"))
+        return m_yellow;
+    if (presence == QLatin1String("free") || presence == QLatin1String("online"))
+        return m_green;
+    return m_grey;
+}
+
+QPixmap StickyBuddyList::getPixMapForPhonePresence(const QString &presence, bool dnd) const
+{
+    return lampImage(presence, dnd);
+}
+
+QString StickyBuddyList::getPeerText(const QString &extension) const
+{
+    const Peer peer = m_peers.value(extension);
+    QString text = extension + QLatin1Char(' ') + peer.firstName.left(1);
+    if (!peer.lastName.isEmpty())
+        text += QLatin1Char('.') + peer.lastName;
+    return Settings::instance()->getValueForKey(peerGroup + QLatin1Char('/') + extension, text.left(10)).toString();
+}
+
+bool StickyBuddyList::isExtensionRinging(const QString &extension) const
+{
+    const auto presence = m_phonePresence.constFind(extension);
+    return presence != m_phonePresence.cend() && *presence == QLatin1String("ringing");
+}
+
+QMap<QString, User *> StickyBuddyList::getPeersMap() const
+{
+    QMap<QString, User *> peers;
+    for (auto it = m_peers.cbegin(); it != m_peers.cend(); ++it)
+        peers.insert(it.key(), it->user);
+    return peers;
+}
+
+bool StickyBuddyList::isShown(const QString &userId) const
+{
+    return Settings::instance()->getValueForKey(peersGroup + QLatin1Char('/') + userId, true).toBool();
+}
+
+void StickyBuddyList::addPeer(User *user)
+{
+    if (!user)
+        return;
+    const QString extension = user->getExtension();
+    if (m_peers.contains(extension))
+        return;
+    Peer peer;
+    peer.user = user;
+    peer.id = user->id();
+    peer.firstName = user->getFirstname();
+    peer.lastName = user->getLastname();
+    peer.presence = user->getPhonePresence();
+    peer.dnd = user->getDND();
+
+    // Every colleague seen once gets an entry for the configuration dialog; a hidden one stays
+    // hidden. A whole list of new colleagues is written in one go when the monitor is drawn.
+    const QString key = peersGroup + QLatin1Char('/') + peer.id;
+    Settings *settings = Settings::instance();
+    if (!settings->getValueForKey(key).isValid())
+        m_newPeerKeys.insert(key, true);
+
+    m_phonePresence.insert(extension, peer.presence);
+    m_extensionById.insert(peer.id, extension);
+    m_peers.insert(extension, peer);
+    scheduleDraw();
+}
+
+void StickyBuddyList::updatePeerStatus(User *user)
+{
+    if (!user)
+        return;
+    // The record may be a fresh one the connector frees later: read, never keep.
+    const QString id = user->id();
+    const QString extension = user->getExtension();
+    const QString presence = user->getPhonePresence();
+    const bool dnd = user->getDND();
+
+    // A colleague the connector knew before this monitor existed.
+    if (!m_extensionById.contains(id)) {
+        if (User *stored = CTIConnector::instance()->buddy(id))
+            addPeer(stored);
+    }
+    // A colleague now at another extension takes the lamp along.
+    const auto known = m_extensionById.constFind(id);
+    if (known != m_extensionById.cend() && *known != extension && !extension.isEmpty()
+        && !m_peers.contains(extension) && m_peers.value(*known).id == id) {
+        m_peers.insert(extension, m_peers.take(*known));
+        m_extensionById.insert(id, extension);
+        scheduleDraw();
+    }
+
+    m_phonePresence.insert(extension, presence);
+    const auto peer = m_peers.find(extension);
+    if (peer != m_peers.end() && peer->id == id) {
+        peer->firstName = user->getFirstname();
+        peer->lastName = user->getLastname();
+        peer->presence = presence;
+        peer->dnd = dnd;
+    }
+    const auto lamp = m_lamps.find(extension);
+    if (lamp == m_lamps.end())
+        return;
+    const QPixmap &image = lampImage(presence, dnd);
+    if (lamp->image != &image) {
+        lamp->led->setPixmap(image);
+        lamp->image = &image;
+    }
+}
+
+void StickyBuddyList::scheduleDraw()
+{
+    if (m_drawQueued)
+        return;
+    m_drawQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_drawQueued)
+                drawPeers();
+        },
+        Qt::QueuedConnection);
+}
+
+void StickyBuddyList::deleteLamps()
+{
+    for (const Lamp &lamp : qAsConst(m_lamps)) {
+        delete lamp.field;
+        delete lamp.led;
+        delete lamp.text;
+    }
+    m_lamps.clear();
+    m_lampTexts.clear();
+    delete m_editor;
+}
+
+ClickableLabel *StickyBuddyList::makeLabel(const QString &name)
+{
+    auto *label = new ClickableLabel(QString(), this);
+    label->setObjectName(name);
+    label->resize(labelSize);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    connect(label, &ClickableLabel::clicked, this, [this, label] { onBLFClicked(label->objectName()); });
+    connect(label, &ClickableLabel::rightClicked, this, [this, label] { onBLFRightClicked(label->objectName()); });
+    return label;
+}
+
+void StickyBuddyList::setLampText(ClickableLabel *label, const QString &text)
+{
+    // The colour as markup; the colleague's name or the user's own label shown as typed.
+    label->setText(textColour + text.toHtmlEscaped());
+    m_lampTexts.insert(extensionOf(label->objectName()), text);
+}
+
+void StickyBuddyList::drawPeers()
+{
+    m_drawQueued = false;
+    if (!m_enabled)
+        return;
+    if (!m_newPeerKeys.isEmpty()) {
+        // Our own entries: nothing to react to.
+        m_writingPeerKeys = true;
+        Settings::instance()->setValuesForKeys(m_newPeerKeys);
+        m_writingPeerKeys = false;
+        m_newPeerKeys.clear();
+    }
+    hide();
+    m_nextX = 0;
+    m_width = 0;
+    m_height = 0;
+    deleteLamps();
+
+    const int runLength = std::max(1, int(m_peers.size()) / std::max(1, m_columns));
+    int run = 0;
+    int inRun = 0;
+    int rowTop = 0;
+    int columnLeft = 0;
+    int y = 0;
+    QSize size;
+    for (auto it = m_peers.cbegin(); it != m_peers.cend(); ++it) {
+        const QString &extension = it.key();
+        if (!isShown(it->id))
+            continue; // takes no place, but counts in the run length
+        if (inRun >= runLength) {
+            ++run;
+            rowTop += fieldHeight;
+            columnLeft += fieldWidth;
+            m_nextX = 0;
+            y = 0;
+            inRun = 0;
+        }
+        Lamp lamp;
+        lamp.field = makeLabel(fieldPrefix + extension);
+        lamp.field->setPixmap(m_field);
+        lamp.led = makeLabel(ledPrefix + extension);
+        lamp.image = &lampImage(it->presence, it->dnd);
+        lamp.led->setPixmap(*lamp.image);
+        lamp.text = makeLabel(textPrefix + extension);
+        setLampText(lamp.text, getPeerText(extension));
+        if (m_horizontal) {
+            lamp.field->move(m_nextX, rowTop - 5);
+            lamp.led->move(m_nextX + 5, rowTop - 5);
+            lamp.text->move(m_nextX + 22, rowTop - 4);
+            m_nextX += fieldWidth;
+            if (run == 0)
+                m_width += fieldWidth;
+            m_height = fieldHeight * (run + 1);
+            size = QSize(m_width, rowTop + fieldHeight - 1);
+        } else {
+            lamp.field->move(columnLeft, y - 5);
+            lamp.led->move(columnLeft + 5, y - 4);
+            lamp.text->move(columnLeft + 22, y - 4);
+            m_width = fieldWidth * (run + 1);
+            if (run == 0)
+                m_height += fieldHeight;
+            size = QSize(columnLeft + fieldWidth, m_height);
+            y += fieldHeight;
+        }
+        lamp.field->show();
+        lamp.led->show();
+        lamp.text->show();
+        m_lamps.insert(extension, lamp);
+        ++inRun;
+    }
+    if (size.isValid())
+        resize(size);
+    ++m_drawCount;
+    reCenterExtMon();
+    QTimer::singleShot(10, this, [this] {
+        if (m_enabled && !m_hiddenForMouse)
+            show();
+    });
+}
+
+QPoint StickyBuddyList::cornerPosition(int corner, const QRect &screen, const QSize &window)
+{
+    const int left = screen.left();
+    const int top = screen.top();
+    const int right = left + screen.width();
+    const int bottom = top + screen.height();
+    const int w = window.width();
+    const int h = window.height();
+    switch (corner) {
+    case 2:
+        return {left + screen.width() / 2 - w / 2, top};
+    case 3:
+        return {right - w, top};
+    case 4:
+        return {right - w, top + screen.height() / 2 - h / 2};
+    case 5:
+        return {right - w, bottom - h};
+    case 6:
+        return {left + screen.width() / 2 - w / 2, bottom - h};
+    case 7:
+        return {left, bottom - h};
+    case 8:
+        return {left, top + screen.height() / 2 - h / 2};
+    default:
+        return {left, top};
+    }
+}
+
+void StickyBuddyList::reCenterExtMon()
+{
+    if (m_autoPosition)
+        return; // the window manager and the user place the titled window
+    const QScreen *screen = QGuiApplication::screens().value(m_screen - 1, QGuiApplication::primaryScreen());
+    if (screen)
+        move(cornerPosition(m_corner, screen->geometry(), size()));
+}
+
+QString StickyBuddyList::extensionOf(const QString &labelName)
+{
+    return labelName.mid(prefixLength);
+}
+
+void StickyBuddyList::onBLFClicked(const QString &labelName)
+{
+    const QString extension = extensionOf(labelName);
+    if (isExtensionRinging(extension))
+        CTIConnector::instance()->pickupExtension(extension);
+    else
+        CTIConnector::instance()->dialNumber(extension);
+}
+
+void StickyBuddyList::onBLFRightClicked(const QString &labelName)
+{
+    const QString extension = extensionOf(labelName);
+    const auto lamp = m_lamps.constFind(extension);
+    if (lamp == m_lamps.cend() || m_editor)
+        return;
+    lamp->text->hide();
+    auto *editor = new QLineEdit(this);
+    editor->setObjectName(editorPrefix + extension);
+    editor->setText(m_lampTexts.value(extension));
+    editor->setGeometry(lamp->field->geometry());
+    editor->show();
+    editor->selectAll();
+    // The keyboard must come here, also for the frameless tool window.
+    activateWindow();
+    editor->setFocus(Qt::OtherFocusReason);
+    m_editor = editor;
+    connect(editor, &QLineEdit::editingFinished, this,
+            [this, editor] { onRenameLineEditEnterPressed(editor->objectName()); });
+}
+
+void StickyBuddyList::onRenameLineEditEnterPressed(const QString &editorName)
+{
+    QLineEdit *editor = m_editor;
+    // Enter and the loss of focus both finish an edit: it is taken once.
+    if (!editor || editor->objectName() != editorName)
+        return;
+    m_editor = nullptr;
+    const QString extension = extensionOf(editorName);
+    const QString text = editor->text();
+    const auto lamp = m_lamps.constFind(extension);
+    if (lamp != m_lamps.cend()) {
+        setLampText(lamp->text, text);
+        lamp->text->show();
+    }
+    Settings::instance()->setValueForKey(peerGroup + QLatin1Char('/') + extension, text);
+    editor->disconnect(this);
+    editor->hide();
+    editor->deleteLater();
+}
+
+void StickyBuddyList::onSettingsChanged(const QString &key, const QVariant &value)
+{
+    Q_UNUSED(value)
+    if (m_writingPeerKeys)
+        return;
+    if (key.startsWith(QLatin1String("sticky"))) {
+        static const QSet<QString> redrawing{enabledSetting,    cornerSetting, horizontalSetting,
+                                             columnsSetting,    screenSetting, autoPositionSetting};
+        loadSettings(redrawing.contains(key));
+    } else if (key.startsWith(peersGroup)) {
+        loadSettings(true); // a colleague was shown or hidden
+    }
+}
+
+void StickyBuddyList::checkHideOrNotHide()
+{
+    // Not while a lamp is being renamed: the typing would go into a hidden window.
+    if (!m_hideOnMouseOver || m_editor || m_hiddenForMouse)
+        return;
+    m_hiddenForMouse = true;
+    hide();
+    QTimer::singleShot(m_hideMs, this, [this] {
+        m_hiddenForMouse = false;
+        if (m_enabled)
+            show();
+    });
+}
+
+void StickyBuddyList::enterEvent(QEvent *event)
+{
+    QMainWindow::enterEvent(event);
+    checkHideOrNotHide();
+}
+
+void StickyBuddyList::mouseMoveEvent(QMouseEvent *event)
+{
+    QMainWindow::mouseMoveEvent(event);
+    checkHideOrNotHide();
+}
+
+void StickyBuddyList::keyPressEvent(QKeyEvent *event)
+{
+    event->accept();
+}

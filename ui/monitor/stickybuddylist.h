@@ -1,0 +1,144 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QMap>
+#include <QPixmap>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+
+class ClickableLabel;
+class QLineEdit;
+class User;
+
+//! The extension monitor: a small window with one busy lamp per colleague (a field, a lamp that
+//! follows the colleague's phone presence and do-not-disturb, and a label), placed at a corner of
+//! a screen. A click calls the colleague or picks up a call ringing there; a right click renames
+//! the lamp. Colleagues come from the connector, which owns their records: the monitor points at
+//! the stored ones and copies what it shows, so a fresh record handed out for a colleague listed
+//! again is never kept.
+class StickyBuddyList final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(StickyBuddyList)
+
+public:
+    inline static const QString enabledSetting = QStringLiteral("stickyBuddyListEnabled");
+    inline static const QString cornerSetting = QStringLiteral("stickyBuddyListCorner");
+    inline static const QString stayOnTopSetting = QStringLiteral("stickyBuddyListStayOnTop");
+    inline static const QString hideOnMouseOverSetting = QStringLiteral("stickyBuddyListHideOnMouseOver");
+    inline static const QString hideMsSetting = QStringLiteral("stickyBuddyListHideMs");
+    inline static const QString horizontalSetting = QStringLiteral("stickyBuddyListHorizontal");
+    inline static const QString columnsSetting = QStringLiteral("stickyBuddyListColumns");
+    inline static const QString screenSetting = QStringLiteral("stickyBuddyListScreen");
+    inline static const QString autoPositionSetting = QStringLiteral("stickyBuddyListAutoPosition");
+    inline static const QString opacitySetting = QStringLiteral("stickyBuddyListOpacity");
+    //! "peers/" + user id: the colleague is shown; "peer/" + extension: the user's own label.
+    inline static const QString peersGroup = QStringLiteral("peers");
+    inline static const QString peerGroup = QStringLiteral("peer");
+
+    static constexpr int fieldWidth = 100;
+    static constexpr int fieldHeight = 20;
+    static constexpr int lampSize = 16;
+
+    StickyBuddyList();
+    ~StickyBuddyList() override;
+
+    //! Asks for the colleagues, draws and shows the monitor; once after login.
+    void initialise();
+    void loadSettings(bool redraw);
+    void reCenterExtMon();
+    QString getPeerText(const QString &extension) const;
+    QPixmap getPixMapForPhonePresence(const QString &presence, bool dnd) const;
+    bool isExtensionRinging(const QString &extension) const;
+    //! The connector's stored records of the colleagues shown or hidden, by extension.
+    QMap<QString, User *> getPeersMap() const;
+    void updateOpacity(int value);
+    void calculateAndSetWindowFlags();
+
+    //! Where a window of that size stands at a corner (1 to 8; any other value: top left).
+    static QPoint cornerPosition(int corner, const QRect &screen, const QSize &window);
+    //! Full drawings so far (redraws are gathered: many requests in one pass give one).
+    int drawCount() const { return m_drawCount; }
+
+public slots:
+    void addPeer(User *user);
+    void drawPeers();
+    void updatePeerStatus(User *user);
+    void onSettingsChanged(const QString &key, const QVariant &value);
+    void checkHideOrNotHide();
+    //! The lamp's labels are named by a four-character prefix and the extension.
+    void onBLFClicked(const QString &labelName);
+    void onBLFRightClicked(const QString &labelName);
+    void onRenameLineEditEnterPressed(const QString &editorName);
+
+protected:
+    void enterEvent(QEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    //! What the monitor shows of a colleague, copied from the records as they come.
+    struct Peer
+    {
+        User *user = nullptr; // the connector's stored record, valid for the life of the process
+        QString id;
+        QString firstName;
+        QString lastName;
+        QString presence;
+        bool dnd = false;
+    };
+    struct Lamp
+    {
+        ClickableLabel *field = nullptr;
+        ClickableLabel *led = nullptr;
+        ClickableLabel *text = nullptr;
+        const QPixmap *image = nullptr;
+    };
+
+    //! Every redraw asked for in one pass of the event loop becomes one drawing at its end.
+    void scheduleDraw();
+    void deleteLamps();
+    ClickableLabel *makeLabel(const QString &name);
+    void setLampText(ClickableLabel *label, const QString &text);
+    const QPixmap &lampImage(const QString &presence, bool dnd) const;
+    bool isShown(const QString &userId) const;
+    static QString extensionOf(const QString &labelName);
+
+    QMap<QString, Peer> m_peers; // by extension
+    QMap<QString, QString> m_phonePresence;
+    QHash<QString, QString> m_extensionById;
+    QHash<QString, Lamp> m_lamps;
+    QHash<QString, QString> m_lampTexts; // the plain text each lamp shows, by extension
+    QPointer<QLineEdit> m_editor;
+    //! "peers/" entries of colleagues seen for the first time, written with the next drawing.
+    QMap<QString, QVariant> m_newPeerKeys;
+    bool m_writingPeerKeys = false;
+
+    bool m_enabled = true;
+    int m_corner = 3;
+    bool m_stayOnTop = true;
+    bool m_hideOnMouseOver = true;
+    int m_hideMs = 1000;
+    bool m_horizontal = true;
+    int m_columns = 1;
+    int m_screen = 2;
+    bool m_autoPosition = true;
+    int m_opacity = 0;
+
+    int m_nextX = 0;
+    int m_width = 0;
+    int m_height = 0;
+
+    QPixmap m_field;
+    QPixmap m_green;
+    QPixmap m_red;
+    QPixmap m_yellow;
+    QPixmap m_magenta;
+    QPixmap m_grey;
+
+    bool m_drawQueued = false;
+    bool m_hiddenForMouse = false;
+    int m_drawCount = 0;
+};
