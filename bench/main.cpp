@@ -6,10 +6,12 @@
 #include "dispatchbenchmark.h"
 #include "historybenchmark.h"
 #include "historylistbenchmark.h"
+#include "monitorbenchmark.h"
 #include "presencebenchmark.h"
 
 #include <QCommandLineParser>
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <cstdio>
@@ -19,6 +21,9 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Windows store options and geometry: in settings of their own, never the user's.
+    QTemporaryDir settingsHome;
+    qputenv("XDG_CONFIG_HOME", settingsHome.path().toLocal8Bit());
     QApplication app(argc, argv); // widgets: the conversations list and the dial completer
 
     QCommandLineParser parser;
@@ -38,6 +43,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("presence"), runPresenceBenchmark},
         {QStringLiteral("history_list"), runHistoryListBenchmark},
         {QStringLiteral("completer"), runCompleterBenchmark},
+        {QStringLiteral("monitor"), runMonitorBenchmark},
     };
 
     const QStringList requested = parser.positionalArguments();

@@ -420,4 +420,11 @@
         <translation>Talvero CTI Client - Adressbuch</translation>
     </message>
 </context>
+<context>
+    <name>StickyBuddyList</name>
+    <message>
+        <source>Extension Monitor</source>
+        <translation>Nebenstellenmonitor</translation>
+    </message>
+</context>
 </TS>
