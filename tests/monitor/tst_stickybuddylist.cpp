@@ -299,6 +299,10 @@ void tst_StickyBuddyList::settingsThatRedraw()
     if (key == QLatin1String("stickyBuddyListOpacity"))
         QCOMPARE(monitor.windowOpacity(), 0.6);
     Settings::instance()->removeValueForKey(key);
+    // Whatever was rebuilt, a click on the lamp reaches the lamp.
+    QTRY_VERIFY(monitor.findChild<QLabel *>(QStringLiteral("led_209")));
+    const QWidget *lamp = monitor.findChild<QLabel *>(QStringLiteral("led_209"));
+    QVERIFY(qobject_cast<const ClickableLabel *>(monitor.childAt(lamp->geometry().center())));
 }
 
 // A buddy list of a thousand colleagues, and option changes in the same pass: one drawing.
