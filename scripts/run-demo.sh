@@ -108,7 +108,8 @@ until grep -q 'listening on ws://' "$work/sim.log"; do
 done
 grep -m1 'listening on ws://' "$work/sim.log"
 
-# Throw-away settings that make the client log in to the simulator by itself.
+# Throw-away settings that make the client log in to the simulator by itself, with the extension
+# monitor at the bottom right and clickable (it hides under the pointer by default).
 export XDG_CONFIG_HOME="$work/config"
 export XDG_DATA_HOME="$work/data"
 export XDG_CACHE_HOME="$work/cache"
@@ -117,6 +118,11 @@ mkdir -p "$conf_dir" "$XDG_DATA_HOME" "$XDG_CACHE_HOME"
 (
     umask 077
     cat >"$conf_dir/Talvero CTI Client.conf" <<'CONF'
+[General]
+stickyBuddyListAutoPosition=false
+stickyBuddyListCorner=5
+stickyBuddyListHideOnMouseOver=false
+
 [loginDialog]
 lastUsername=demo
 lastHost=127.0.0.1
