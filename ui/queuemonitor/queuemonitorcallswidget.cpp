@@ -1,0 +1,6 @@
+#include "queuemonitorcallswidget.h"
+
+QueueMonitorCallsWidget::QueueMonitorCallsWidget(QWidget *parent)
+    : QWidget(parent)
+{
+}

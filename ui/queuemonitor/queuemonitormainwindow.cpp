@@ -1,0 +1,6 @@
+#include "queuemonitormainwindow.h"
+
+QueueMonitorMainWindow::QueueMonitorMainWindow(QWidget *parent)
+    : QMainWindow(parent)
+{
+}
