@@ -22,7 +22,8 @@
 //                                 "chatStatuses": [{"jabber_presence", "jabber_presence_text"}]}}
 //   "phoneConfig":  {"dialPrefix", "dnd", "activeForwardPreset", "forwardPresets": [{"id", "name", "configs"}],
 //                    "phones": [{"id", "type", "assigned", "ipv4_address"}],
-//                    "queues": [{"id", "extension", "name", "loggedIn", "static_member"}]}
+//                    "queues": [{"id", "extension", "name", "loggedIn", "static_member"}],
+//                    "changeDelayMs" (phone and queue log-ins and log-outs)}
 //   "addressBooks": {"contactTypes": [...], "books": [{"id", "title", "type", "perm", "generate", "seed",
 //                                                      "contacts": [{"id", "n_given", ...}]}]}
 //   "history":      {"generate", "days", "seed", "items": [{...}]}

@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTimer>
 
 namespace {
 
@@ -57,7 +58,8 @@ const QHash<QString, SimPhoneConfig::Handler> &SimPhoneConfig::handlers()
 bool SimPhoneConfig::parse(const QJsonValue &section, Config *config, QString *error)
 {
     SimJsonReader root(section);
-    root.allowOnly({"dialPrefix", "dnd", "activeForwardPreset", "forwardPresets", "phones", "queues"});
+    root.allowOnly({"dialPrefix", "dnd", "activeForwardPreset", "forwardPresets", "phones", "queues", "changeDelayMs"});
+    config->changeDelay = root.range(QStringLiteral("changeDelayMs"), SimRange());
     config->dialPrefix = root.string(QStringLiteral("dialPrefix"));
     config->dnd = root.boolean(QStringLiteral("dnd"), false);
     config->activePreset = root.string(QStringLiteral("activeForwardPreset"));
@@ -112,6 +114,7 @@ void SimPhoneConfig::reset(const QJsonValue &section)
     m_scenario = Config();
     parse(section, &m_scenario, nullptr);
     m_users.clear();
+    m_pending = std::make_unique<QObject>();
 }
 
 // ---- Requests ----
@@ -127,26 +130,48 @@ void SimPhoneConfig::requestPhoneConfig(const SimHub::Request &request)
                           {QStringLiteral("queues"), byId(config.queues)}});
 }
 
+// The command is answered at once; the change and its events follow after the scenario's delay.
 void SimPhoneConfig::loginPhone(const SimHub::Request &request)
 {
-    answer(request, setPhoneAssigned(request.user, request.string(Id), true));
+    const QString user = request.user;
+    const QString id = request.string(Id);
+    answer(request, !phone(user, id).isEmpty());
+    later([this, user, id] { setPhoneAssigned(user, id, true); });
 }
 
 void SimPhoneConfig::logoutPhone(const SimHub::Request &request)
 {
-    answer(request, setPhoneAssigned(request.user, request.string(Id), false));
+    const QString user = request.user;
+    const QString id = request.string(Id);
+    answer(request, !phone(user, id).isEmpty());
+    later([this, user, id] { setPhoneAssigned(user, id, false); });
 }
 
 void SimPhoneConfig::loginQueue(const SimHub::Request &request)
 {
+    const QString user = request.user;
     const QString id = request.string(Id);
-    answer(request, setQueueLoggedIn(request.user, id, true), queue(request.user, id).isEmpty() ? 404 : 409);
+    const QJsonObject record = queue(user, id);
+    answer(request, !record.isEmpty() && !record.value(StaticMember).toBool(), record.isEmpty() ? 404 : 409);
+    later([this, user, id] { setQueueLoggedIn(user, id, true); });
 }
 
 void SimPhoneConfig::logoutQueue(const SimHub::Request &request)
 {
+    const QString user = request.user;
     const QString id = request.string(Id);
-    answer(request, setQueueLoggedIn(request.user, id, false), queue(request.user, id).isEmpty() ? 404 : 409);
+    const QJsonObject record = queue(user, id);
+    answer(request, !record.isEmpty() && !record.value(StaticMember).toBool(), record.isEmpty() ? 404 : 409);
+    later([this, user, id] { setQueueLoggedIn(user, id, false); });
+}
+
+void SimPhoneConfig::later(std::function<void()> change)
+{
+    const int ms = m_scenario.changeDelay.pick(m_random);
+    if (ms <= 0)
+        change();
+    else
+        QTimer::singleShot(ms, m_pending.get(), std::move(change));
 }
 
 void SimPhoneConfig::setDndCommand(const SimHub::Request &request)

@@ -1,11 +1,17 @@
 #pragma once
 
 #include "simhub.h"
+#include "simrange.h"
 
 #include <QHash>
 #include <QJsonObject>
 #include <QList>
+#include <QObject>
+#include <QRandomGenerator>
 #include <QStringList>
+
+#include <functional>
+#include <memory>
 
 class SimPresence;
 
@@ -48,6 +54,8 @@ private:
         QList<QJsonObject> presets;
         QList<QJsonObject> phones;
         QList<QJsonObject> queues;
+        // How long the PBX takes to log a phone or a queue in or out after it accepted the command.
+        SimRange changeDelay;
     };
     static bool parse(const QJsonValue &section, Config *config, QString *error);
 
@@ -63,9 +71,14 @@ private:
     Config &configOf(const QString &user);
     void announceConfig(const QString &user);
     void answer(const SimHub::Request &request, bool done, int failure = 404);
+    //! Runs the change now, or after the scenario's delay unless a reset came first.
+    void later(std::function<void()> change);
 
     SimHub &m_hub;
     SimPresence &m_presence;
     Config m_scenario;
     QHash<QString, Config> m_users;
+    //! Context of the delayed changes: replaced by reset(), which drops them.
+    std::unique_ptr<QObject> m_pending = std::make_unique<QObject>();
+    QRandomGenerator m_random{7};
 };

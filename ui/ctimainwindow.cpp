@@ -3,6 +3,7 @@
 
 #include "addressbookwindow.h"
 #include "addresses.h"
+#include "configtab.h"
 #include "cticonnector.h"
 #include "dialcompleter.h"
 #include "dialsuggestionmodel.h"
@@ -48,10 +49,8 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     m_conversationsList = new UCConversationsList(ui->tabWidget);
     ui->tabWidget->addTab(m_conversationsList, tr("Conversations"));
     connect(m_conversationsList, &UCConversationsList::onNumberClick, this, &CTIMainWindow::setNumberToDialEdit);
-    // The configuration moves in here; until then the tab is an empty page.
-    auto *configureTab = new QWidget(ui->tabWidget);
-    configureTab->setObjectName(QStringLiteral("configureTab"));
-    ui->tabWidget->addTab(configureTab, tr("Configure"));
+    m_configTab = new ConfigTab(ui->tabWidget);
+    ui->tabWidget->addTab(m_configTab, tr("Configure"));
     ui->tabWidget->setCurrentIndex(0);
 
     m_stickyBuddyList = new StickyBuddyList;
@@ -96,6 +95,7 @@ void CTIMainWindow::onApplicationStartup()
     // Lets the window system place it once, so the first real show lands where it should.
     m_reconnectWindow->show();
     m_reconnectWindow->hide();
+    m_configTab->initialise();
 }
 
 void CTIMainWindow::onApplicationShutdown()

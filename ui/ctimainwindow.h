@@ -9,6 +9,7 @@ class CTIMainWindow;
 
 class Addresses;
 class AddressBookWindow;
+class ConfigTab;
 class DialSuggestionModel;
 class Line;
 class ReconnectWindow;
@@ -40,6 +41,7 @@ public:
     ReconnectWindow *reconnectWindow() const { return m_reconnectWindow; }
     AddressBookWindow *addressBookWindow() const { return m_addressBookWindow; }
     StickyBuddyList *extensionMonitor() const { return m_stickyBuddyList; }
+    ConfigTab *configTab() const { return m_configTab; }
 
 public slots:
     void lineOpenend(Line *line);
@@ -69,6 +71,7 @@ private:
     AddressBookWindow *m_addressBookWindow = nullptr;
     ReconnectWindow *m_reconnectWindow = nullptr;
     UCConversationsList *m_conversationsList = nullptr;
+    ConfigTab *m_configTab = nullptr;
     StickyBuddyList *m_stickyBuddyList = nullptr;
     SystemTrayIcon *m_trayIcon = nullptr;
     DialSuggestionModel *m_suggestions = nullptr;

@@ -1,0 +1,367 @@
+#include "configtab.h"
+#include "configtab_phone.h"
+#include "configtab_queue.h"
+#include "cticonnector.h"
+#include "pbxsimulator.h"
+#include "settings.h"
+#include "simphoneconfig.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QJsonArray>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QtTest>
+
+namespace {
+const QString host = QStringLiteral("127.0.0.105");
+
+const char *scenarioJson = R"({
+    "accounts": [{"user": "anna", "password": "secret"}],
+    "phoneConfig": {
+        "activeForwardPreset": "fw-busy",
+        "forwardPresets": [
+            {"id": "fw-none", "name": "No forwarding"},
+            {"id": "fw-mobile", "name": "Always to the mobile"},
+            {"id": "fw-busy", "name": "When busy to reception"}
+        ],
+        "phones": [
+            {"id": "ph-desk", "type": "Desk phone", "assigned": true},
+            {"id": "ph-soft", "type": "Softphone", "assigned": false}
+        ],
+        "queues": [
+            {"id": "q-support", "extension": "500", "name": "Support", "loggedIn": false},
+            {"id": "q-reception", "extension": "610", "name": "Reception", "loggedIn": false, "static_member": true}
+        ]
+    }
+})";
+}
+
+// The configure tab against the simulated PBX: what it sends and what it shows of the answers.
+class tst_ConfigTab : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void placeholdersUntilTheConfiguration();
+    void configurationShown();
+    void configurationAgainAddsNothing();
+    void activePresetFromTheServer_data();
+    void activePresetFromTheServer();
+    void userChoosesAPreset_data();
+    void userChoosesAPreset();
+    void phoneLoginWaitsForTheServer_data();
+    void phoneLoginWaitsForTheServer();
+    void queueCheckBoxSends_data();
+    void queueCheckBoxSends();
+    void dndFromTheServer_data();
+    void dndFromTheServer();
+    void advancedConfiguration_data();
+    void advancedConfiguration();
+
+private:
+    //! The commands sent from now until everything before a marker has arrived.
+    QStringList commandsSentSoFar();
+    ConfigTab_Phone *phoneRow(const QString &id) const;
+    ConfigTab_Queue *queueRow(const QString &id) const;
+
+    PbxSimulator sim{QHostAddress(host)};
+    CTIConnector *connector = CTIConnector::instance();
+    std::unique_ptr<ConfigTab> tab;
+};
+
+void tst_ConfigTab::initTestCase()
+{
+    Scenario scenario;
+    QVERIFY(scenario.loadJson(scenarioJson));
+    sim.setScenario(scenario);
+    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
+    QSignalSpy ok(connector, &CTIConnector::loginSuccess);
+    connector->login(QStringLiteral("anna"), QStringLiteral("secret"), host);
+    QTRY_COMPARE(ok.count(), 1);
+}
+
+void tst_ConfigTab::init()
+{
+    // Every test starts from the scenario's configuration.
+    sim.phoneConfig().reset(sim.scenario().section(QStringLiteral("phoneConfig")));
+    tab = std::make_unique<ConfigTab>();
+    tab->initialise();
+    QTRY_VERIFY(phoneRow("ph-soft") && queueRow("q-reception"));
+    QTRY_COMPARE(tab->findChild<QComboBox *>("callforwardDropDown")->currentText(),
+                 QStringLiteral("When busy to reception"));
+    sim.clearReceived();
+}
+
+void tst_ConfigTab::cleanup()
+{
+    sim.setUnansweredCommands({});
+    tab.reset();
+}
+
+QStringList tst_ConfigTab::commandsSentSoFar()
+{
+    // The connector sends in order: once the marker is in, everything before it is too.
+    connector->requestQueueCalls(QStringLiteral("marker"));
+    QStringList names;
+    if (!QTest::qWaitFor([this] { return !sim.receivedCommands(QStringLiteral("requestQueueCalls")).isEmpty(); }))
+        return {QStringLiteral("(the marker never arrived)")};
+    for (const QJsonObject &command : sim.receivedCommands()) {
+        const QString name = command.value("name").toString();
+        if (name == QLatin1String("requestQueueCalls"))
+            break;
+        const QJsonObject data = command.value("data").toObject();
+        const QJsonValue argument = data.contains("id") ? data.value("id") : data.value("value");
+        names << name + QLatin1Char(' ') + argument.toVariant().toString();
+    }
+    sim.clearReceived();
+    return names;
+}
+
+ConfigTab_Phone *tst_ConfigTab::phoneRow(const QString &id) const
+{
+    return tab->findChild<ConfigTab_Phone *>(id);
+}
+
+ConfigTab_Queue *tst_ConfigTab::queueRow(const QString &id) const
+{
+    return tab->findChild<ConfigTab_Queue *>(id);
+}
+
+void tst_ConfigTab::placeholdersUntilTheConfiguration()
+{
+    ConfigTab fresh;
+    auto *dropDown = fresh.findChild<QComboBox *>("callforwardDropDown");
+    QVERIFY(!dropDown->isEnabled());
+    QCOMPARE(dropDown->count(), 1);
+    QCOMPARE(dropDown->itemText(0), QStringLiteral("No Callfowarding"));
+    QVERIFY(!fresh.findChild<QLabel *>("phonesGroupBoxPlaceHolderLabel")->isHidden());
+    QVERIFY(!fresh.findChild<QLabel *>("queuesGroupBoxPlaceHolderLabel")->isHidden());
+}
+
+void tst_ConfigTab::configurationShown()
+{
+    auto *dropDown = tab->findChild<QComboBox *>("callforwardDropDown");
+    QVERIFY(dropDown->isEnabled());
+    QStringList items;
+    for (int i = 0; i < dropDown->count(); ++i)
+        items << dropDown->itemText(i) + QLatin1Char('=') + dropDown->itemData(i).toString();
+    // In the order the connector hands them out (by id).
+    QCOMPARE(items, (QStringList{"When busy to reception=fw-busy", "Always to the mobile=fw-mobile",
+                                 "No forwarding=fw-none"}));
+    QVERIFY(tab->findChild<QLabel *>("phonesGroupBoxPlaceHolderLabel")->isHidden());
+    QVERIFY(tab->findChild<QLabel *>("queuesGroupBoxPlaceHolderLabel")->isHidden());
+
+    QCOMPARE(phoneRow("ph-desk")->findChild<QLabel *>("label")->text(), QStringLiteral("Desk phone"));
+    QCOMPARE(phoneRow("ph-desk")->findChild<QPushButton *>("pushButton")->text(), QStringLiteral("Logout"));
+    QCOMPARE(phoneRow("ph-soft")->findChild<QPushButton *>("pushButton")->text(), QStringLiteral("Login"));
+    QCOMPARE(phoneRow("ph-soft")->findChild<QLabel *>("statusLabel")->pixmap(Qt::ReturnByValue).size(), QSize(15, 15));
+
+    auto *support = queueRow("q-support")->findChild<QCheckBox *>("checkBox");
+    QCOMPARE(support->text(), QStringLiteral("<500> Support"));
+    QVERIFY(support->isEnabled());
+    QVERIFY(!support->isChecked());
+    // A static member is in, whatever the queue says, and cannot leave.
+    auto *reception = queueRow("q-reception")->findChild<QCheckBox *>("checkBox");
+    QVERIFY(reception->isChecked());
+    QVERIFY(!reception->isEnabled());
+
+    // Shown from the answer alone: nothing went back to the server.
+    QCOMPARE(commandsSentSoFar(), QStringList());
+}
+
+void tst_ConfigTab::configurationAgainAddsNothing()
+{
+    QSignalSpy configured(connector, &CTIConnector::activeForwardPresetChanged);
+    tab->initialise();
+    QVERIFY(configured.wait());
+    QCOMPARE(tab->findChild<QComboBox *>("callforwardDropDown")->count(), 3);
+    QCOMPARE(tab->findChildren<ConfigTab_Phone *>().size(), 2);
+    QCOMPARE(tab->findChildren<ConfigTab_Queue *>().size(), 2);
+}
+
+void tst_ConfigTab::activePresetFromTheServer_data()
+{
+    QTest::addColumn<QString>("presetId");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("known") << "fw-mobile" << "Always to the mobile";
+    QTest::newRow("empty keeps the selection") << "" << "When busy to reception";
+    QTest::newRow("unknown keeps the selection") << "fw-gone" << "When busy to reception";
+    QTest::newRow("case counts") << "FW-MOBILE" << "When busy to reception";
+}
+
+void tst_ConfigTab::activePresetFromTheServer()
+{
+    QFETCH(QString, presetId);
+    QFETCH(QString, shown);
+    emit connector->activeForwardPresetChanged(presetId);
+    QCOMPARE(tab->findChild<QComboBox *>("callforwardDropDown")->currentText(), shown);
+    QCOMPARE(commandsSentSoFar(), QStringList());
+}
+
+void tst_ConfigTab::userChoosesAPreset_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QStringList>("sent");
+    QTest::newRow("a preset") << 1 << QStringList{"setActiveForwardPreset fw-mobile"};
+    QTest::newRow("the active one again") << 0 << QStringList{"setActiveForwardPreset fw-busy"};
+    QTest::newRow("an item without id") << 3 << QStringList();
+}
+
+void tst_ConfigTab::userChoosesAPreset()
+{
+    QFETCH(int, index);
+    QFETCH(QStringList, sent);
+    auto *dropDown = tab->findChild<QComboBox *>("callforwardDropDown");
+    dropDown->addItem(QStringLiteral("without id"));
+    dropDown->setCurrentIndex(index);
+    emit dropDown->activated(index);
+    QCOMPARE(commandsSentSoFar(), sent);
+    // The user's choice stands until the server says otherwise.
+    QCOMPARE(dropDown->currentIndex(), index);
+}
+
+void tst_ConfigTab::phoneLoginWaitsForTheServer_data()
+{
+    QTest::addColumn<QString>("phoneId");
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("login") << "ph-soft" << true << "loginPhone ph-soft" << "Logout";
+    QTest::newRow("logout") << "ph-desk" << true << "logoutPhone ph-desk" << "Login";
+    QTest::newRow("login unanswered") << "ph-soft" << false << "loginPhone ph-soft" << "Login";
+    QTest::newRow("logout unanswered") << "ph-desk" << false << "logoutPhone ph-desk" << "Logout";
+}
+
+void tst_ConfigTab::phoneLoginWaitsForTheServer()
+{
+    QFETCH(QString, phoneId);
+    QFETCH(bool, answered);
+    QFETCH(QString, command);
+    QFETCH(QString, after);
+    QJsonObject config = sim.scenario().section(QStringLiteral("phoneConfig")).toObject();
+    config.insert(QStringLiteral("changeDelayMs"), 300);
+    sim.phoneConfig().reset(config);
+    if (!answered)
+        sim.setUnansweredCommands({QStringLiteral("loginPhone"), QStringLiteral("logoutPhone")});
+    ConfigTab_Phone *row = phoneRow(phoneId);
+    row->setAnswerTimeout(answered ? 60000 : 500);
+    auto *button = row->findChild<QPushButton *>("pushButton");
+
+    QSignalSpy changed(connector, &CTIConnector::phoneChanged);
+    button->click();
+    QCOMPARE(button->text(), QStringLiteral("waiting..."));
+    QVERIFY(!button->isEnabled());
+    QCOMPARE(commandsSentSoFar(), QStringList{command});
+    // A second click cannot get through while it waits.
+    button->click();
+    QVERIFY(!button->isEnabled());
+
+    QTRY_VERIFY(button->isEnabled());
+    QCOMPARE(button->text(), after);
+    QCOMPARE(changed.isEmpty(), !answered);
+    QCOMPARE(button->toolTip().isEmpty(), answered);
+    QCOMPARE(commandsSentSoFar(), QStringList());
+}
+
+void tst_ConfigTab::queueCheckBoxSends_data()
+{
+    QTest::addColumn<QString>("queueId");
+    QTest::addColumn<QStringList>("sent");
+    QTest::newRow("dynamic member") << "q-support" << QStringList{"loginQueue q-support", "logoutQueue q-support"};
+    QTest::newRow("static member") << "q-reception" << QStringList();
+}
+
+void tst_ConfigTab::queueCheckBoxSends()
+{
+    QFETCH(QString, queueId);
+    QFETCH(QStringList, sent);
+    auto *box = queueRow(queueId)->findChild<QCheckBox *>("checkBox");
+    const bool before = box->isChecked();
+    box->click();
+    // No waiting: the box shows the user's choice at once.
+    QCOMPARE(box->isChecked(), box->isEnabled() ? !before : before);
+    box->click();
+    QCOMPARE(commandsSentSoFar(), sent);
+    QTRY_COMPARE(box->isChecked(), before);
+}
+
+void tst_ConfigTab::dndFromTheServer_data()
+{
+    QTest::addColumn<bool>("before");
+    QTest::addColumn<bool>("serverSays");
+    QTest::addColumn<QStringList>("sent");
+    QTest::newRow("switched on") << false << true << QStringList{"setDnd 1"};
+    QTest::newRow("switched off") << true << false << QStringList{"setDnd 0"};
+    QTest::newRow("already on") << true << true << QStringList();
+    QTest::newRow("already off") << false << false << QStringList();
+}
+
+void tst_ConfigTab::dndFromTheServer()
+{
+    QFETCH(bool, before);
+    QFETCH(bool, serverSays);
+    QFETCH(QStringList, sent);
+    auto *box = tab->findChild<QCheckBox *>("checkBoxDNDStatus");
+    {
+        const QSignalBlocker quiet(box);
+        box->setChecked(before);
+    }
+    QSignalSpy dnd(connector, &CTIConnector::dndStatusChanged);
+    sim.phoneConfig().setDnd(QStringLiteral("anna"), serverSays);
+    QVERIFY(dnd.wait());
+    QCOMPARE(box->isChecked(), serverSays);
+    // The box's change goes back to the server once, and the server's echo of it changes nothing.
+    QCOMPARE(commandsSentSoFar(), sent);
+    if (!sent.isEmpty())
+        QTRY_COMPARE(dnd.count(), 2);
+    QCOMPARE(commandsSentSoFar(), QStringList());
+}
+
+void tst_ConfigTab::advancedConfiguration_data()
+{
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<int>("columnsAfter");
+    QTest::newRow("OK keeps") << true << 3;
+    QTest::newRow("Cancel restores") << false << 2;
+}
+
+void tst_ConfigTab::advancedConfiguration()
+{
+    QFETCH(bool, accept);
+    QFETCH(int, columnsAfter);
+    Settings *settings = Settings::instance();
+    settings->setValueForKey(QStringLiteral("stickyBuddyListColumns"), 2);
+    QSignalSpy changes(settings, &Settings::settingChanged);
+
+    bool seen = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        seen = true;
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Configuration"));
+        dialog->findChild<QSpinBox *>(QStringLiteral("stickyBuddyListColumns"))->setValue(3);
+        QCOMPARE(settings->getValueForKey(QStringLiteral("stickyBuddyListColumns")).toInt(), 3);
+        accept ? dialog->accept() : dialog->reject();
+    });
+    tab->findChild<QPushButton *>("advancedConfigButton")->click();
+    QVERIFY(seen);
+    QCOMPARE(settings->getValueForKey(QStringLiteral("stickyBuddyListColumns")).toInt(), columnsAfter);
+    // Announced as well, so the monitor follows.
+    QVariant announced;
+    for (const QList<QVariant> &change : changes) {
+        if (change.at(0).toString() == QLatin1String("stickyBuddyListColumns"))
+            announced = change.at(1);
+    }
+    QCOMPARE(announced.toInt(), columnsAfter);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+QTEST_MAIN(tst_ConfigTab)
+#include "tst_configtab.moc"

@@ -1,0 +1,211 @@
+#include "configdialog.h"
+#include "ui_configdialog.h"
+
+#include "buildinfo.h"
+#include "cticonnector.h"
+#include "log.h"
+#include "registry.h"
+#include "settings.h"
+#include "stickybuddylist.h"
+#include "user.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QTextDocument>
+
+namespace {
+const QString logTag = QStringLiteral("cti");
+const QString passwordKey = QStringLiteral("loginDialog/password");
+constexpr int peerKeyRole = Qt::UserRole;
+} // namespace
+
+ConfigDialog::ConfigDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::ConfigDialog)
+    , m_launcher([](const QString &program, const QStringList &arguments) {
+        return QProcess::startDetached(program, arguments);
+    })
+    , m_quitter([] { QCoreApplication::quit(); })
+{
+    ui->setupUi(this);
+    ui->versionLabel->setText(BuildInfo::version());
+    ui->gitReferenceLabel->setText(BuildInfo::reference());
+    ui->releaseDateLabel->setText(BuildInfo::releaseDate());
+    ui->branchLabel->setText(BuildInfo::branch());
+
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(this, &QDialog::accepted, this, &ConfigDialog::onAccepted);
+
+    // The dependent widgets follow their switches whether the user or a loaded value flips them.
+    for (QAbstractButton *box : {static_cast<QAbstractButton *>(ui->stickyBuddyListEnabled),
+                                 static_cast<QAbstractButton *>(ui->stickyBuddyListAutoPosition),
+                                 static_cast<QAbstractButton *>(ui->stickyBuddyListHorizontal),
+                                 static_cast<QAbstractButton *>(ui->stickyBuddyListHideOnMouseOver)})
+        connect(box, &QAbstractButton::toggled, this, &ConfigDialog::updateEnabledStates);
+    updateEnabledStates();
+}
+
+ConfigDialog::~ConfigDialog()
+{
+    delete ui;
+}
+
+void ConfigDialog::initialise()
+{
+    Settings *settings = Settings::instance();
+    ui->buddyListConfigWidget->setEnabled(settings->getValueForKey(QStringLiteral("stickyBuddyListEnabled"), true).toBool());
+
+    CTIConnector *connector = CTIConnector::instance();
+    ui->usernameLabel->setText(connector->getCurrentUsername() + QLatin1Char('@') + connector->getCurrentHost());
+
+    bindBoolKey(QStringLiteral("stickyBuddyListEnabled"), true);
+    bindBoolKey(QStringLiteral("stickyBuddyListStayOnTop"), true);
+    bindBoolKey(QStringLiteral("stickyBuddyListHideOnMouseOver"), true);
+    bindBoolKey(QStringLiteral("stickyBuddyListHorizontal"), true);
+    bindBoolKey(QStringLiteral("stickyBuddyListAutoPosition"), true);
+    bindIntKey(QStringLiteral("stickyBuddyListHideMs"), 1000, 100, 100000);
+    bindIntKey(QStringLiteral("stickyBuddyListScreen"), 1, 1, qMax(1, QGuiApplication::screens().size()));
+    bindIntKey(QStringLiteral("stickyBuddyListColumns"), 1, 1, 100);
+    bindIntKeyToSlider(QStringLiteral("stickyBuddyListOpacity"), 0, 100);
+    bindIntKeyToRadioButtonGroup(QStringLiteral("stickyBuddyListCorner"), 1, 1);
+
+    connect(ui->forgetLoginDataPushButton, &QPushButton::clicked, this, &ConfigDialog::onForgetLoginDataButtonClick,
+            Qt::UniqueConnection);
+    fillPeers();
+}
+
+void ConfigDialog::bindBoolKey(const QString &key, bool defaultValue)
+{
+    auto *box = findChild<QCheckBox *>(key);
+    if (!box) {
+        Log::e(QStringLiteral("Could not set BOOL config for ") + key + QStringLiteral(" checkbox not found!"), logTag);
+        return;
+    }
+    box->setChecked(Settings::instance()->getValueForKey(key, defaultValue).toBool());
+    Settings::instance()->bindCheckBoxToSetting(box);
+}
+
+void ConfigDialog::bindIntKey(const QString &key, int defaultValue, int min, int max)
+{
+    auto *box = findChild<QSpinBox *>(key);
+    if (!box) {
+        Log::e(QStringLiteral("Could not set INT config for ") + key + QStringLiteral(" spinbox not found!"), logTag);
+        return;
+    }
+    // Loaded while the form's range still applies: a stored value outside it is clipped on screen
+    // only, nothing is written before the binding.
+    box->setValue(Settings::instance()->getValueForKey(key, defaultValue).toInt());
+    box->setMaximum(max);
+    box->setMinimum(min);
+    Settings::instance()->bindSpinBoxToSetting(box);
+}
+
+void ConfigDialog::bindIntKeyToSlider(const QString &key, int defaultValue, int max)
+{
+    auto *slider = findChild<QSlider *>(key);
+    if (!slider) {
+        Log::e(QStringLiteral("Could not set INT config for ") + key + QStringLiteral(" spinbox not found!"), logTag);
+        return;
+    }
+    slider->setValue(Settings::instance()->getValueForKey(key, defaultValue).toInt());
+    slider->setMaximum(max);
+    Settings::instance()->bindSliderToSetting(slider);
+}
+
+void ConfigDialog::bindIntKeyToRadioButtonGroup(const QString &key, int defaultValue, int first)
+{
+    const int value = Settings::instance()->getValueForKey(key, defaultValue).toInt();
+    for (int n = first;; ++n) {
+        auto *button = findChild<QRadioButton *>(key + QLatin1Char('_') + QString::number(n));
+        if (!button)
+            break;
+        // Loaded before bound; an unchecked button stores nothing, so initialising writes nothing.
+        button->setChecked(n == value);
+        Settings::instance()->bindRadioButtonToSetting(button);
+    }
+}
+
+void ConfigDialog::fillPeers()
+{
+    ui->listWidget->clear();
+    StickyBuddyList *monitor = Registry::instance()->getStickyBuddyList();
+    if (!monitor)
+        return;
+    Settings *settings = Settings::instance();
+    const QMap<QString, User *> peers = monitor->getPeersMap();
+    for (auto it = peers.cbegin(); it != peers.cend(); ++it) {
+        User *user = it.value();
+        if (!user)
+            continue;
+        const QString settingKey = QStringLiteral("peers/") + user->id();
+        // The monitor's text is plain: a name with "<" or "&" reads as typed.
+        auto *item = new QListWidgetItem(monitor->getPeerText(it.key()), ui->listWidget);
+        // Tool tips guess rich text from the content: as a paragraph of escaped text the name
+        // always reads as typed.
+        item->setToolTip(Qt::convertFromPlainText(user->getFullname(), Qt::WhiteSpaceNoWrap));
+        item->setData(peerKeyRole, settingKey);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(settings->getValueForKey(settingKey, true).toBool() ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+void ConfigDialog::onAccepted()
+{
+    QMap<QString, QVariant> values;
+    for (int row = 0; row < ui->listWidget->count(); ++row) {
+        const QListWidgetItem *item = ui->listWidget->item(row);
+        values.insert(item->data(peerKeyRole).toString(), item->checkState() == Qt::Checked);
+    }
+    // One write and one redraw of the monitor for the whole list.
+    if (!values.isEmpty())
+        Settings::instance()->setValuesForKeys(values);
+}
+
+void ConfigDialog::onForgetLoginDataButtonClick()
+{
+    Settings *settings = Settings::instance();
+    settings->rollBackToSnapShot();
+    settings->setValueForKey(passwordKey, QString());
+    // The opener rolls back again when the dialog ends: the cleared password must survive that.
+    settings->saveSnapshot();
+    // Clicks already queued must not start a second instance.
+    ui->forgetLoginDataPushButton->setEnabled(false);
+
+    m_quitter();
+    const QString program = QCoreApplication::applicationFilePath();
+    if (!m_launcher(program, QCoreApplication::arguments().mid(1)))
+        Log::w(QStringLiteral("could not start a new instance of ") + program, logTag);
+}
+
+void ConfigDialog::setLauncher(Launcher launcher)
+{
+    m_launcher = std::move(launcher);
+}
+
+void ConfigDialog::setQuitter(Quitter quitter)
+{
+    m_quitter = std::move(quitter);
+}
+
+void ConfigDialog::updateEnabledStates()
+{
+    ui->buddyListConfigWidget->setEnabled(ui->stickyBuddyListEnabled->isChecked());
+    ui->stickyBuddyListHideMs->setEnabled(ui->stickyBuddyListHideOnMouseOver->isChecked());
+
+    // "Automatic positioning" leaves the monitor where the user drags it; the corner and the
+    // screen count only when the monitor places itself, that is with the box unchecked.
+    const bool placedByMonitor = !ui->stickyBuddyListAutoPosition->isChecked();
+    ui->buddyListDisplayCornerGroup->setEnabled(placedByMonitor);
+    ui->stickyBuddyListScreen->setEnabled(placedByMonitor);
+
+    // Rows run along a top or bottom edge, columns along a side: the middle of the other edges
+    // has no room for them.
+    const bool horizontal = ui->stickyBuddyListHorizontal->isChecked();
+    ui->stickyBuddyListCorner_4->setEnabled(!horizontal);
+    ui->stickyBuddyListCorner_8->setEnabled(!horizontal);
+    ui->stickyBuddyListCorner_2->setEnabled(horizontal);
+    ui->stickyBuddyListCorner_6->setEnabled(horizontal);
+}

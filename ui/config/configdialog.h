@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+
+#include <functional>
+
+namespace Ui {
+class ConfigDialog;
+}
+
+//! The client's own options, nearly all of them the extension monitor's. Every option widget is
+//! bound to the setting of its own name, so a change is stored and announced at once and the
+//! monitor follows it live; the opener snapshots the settings first and rolls them back on Cancel.
+//! The peers tab is stored only on OK.
+class ConfigDialog final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(ConfigDialog)
+
+public:
+    //! Starts the replacement instance after a logout; answers whether it started.
+    using Launcher = std::function<bool(const QString &program, const QStringList &arguments)>;
+    //! Asks the running instance to end.
+    using Quitter = std::function<void()>;
+
+    explicit ConfigDialog(QWidget *parent = nullptr);
+    ~ConfigDialog() override;
+
+    //! Loads and binds the options, fills the account and the peers; once, before showing.
+    void initialise();
+
+    void bindBoolKey(const QString &key, bool defaultValue);
+    void bindIntKey(const QString &key, int defaultValue, int min, int max);
+    void bindIntKeyToSlider(const QString &key, int defaultValue, int max);
+    void bindIntKeyToRadioButtonGroup(const QString &key, int defaultValue, int first);
+
+    //! By default a detached QProcess.
+    void setLauncher(Launcher launcher);
+    //! By default QCoreApplication::quit().
+    void setQuitter(Quitter quitter);
+
+public slots:
+    void onAccepted();
+    void onForgetLoginDataButtonClick();
+
+private:
+    void fillPeers();
+    void updateEnabledStates();
+
+    Ui::ConfigDialog *ui;
+    Launcher m_launcher;
+    Quitter m_quitter;
+};

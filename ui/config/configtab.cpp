@@ -1,0 +1,165 @@
+#include "configtab.h"
+#include "ui_configtab.h"
+
+#include "configdialog.h"
+#include "configtab_phone.h"
+#include "configtab_queue.h"
+#include "cticonnector.h"
+#include "forwardpreset.h"
+#include "phone.h"
+#include "queue.h"
+#include "settings.h"
+
+ConfigTab::ConfigTab(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::ConfigTab)
+{
+    ui->setupUi(this);
+    ui->advancedConfigButton->setAttribute(Qt::WA_MacShowFocusRect, false);
+    connect(ui->advancedConfigButton, &QPushButton::clicked, this, &ConfigTab::onAdvancedConfigButtonClicked);
+    connect(ui->callforwardDropDown, QOverload<int>::of(&QComboBox::activated), this,
+            &ConfigTab::onCallForwardDropDownActivated);
+    connect(ui->checkBoxDNDStatus, &QCheckBox::toggled, this, [this](bool on) { dndCheckboxToggled(on); });
+
+    CTIConnector *connector = CTIConnector::instance();
+    connect(connector, &CTIConnector::forwardPresetAdded, this, &ConfigTab::forwardPresetAdded);
+    connect(connector, &CTIConnector::activeForwardPresetChanged, this, &ConfigTab::activeForwardPresetChanged);
+    connect(connector, &CTIConnector::phoneAdded, this, &ConfigTab::phoneAdded);
+    connect(connector, &CTIConnector::phoneChanged, this, &ConfigTab::phoneChanged);
+    connect(connector, &CTIConnector::queueAdded, this, &ConfigTab::queueAdded);
+    connect(connector, &CTIConnector::queueChanged, this, &ConfigTab::queueChanged);
+    connect(connector, &CTIConnector::dndStatusChanged, this, &ConfigTab::onDNDStatusChanged);
+}
+
+ConfigTab::~ConfigTab()
+{
+    delete ui;
+}
+
+void ConfigTab::initialise()
+{
+    CTIConnector::instance()->requestPhoneConfig();
+}
+
+void ConfigTab::forwardPresetAdded(ForwardPreset *preset)
+{
+    QComboBox *dropDown = ui->callforwardDropDown;
+    if (!dropDown->isEnabled()) {
+        dropDown->setEnabled(true);
+        dropDown->removeItem(0);
+    }
+    // The preset itself is freed with the next configuration: its name and id are copied. A
+    // configuration sent again lists the same presets again: one item each.
+    const int known = dropDown->findData(preset->id(), Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (known >= 0 && !preset->id().isEmpty())
+        dropDown->setItemText(known, preset->presetName());
+    else
+        dropDown->addItem(preset->presetName(), preset->id());
+}
+
+void ConfigTab::activeForwardPresetChanged(const QString &presetId)
+{
+    const int index = ui->callforwardDropDown->findData(presetId, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0 && !presetId.isEmpty())
+        ui->callforwardDropDown->setCurrentIndex(index);
+}
+
+void ConfigTab::onCallForwardDropDownActivated(int index)
+{
+    const QString presetId = ui->callforwardDropDown->itemData(index).toString();
+    if (!presetId.isEmpty())
+        CTIConnector::instance()->setActiveForwardPreset(presetId);
+}
+
+void ConfigTab::onDNDStatusChanged(const bool &dndIsActivated)
+{
+    ui->checkBoxDNDStatus->setChecked(dndIsActivated);
+}
+
+void ConfigTab::dndCheckboxToggled(const bool &dndIsActive)
+{
+    if (dndIsActive)
+        CTIConnector::instance()->setDndOn();
+    else
+        CTIConnector::instance()->setDndOff();
+}
+
+void ConfigTab::phoneAdded(Phone *phone)
+{
+    // A configuration sent again announces the same phones again: one row each.
+    if (!phone || ui->phonesGroupBox->findChild<ConfigTab_Phone *>(phone->id(), Qt::FindDirectChildrenOnly)) {
+        phoneChanged(phone);
+        return;
+    }
+    if (m_phones.isEmpty())
+        ui->phonesGroupBoxPlaceHolderLabel->hide();
+    m_phones.insert(phone->id(), phone);
+    auto *row = new ConfigTab_Phone(phone, ui->phonesGroupBox);
+    connect(row, &ConfigTab_Phone::loginPhone, this, &ConfigTab::loginPhone);
+    connect(row, &ConfigTab_Phone::logoutPhone, this, &ConfigTab::logoutPhone);
+    row->setObjectName(phone->id());
+    ui->phonesLayout->addWidget(row);
+}
+
+void ConfigTab::phoneChanged(Phone *phone)
+{
+    if (!phone)
+        return;
+    if (auto *row = ui->phonesGroupBox->findChild<ConfigTab_Phone *>(phone->id(), Qt::FindDirectChildrenOnly))
+        row->phoneChanged();
+}
+
+void ConfigTab::loginPhone(const QString &phoneId)
+{
+    CTIConnector::instance()->loginPhone(phoneId);
+}
+
+void ConfigTab::logoutPhone(const QString &phoneId)
+{
+    CTIConnector::instance()->logoutPhone(phoneId);
+}
+
+void ConfigTab::queueAdded(Queue *queue)
+{
+    if (!queue || ui->queuesGroupBox->findChild<ConfigTab_Queue *>(queue->id(), Qt::FindDirectChildrenOnly)) {
+        queueChanged(queue);
+        return;
+    }
+    if (m_queues.isEmpty())
+        ui->queuesGroupBoxPlaceHolderLabel->hide();
+    m_queues.insert(queue->id(), queue);
+    auto *row = new ConfigTab_Queue(queue, ui->queuesGroupBox);
+    connect(row, &ConfigTab_Queue::loginQueue, this, &ConfigTab::loginQueue);
+    connect(row, &ConfigTab_Queue::logoutQueue, this, &ConfigTab::logoutQueue);
+    row->setObjectName(queue->id());
+    ui->queuesLayout->addWidget(row);
+}
+
+void ConfigTab::queueChanged(Queue *queue)
+{
+    if (!queue)
+        return;
+    if (auto *row = ui->queuesGroupBox->findChild<ConfigTab_Queue *>(queue->id(), Qt::FindDirectChildrenOnly))
+        row->queueChanged();
+}
+
+void ConfigTab::loginQueue(const QString &queueId)
+{
+    CTIConnector::instance()->loginQueue(queueId);
+}
+
+void ConfigTab::logoutQueue(const QString &queueId)
+{
+    CTIConnector::instance()->logoutQueue(queueId);
+}
+
+void ConfigTab::onAdvancedConfigButtonClicked()
+{
+    auto *dialog = new ConfigDialog;
+    dialog->initialise();
+    Settings *settings = Settings::instance();
+    settings->saveSnapshot();
+    if (dialog->exec() == QDialog::Rejected)
+        settings->rollBackToSnapShot();
+    delete dialog;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QWidget>
+
+namespace Ui {
+class ConfigTab;
+}
+
+class ForwardPreset;
+class Phone;
+class Queue;
+
+//! The main window's "Configure" page: the active forwarding preset, the phones and queues the
+//! user can log in to, do-not-disturb, and the way to the configuration dialog. Every change goes
+//! to the server; what the page shows comes back from it. The records are the connector's.
+class ConfigTab final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(ConfigTab)
+
+public:
+    explicit ConfigTab(QWidget *parent = nullptr);
+    ~ConfigTab() override;
+
+    //! Asks for the phone configuration; at the end of the start-up.
+    void initialise();
+
+public slots:
+    void forwardPresetAdded(ForwardPreset *preset);
+    void activeForwardPresetChanged(const QString &presetId);
+    void onDNDStatusChanged(const bool &dndIsActivated);
+    void phoneAdded(Phone *phone);
+    void phoneChanged(Phone *phone);
+    void logoutPhone(const QString &phoneId);
+    void loginPhone(const QString &phoneId);
+    void queueAdded(Queue *queue);
+    void queueChanged(Queue *queue);
+    void logoutQueue(const QString &queueId);
+    void loginQueue(const QString &queueId);
+    void onAdvancedConfigButtonClicked();
+    void onCallForwardDropDownActivated(int index);
+    void dndCheckboxToggled(const bool &dndIsActive);
+
+private:
+    Ui::ConfigTab *ui;
+    QMap<QString, Phone *> m_phones;
+    QMap<QString, Queue *> m_queues;
+};
