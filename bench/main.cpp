@@ -8,6 +8,7 @@
 #include "historylistbenchmark.h"
 #include "monitorbenchmark.h"
 #include "presencebenchmark.h"
+#include "queuemonitorbenchmark.h"
 
 #include <QCommandLineParser>
 #include <QApplication>
@@ -44,6 +45,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("history_list"), runHistoryListBenchmark},
         {QStringLiteral("completer"), runCompleterBenchmark},
         {QStringLiteral("monitor"), runMonitorBenchmark},
+        {QStringLiteral("queuemonitor"), runQueueMonitorBenchmark},
     };
 
     const QStringList requested = parser.positionalArguments();

@@ -10,6 +10,7 @@
 #include "line.h"
 #include "notification.h"
 #include "notificationfactory.h"
+#include "queuemonitormainwindow.h"
 #include "reconnectwindow.h"
 #include "rolloverpopup.h"
 #include "registry.h"
@@ -27,7 +28,7 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     , ui(new Ui::CTIMainWindow)
 {
     ui->setupUi(this);
-    // Nothing offers the queue monitor from here; its toggle stays wired all the same.
+    // Offered once the phone configuration lists a queue of the user's.
     ui->queueMonitorPushButton->hide();
     connect(ui->dialPushButton, &QPushButton::clicked, this, &CTIMainWindow::onDialButtonClicked);
     connect(ui->dialerLineEdit, &QLineEdit::returnPressed, this, &CTIMainWindow::onDialButtonClicked);
@@ -45,6 +46,9 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
 
     m_addressBookWindow = new AddressBookWindow;
     m_reconnectWindow = new ReconnectWindow;
+    m_queueMonitor = QSharedPointer<QueueMonitorMainWindow>::create();
+    connect(m_queueMonitor.data(), &QueueMonitorMainWindow::queuesAvailable, ui->queueMonitorPushButton,
+            &QWidget::setVisible);
 
     m_conversationsList = new UCConversationsList(ui->tabWidget);
     ui->tabWidget->addTab(m_conversationsList, tr("Conversations"));
@@ -179,7 +183,13 @@ void CTIMainWindow::onAddressBookButtonClicked()
 
 void CTIMainWindow::onQueueMonitorButtonClicked()
 {
-    // The queue monitor window joins here.
+    if (m_queueMonitor->isHidden()) {
+        m_queueMonitor->show();
+        m_queueMonitor->raise();
+        m_queueMonitor->activateWindow();
+    } else {
+        m_queueMonitor->close();
+    }
 }
 
 void CTIMainWindow::setNumberToDialEdit(const QString &number)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMap>
+#include <QSharedPointer>
 #include <QWidget>
 
 namespace Ui {
@@ -12,6 +13,7 @@ class AddressBookWindow;
 class ConfigTab;
 class DialSuggestionModel;
 class Line;
+class QueueMonitorMainWindow;
 class ReconnectWindow;
 class RunningLineView;
 class StickyBuddyList;
@@ -42,6 +44,7 @@ public:
     AddressBookWindow *addressBookWindow() const { return m_addressBookWindow; }
     StickyBuddyList *extensionMonitor() const { return m_stickyBuddyList; }
     ConfigTab *configTab() const { return m_configTab; }
+    QueueMonitorMainWindow *queueMonitor() const { return m_queueMonitor.data(); }
 
 public slots:
     void lineOpenend(Line *line);
@@ -70,6 +73,7 @@ private:
     QMap<QString, RunningLineView *> m_lineViews;
     AddressBookWindow *m_addressBookWindow = nullptr;
     ReconnectWindow *m_reconnectWindow = nullptr;
+    QSharedPointer<QueueMonitorMainWindow> m_queueMonitor;
     UCConversationsList *m_conversationsList = nullptr;
     ConfigTab *m_configTab = nullptr;
     StickyBuddyList *m_stickyBuddyList = nullptr;

@@ -427,4 +427,254 @@
         <translation>Nebenstellenmonitor</translation>
     </message>
 </context>
+<context>
+    <name>ConfigDialog</name>
+    <message>
+        <source>Configuration</source>
+        <translation>Konfiguration</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>Allgemein</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>Konto</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>Abmelden</translation>
+    </message>
+    <message>
+        <source>Forget the saved password and log in anew</source>
+        <translation>Das gespeicherte Passwort vergessen und neu anmelden</translation>
+    </message>
+    <message>
+        <source>About this build</source>
+        <translation>Über diese Version</translation>
+    </message>
+    <message>
+        <source>Version:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <source>Reference:</source>
+        <translation>Referenz:</translation>
+    </message>
+    <message>
+        <source>Releasedate:</source>
+        <translation>Veröffentlicht:</translation>
+    </message>
+    <message>
+        <source>Branch:</source>
+        <translation>Zweig:</translation>
+    </message>
+    <message>
+        <source>Sticky Buddy Monitor</source>
+        <translation>Nebenstellenmonitor</translation>
+    </message>
+    <message>
+        <source>Enable Extension Monitor</source>
+        <translation>Nebenstellenmonitor einschalten</translation>
+    </message>
+    <message>
+        <source>Positioning</source>
+        <translation>Positionierung</translation>
+    </message>
+    <message>
+        <source>Use automatic positioning</source>
+        <translation>Automatische Positionierung verwenden</translation>
+    </message>
+    <message>
+        <source>Screen &amp;&amp; Orientation</source>
+        <translation>Bildschirm &amp;&amp; Ausrichtung</translation>
+    </message>
+    <message>
+        <source>Screen:</source>
+        <translation>Bildschirm:</translation>
+    </message>
+    <message>
+        <source>Horizontal alignment </source>
+        <translation>Horizontale Ausrichtung </translation>
+    </message>
+    <message>
+        <source>Rows/Columns:</source>
+        <translation>Zeilen/Spalten:</translation>
+    </message>
+    <message>
+        <source>Display-Corner</source>
+        <translation>Bildschirmecke</translation>
+    </message>
+    <message>
+        <source>top left</source>
+        <translation>oben links</translation>
+    </message>
+    <message>
+        <source>top centre</source>
+        <translation>oben Mitte</translation>
+    </message>
+    <message>
+        <source>top right</source>
+        <translation>oben rechts</translation>
+    </message>
+    <message>
+        <source>right middle</source>
+        <translation>rechts Mitte</translation>
+    </message>
+    <message>
+        <source>bottom right</source>
+        <translation>unten rechts</translation>
+    </message>
+    <message>
+        <source>bottom centre</source>
+        <translation>unten Mitte</translation>
+    </message>
+    <message>
+        <source>bottom left</source>
+        <translation>unten links</translation>
+    </message>
+    <message>
+        <source>left middle</source>
+        <translation>links Mitte</translation>
+    </message>
+    <message>
+        <source>Screen</source>
+        <translation>Bildschirm</translation>
+    </message>
+    <message>
+        <source>Custom behavior of Extension Monitor</source>
+        <translation>Verhalten des Nebenstellenmonitors</translation>
+    </message>
+    <message>
+        <source>Hide Monitor on Mouseover</source>
+        <translation>Monitor unter dem Mauszeiger ausblenden</translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation>ms</translation>
+    </message>
+    <message>
+        <source>Stay on Top</source>
+        <translation>Immer im Vordergrund</translation>
+    </message>
+    <message>
+        <source>Transparency:</source>
+        <translation>Transparenz:</translation>
+    </message>
+    <message>
+        <source>0 %</source>
+        <translation>0 %</translation>
+    </message>
+    <message>
+        <source>100 %</source>
+        <translation>100 %</translation>
+    </message>
+    <message>
+        <source>Buddies</source>
+        <translation>Kollegen</translation>
+    </message>
+    <message>
+        <source>Colleagues shown in the extension monitor:</source>
+        <translation>Im Nebenstellenmonitor gezeigte Kollegen:</translation>
+    </message>
+</context>
+<context>
+    <name>ConfigTab</name>
+    <message>
+        <source>Form</source>
+        <translation>Formular</translation>
+    </message>
+    <message>
+        <source>No Callfowarding</source>
+        <translation>Keine Rufumleitung</translation>
+    </message>
+    <message>
+        <source>Phones</source>
+        <translation>Telefone</translation>
+    </message>
+    <message>
+        <source>no Phones available.</source>
+        <translation>keine Telefone vorhanden.</translation>
+    </message>
+    <message>
+        <source>Queues</source>
+        <translation>Warteschlangen</translation>
+    </message>
+    <message>
+        <source>no Queues defined.</source>
+        <translation>keine Warteschlangen eingerichtet.</translation>
+    </message>
+    <message>
+        <source>DND (Do not Disturb)</source>
+        <translation>Nicht stören</translation>
+    </message>
+    <message>
+        <source>Advanced Configuration</source>
+        <translation>Erweiterte Konfiguration</translation>
+    </message>
+</context>
+<context>
+    <name>ConfigTab_Phone</name>
+    <message>
+        <source>Phone</source>
+        <translation>Telefon</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>Anmelden</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>Abmelden</translation>
+    </message>
+    <message>
+        <source>waiting...</source>
+        <translation>warten...</translation>
+    </message>
+    <message>
+        <source>The server did not answer. Please try again.</source>
+        <translation>Der Server hat nicht geantwortet. Bitte erneut versuchen.</translation>
+    </message>
+</context>
+<context>
+    <name>ConfigTab_Queue</name>
+    <message>
+        <source>Logged in</source>
+        <translation>Angemeldet</translation>
+    </message>
+</context>
+<context>
+    <name>QueueMonitorCallsWidget</name>
+    <message>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>Caller</source>
+        <translation>Anrufer</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Queue</source>
+        <translation>Warteschlange</translation>
+    </message>
+    <message>
+        <source>Agent</source>
+        <translation>Agent</translation>
+    </message>
+    <message>
+        <source>Datetime</source>
+        <translation>Zeitpunkt</translation>
+    </message>
+</context>
+<context>
+    <name>QueueMonitorMainWindow</name>
+    <message>
+        <source>Talvero Queue Monitor</source>
+        <translation>Talvero Warteschlangenmonitor</translation>
+    </message>
+</context>
 </TS>

@@ -3,6 +3,8 @@
 #include "configtab_queue.h"
 #include "cticonnector.h"
 #include "pbxsimulator.h"
+#include "phone.h"
+#include "queue.h"
 #include "settings.h"
 #include "simphoneconfig.h"
 
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTextDocument>
 #include <QtTest>
 
 namespace {
@@ -52,6 +55,7 @@ private slots:
     void placeholdersUntilTheConfiguration();
     void configurationShown();
     void configurationAgainAddsNothing();
+    void longNamesAreShortenedNotWidened();
     void activePresetFromTheServer_data();
     void activePresetFromTheServer();
     void userChoosesAPreset_data();
@@ -184,6 +188,32 @@ void tst_ConfigTab::configurationAgainAddsNothing()
     QCOMPARE(tab->findChild<QComboBox *>("callforwardDropDown")->count(), 3);
     QCOMPARE(tab->findChildren<ConfigTab_Phone *>().size(), 2);
     QCOMPARE(tab->findChildren<ConfigTab_Queue *>().size(), 2);
+}
+
+void tst_ConfigTab::longNamesAreShortenedNotWidened()
+{
+    ConfigTab page;
+    page.resize(230, 400);
+    page.show();
+    const int narrowest = page.minimumSizeHint().width();
+    const QString long_ = QStringLiteral("Conference phone <b>& speaker</b> in the large meeting room, second floor");
+    Phone phone;
+    phone.buildFromVariantMap({{"id", "ph-long"}, {"type", long_}, {"assigned", false}});
+    Queue queue;
+    queue.buildFromVariantMap({{"id", "q-long"}, {"extension", "700"}, {"name", long_}, {"loggedIn", false}});
+    page.phoneAdded(&phone);
+    page.queueAdded(&queue);
+    QCOMPARE(page.minimumSizeHint().width(), narrowest);
+    QTRY_VERIFY(page.findChild<ConfigTab_Phone *>("ph-long")->width() <= 230);
+
+    auto *label = page.findChild<ConfigTab_Phone *>("ph-long")->findChild<QLabel *>("label");
+    auto *box = page.findChild<ConfigTab_Queue *>("q-long")->findChild<QCheckBox *>("checkBox");
+    for (const auto &shown : {qMakePair(label->text(), label->toolTip()), qMakePair(box->text(), box->toolTip())}) {
+        QVERIFY2(shown.first.endsWith(QChar(0x2026)), qPrintable(shown.first));
+        QTextDocument tip;
+        tip.setHtml(shown.second);
+        QVERIFY2(tip.toPlainText().endsWith(long_), qPrintable(tip.toPlainText()));
+    }
 }
 
 void tst_ConfigTab::activePresetFromTheServer_data()

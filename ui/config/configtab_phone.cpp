@@ -4,6 +4,8 @@
 #include "phone.h"
 
 #include <QPixmap>
+#include <QResizeEvent>
+#include <QTextDocument>
 
 namespace {
 QPixmap lamp(const char *path)
@@ -19,7 +21,7 @@ ConfigTab_Phone::ConfigTab_Phone(Phone *phone, QWidget *parent)
 {
     ui->setupUi(this);
     connect(ui->pushButton, &QPushButton::clicked, this, &ConfigTab_Phone::buttonPressed);
-    ui->label->setText(phone->phoneModelName());
+    showModelName();
     m_answerTimer.setSingleShot(true);
     m_answerTimer.setInterval(answerTimeoutMs);
     connect(&m_answerTimer, &QTimer::timeout, this, &ConfigTab_Phone::onNoAnswer);
@@ -29,6 +31,26 @@ ConfigTab_Phone::ConfigTab_Phone(Phone *phone, QWidget *parent)
 ConfigTab_Phone::~ConfigTab_Phone()
 {
     delete ui;
+}
+
+void ConfigTab_Phone::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    showModelName();
+}
+
+void ConfigTab_Phone::showModelName()
+{
+    if (!m_phone)
+        return;
+    // A long model name is shortened to the room beside the lamp and the button rather than
+    // widening the main window; the tool tip has it whole.
+    const QString name = m_phone->phoneModelName();
+    const int spacing = layout()->spacing();
+    const int room = width() - ui->statusLabel->width() - ui->pushButton->sizeHint().width() - 2 * spacing;
+    const QString shown = ui->label->fontMetrics().elidedText(name, Qt::ElideRight, qMax(room, ui->label->minimumWidth()));
+    ui->label->setText(shown);
+    ui->label->setToolTip(shown == name ? QString() : Qt::convertFromPlainText(name, Qt::WhiteSpaceNoWrap));
 }
 
 void ConfigTab_Phone::updateButtonLabel()

@@ -28,6 +28,9 @@ public:
     Phone *phone() const { return m_phone; }
     void setAnswerTimeout(int ms) { m_answerTimer.setInterval(ms); }
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 public slots:
     void phoneChanged();
     void buttonPressed();
@@ -38,6 +41,7 @@ signals:
 
 private:
     void updateButtonLabel();
+    void showModelName();
     void onNoAnswer();
 
     Ui::ConfigTab_Phone *ui;

@@ -3,6 +3,10 @@
 
 #include "queue.h"
 
+#include <QResizeEvent>
+#include <QStyleOptionButton>
+#include <QTextDocument>
+
 ConfigTab_Queue::ConfigTab_Queue(Queue *queue, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::ConfigTab_Queue)
@@ -29,7 +33,28 @@ void ConfigTab_Queue::updateCheckBox()
         ui->checkBox->setEnabled(true);
         ui->checkBox->setChecked(m_queue->loggedIn());
     }
-    ui->checkBox->setText(QLatin1Char('<') + m_queue->getExtension() + QStringLiteral("> ") + m_queue->getName());
+    showText();
+}
+
+void ConfigTab_Queue::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    showText();
+}
+
+void ConfigTab_Queue::showText()
+{
+    if (!m_queue)
+        return;
+    // Shortened to the row's width like a phone's name; the tool tip has it whole.
+    const QString text = QLatin1Char('<') + m_queue->getExtension() + QStringLiteral("> ") + m_queue->getName();
+    QCheckBox *box = ui->checkBox;
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const int indicator = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box).left();
+    const QString shown = box->fontMetrics().elidedText(text, Qt::ElideRight, qMax(width() - indicator - 4, 20));
+    box->setText(shown);
+    box->setToolTip(shown == text ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap));
 }
 
 void ConfigTab_Queue::queueChanged()

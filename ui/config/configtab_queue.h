@@ -21,6 +21,9 @@ public:
     explicit ConfigTab_Queue(Queue *queue, QWidget *parent = nullptr);
     ~ConfigTab_Queue() override;
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 public slots:
     void queueChanged();
     void checkBoxClicked(bool active);
@@ -31,6 +34,7 @@ signals:
 
 private:
     void updateCheckBox();
+    void showText();
 
     Ui::ConfigTab_Queue *ui;
     QPointer<Queue> m_queue;

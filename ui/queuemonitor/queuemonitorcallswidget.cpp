@@ -1,6 +1,117 @@
 #include "queuemonitorcallswidget.h"
+#include "ui_queuemonitorcallswidget.h"
+
+#include "cticonnector.h"
+#include "queue.h"
+#include "ucitem.h"
+
+#include <QHeaderView>
+#include <QList>
+#include <QSortFilterProxyModel>
+#include <QStandardItem>
+#include <QStandardItemModel>
+
+namespace {
+// In column order.
+const QString columnKeys[QueueMonitorCallsWidget::ColumnCount] = {
+    QStringLiteral("callid"), QStringLiteral("remote_number"), QStringLiteral("state"),
+    QStringLiteral("queue_extension"), QStringLiteral("agent"), QStringLiteral("timestamp"),
+};
+}
 
 QueueMonitorCallsWidget::QueueMonitorCallsWidget(QWidget *parent)
     : QWidget(parent)
+    , ui(new Ui::QueueMonitorCallsWidget)
+    , m_model(new QStandardItemModel(0, ColumnCount, this))
+    , m_proxy(new QSortFilterProxyModel(this))
 {
+    ui->setupUi(this);
+    m_model->setHorizontalHeaderLabels(
+        {tr("ID"), tr("Caller"), tr("Status"), tr("Queue"), tr("Agent"), tr("Datetime")});
+    m_proxy->setSourceModel(m_model);
+    m_proxy->setDynamicSortFilter(true);
+    ui->treeView->setModel(m_proxy);
+    // Arrival order until the user picks a column: enabling sorting sorts by the indicator.
+    ui->treeView->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    ui->treeView->setSortingEnabled(true);
+    ui->treeView->setRootIsDecorated(false);
+    ui->treeView->setUniformRowHeights(true);
+
+    CTIConnector *connector = CTIConnector::instance();
+    connect(connector, &CTIConnector::queueCallAdded, this, &QueueMonitorCallsWidget::onQueueCallChanged);
+    connect(connector, &CTIConnector::queueAdded, this, &QueueMonitorCallsWidget::onQueueAdded);
+    // Only a phone configuration announces the dial prefix, and every one does, queues or not:
+    // the sign that one is being handled.
+    connect(connector, &CTIConnector::dialPrefixChanged, this, &QueueMonitorCallsWidget::expectConfigurationEnd);
+}
+
+QueueMonitorCallsWidget::~QueueMonitorCallsWidget()
+{
+    delete ui;
+}
+
+QStringList QueueMonitorCallsWidget::getStandardItemValueRow(UCItem *item)
+{
+    QStringList texts;
+    texts.reserve(ColumnCount);
+    for (const QString &key : columnKeys)
+        texts << item->valueForKey(key).toString();
+    return texts;
+}
+
+void QueueMonitorCallsWidget::onQueueCallChanged(UCItem *item)
+{
+    const QStringList texts = getStandardItemValueRow(item);
+    const QString &callId = texts.at(IdColumn);
+    const auto known = m_rows.constFind(callId);
+    if (known == m_rows.cend()) {
+        QList<QStandardItem *> row;
+        row.reserve(ColumnCount);
+        for (const QString &text : texts) {
+            auto *cell = new QStandardItem(text);
+            cell->setEditable(false);
+            row << cell;
+        }
+        m_rows.insert(callId, m_model->rowCount());
+        m_model->appendRow(row);
+        return;
+    }
+    // An unchanged text is no change to the model: only what moved reaches the proxy.
+    for (int column = 0; column < ColumnCount; ++column)
+        m_model->item(*known, column)->setText(texts.at(column));
+}
+
+void QueueMonitorCallsWidget::onQueueAdded(Queue *queue)
+{
+    ++m_queuesInConfiguration;
+    expectConfigurationEnd();
+    requestCalls(queue->id());
+}
+
+void QueueMonitorCallsWidget::expectConfigurationEnd()
+{
+    if (m_configurationCheckQueued)
+        return;
+    m_configurationCheckQueued = true;
+    // The connector announces a configuration's parts in one go; the next pass sees all of them.
+    QMetaObject::invokeMethod(this, &QueueMonitorCallsWidget::onConfigurationHandled, Qt::QueuedConnection);
+}
+
+void QueueMonitorCallsWidget::onConfigurationHandled()
+{
+    m_configurationCheckQueued = false;
+    m_hasQueues = m_queuesInConfiguration > 0;
+    m_queuesInConfiguration = 0;
+    if (!m_hasQueues)
+        requestCalls(fallbackQueueId);
+    emit queuesAvailable(m_hasQueues);
+}
+
+void QueueMonitorCallsWidget::requestCalls(const QString &queueId)
+{
+    // A configuration sent again lists its queues again; their calls come by events meanwhile.
+    if (m_requestedQueues.contains(queueId))
+        return;
+    m_requestedQueues.insert(queueId);
+    CTIConnector::instance()->requestQueueCalls(queueId);
 }

@@ -1,12 +1,70 @@
 #pragma once
 
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
 #include <QWidget>
 
-//! Placeholder; replaced by the queue monitor's work.
+class QSortFilterProxyModel;
+class QStandardItemModel;
+class Queue;
+class UCItem;
+
+namespace Ui {
+class QueueMonitorCallsWidget;
+}
+
+//! The calls of the user's queues, one row per call id, updated in place as the server reports
+//! them. Asks for the calls of every queue a phone configuration lists; when a configuration lists
+//! none, for fallbackQueueId. Keeps the rows' texts, never the items the connector hands out.
 class QueueMonitorCallsWidget final : public QWidget
 {
     Q_OBJECT
+    Q_DISABLE_COPY(QueueMonitorCallsWidget)
 
 public:
+    enum Column { IdColumn, CallerColumn, StatusColumn, QueueColumn, AgentColumn, DatetimeColumn, ColumnCount };
+
+    //! The queue shown when the user's configuration lists none.
+    inline static const QString fallbackQueueId = QStringLiteral("c1cb000b-67c4-4f15-b7c4-cc504c7edfc3");
+
     explicit QueueMonitorCallsWidget(QWidget *parent = nullptr);
+    ~QueueMonitorCallsWidget() override;
+
+    //! The row's texts in column order.
+    static QStringList getStandardItemValueRow(UCItem *item);
+
+    //! The latest phone configuration listed at least one queue; false before any arrived.
+    bool hasQueues() const { return m_hasQueues; }
+
+    //! The sorted model the view shows.
+    QSortFilterProxyModel *proxyModel() const { return m_proxy; }
+
+public slots:
+    //! Reads the item while the slot runs; the connector frees it afterwards.
+    void onQueueCallChanged(UCItem *item);
+
+signals:
+    //! After each phone configuration has been handled: whether it listed at least one queue.
+    void queuesAvailable(bool available);
+
+private:
+    void onQueueAdded(Queue *queue);
+    //! Notes that a configuration is being handled; it is looked at once its handling returned.
+    void expectConfigurationEnd();
+    void onConfigurationHandled();
+    //! Asks for the queue's calls, once per queue id.
+    void requestCalls(const QString &queueId);
+
+    Ui::QueueMonitorCallsWidget *ui;
+    QStandardItemModel *m_model;
+    QSortFilterProxyModel *m_proxy;
+    //! Call id → row of the source model. Rows never move there (only the proxy sorts) and are
+    //! never removed, so the row stays right.
+    QHash<QString, int> m_rows;
+    QSet<QString> m_requestedQueues;
+    int m_queuesInConfiguration = 0;
+    bool m_configurationCheckQueued = false;
+    bool m_hasQueues = false;
 };
