@@ -30,6 +30,8 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     ui->setupUi(this);
     // Offered once the phone configuration lists a queue of the user's.
     ui->queueMonitorPushButton->hide();
+    // A one-letter button as narrow as its icon-only neighbour, so the dial field keeps its room.
+    ui->queueMonitorPushButton->setMaximumWidth(ui->addressBookPushButton->sizeHint().width());
     connect(ui->dialPushButton, &QPushButton::clicked, this, &CTIMainWindow::onDialButtonClicked);
     connect(ui->dialerLineEdit, &QLineEdit::returnPressed, this, &CTIMainWindow::onDialButtonClicked);
     connect(ui->addressBookPushButton, &QPushButton::clicked, this, &CTIMainWindow::onAddressBookButtonClicked);

@@ -8,6 +8,10 @@
         <translation>Talvero CTI Client</translation>
     </message>
     <message>
+        <source>Queue monitor</source>
+        <translation>Warteschlangen-Monitor</translation>
+    </message>
+    <message>
         <source>Address book</source>
         <translation>Adressbuch</translation>
     </message>
