@@ -3,6 +3,7 @@
 
 #include "addressbookwindow.h"
 #include "addresses.h"
+#include "click2dialcomponent.h"
 #include "configtab.h"
 #include "cticonnector.h"
 #include "dialcompleter.h"
@@ -60,6 +61,8 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     ui->tabWidget->setCurrentIndex(0);
 
     m_stickyBuddyList = new StickyBuddyList;
+    m_click2Dial = new Click2DialComponent;
+    m_click2Dial->initialise();
 
     m_trayIcon = new SystemTrayIcon(this);
     connect(m_trayIcon, &SystemTrayIcon::hideShowToggleRequest, this, &CTIMainWindow::onHideShowToggleRequest);
@@ -81,6 +84,7 @@ CTIMainWindow::~CTIMainWindow()
     delete m_reconnectWindow;
     delete m_addressBookWindow;
     delete m_stickyBuddyList;
+    delete m_click2Dial;
     // Pop-ups free themselves once rolled out; one still standing goes with the window.
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (qobject_cast<RollOverPopUp *>(widget))

@@ -10,6 +10,7 @@ class CTIMainWindow;
 
 class Addresses;
 class AddressBookWindow;
+class Click2DialComponent;
 class ConfigTab;
 class DialSuggestionModel;
 class Line;
@@ -45,6 +46,7 @@ public:
     StickyBuddyList *extensionMonitor() const { return m_stickyBuddyList; }
     ConfigTab *configTab() const { return m_configTab; }
     QueueMonitorMainWindow *queueMonitor() const { return m_queueMonitor.data(); }
+    Click2DialComponent *clickToDial() const { return m_click2Dial; }
 
 public slots:
     void lineOpenend(Line *line);
@@ -77,6 +79,7 @@ private:
     UCConversationsList *m_conversationsList = nullptr;
     ConfigTab *m_configTab = nullptr;
     StickyBuddyList *m_stickyBuddyList = nullptr;
+    Click2DialComponent *m_click2Dial = nullptr;
     SystemTrayIcon *m_trayIcon = nullptr;
     DialSuggestionModel *m_suggestions = nullptr;
 };

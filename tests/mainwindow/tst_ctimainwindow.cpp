@@ -3,6 +3,7 @@
 #include "addressbookwindow.h"
 #include "ctimainwindow.h"
 #include "pbxsimulator.h"
+#include "queuemonitormainwindow.h"
 #include "reconnectwindow.h"
 #include "registry.h"
 #include "rolloverpopup.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QCompleter>
 #include <QSettings>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,6 +42,8 @@ private slots:
     void suggestionsFollowTheContacts();
     void connectionLostShowsTheReconnectWindow();
     void addressBookWindow();
+    void queueMonitorButton_data();
+    void queueMonitorButton();
     void geometrySurvivesARestart();
 
 private:
@@ -251,6 +255,39 @@ void tst_CTIMainWindow::addressBookWindow()
     QVERIFY(books->isHidden());
     window->onHideShowToggleRequest();
     QVERIFY(window->isVisible());
+    sim.setScenario(Scenario());
+    sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
+}
+
+void tst_CTIMainWindow::queueMonitorButton_data()
+{
+    QTest::addColumn<QJsonArray>("queues");
+    QTest::newRow("none") << QJsonArray();
+    QTest::newRow("one") << QJsonArray{QJsonObject{{"id", "q600"}, {"extension", "600"}}};
+}
+
+void tst_CTIMainWindow::queueMonitorButton()
+{
+    // The button is offered once the configuration lists a queue, and toggles the monitor.
+    QFETCH(QJsonArray, queues);
+    QVERIFY(sim.scenario().setSection(QStringLiteral("phoneConfig"), QJsonObject{{"queues", queues}}));
+    delete window;
+    window = new CTIMainWindow;
+    QueueMonitorMainWindow *monitor = window->queueMonitor();
+    QSignalSpy told(monitor, &QueueMonitorMainWindow::queuesAvailable);
+    window->onApplicationStartup();
+    window->show();
+    auto *button = window->findChild<QPushButton *>(QStringLiteral("queueMonitorPushButton"));
+    QTRY_COMPARE(told.size(), 1);
+    QCOMPARE(button->isVisible(), !queues.isEmpty());
+    if (!queues.isEmpty()) {
+        QVERIFY(button->width() <= window->findChild<QPushButton *>(QStringLiteral("addressBookPushButton"))->width());
+        QVERIFY(monitor->isHidden());
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(monitor->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(monitor->isHidden());
+    }
     sim.setScenario(Scenario());
     sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
 }

@@ -2,6 +2,9 @@
 #include "ui_configdialog.h"
 
 #include "buildinfo.h"
+#include "click2dialcomponent.h"
+#include "ctimainwindow.h"
+#include "globalshortcut.h"
 #include "cticonnector.h"
 #include "log.h"
 #include "registry.h"
@@ -72,6 +75,8 @@ void ConfigDialog::initialise()
     bindIntKeyToSlider(QStringLiteral("stickyBuddyListOpacity"), 0, 100);
     bindIntKeyToRadioButtonGroup(QStringLiteral("stickyBuddyListCorner"), 1, 1);
 
+    bindHotKey();
+
     connect(ui->forgetLoginDataPushButton, &QPushButton::clicked, this, &ConfigDialog::onForgetLoginDataButtonClick,
             Qt::UniqueConnection);
     fillPeers();
@@ -126,6 +131,84 @@ void ConfigDialog::bindIntKeyToRadioButtonGroup(const QString &key, int defaultV
         button->setChecked(n == value);
         Settings::instance()->bindRadioButtonToSetting(button);
     }
+}
+
+void ConfigDialog::bindHotKey()
+{
+    if (!m_clickToDial) {
+        if (CTIMainWindow *window = Registry::instance()->getCTIMainWindow())
+            m_clickToDial = window->clickToDial();
+    }
+    Settings *settings = Settings::instance();
+    const QString key = Click2DialComponent::hotKeySetting;
+    m_storedHotKey = settings->getValueForKey(key);
+    const QString shown = settings->getValueForKey(key, Click2DialComponent::defaultHotKey().toString(QKeySequence::PortableText))
+                              .toString();
+    ui->clickToDialHotKey->setKeySequence(QKeySequence::fromString(shown, QKeySequence::PortableText));
+    connect(ui->clickToDialHotKey, &QKeySequenceEdit::editingFinished, this, &ConfigDialog::onHotKeyEdited,
+            Qt::UniqueConnection);
+    if (m_clickToDial) {
+        connect(m_clickToDial, &Click2DialComponent::hotKeyStateChanged, this, &ConfigDialog::showHotKeyState,
+                Qt::UniqueConnection);
+    }
+    // A key chosen here and then cancelled: the one stored before comes back, also when none
+    // was stored yet (the snapshot keeps only keys that existed).
+    connect(this, &QDialog::rejected, this, [this] {
+        Settings *settings = Settings::instance();
+        const QString key = Click2DialComponent::hotKeySetting;
+        if (settings->getValueForKey(key) == m_storedHotKey)
+            return;
+        if (m_storedHotKey.isValid())
+            settings->setValueForKey(key, m_storedHotKey);
+        else
+            settings->removeValueForKey(key);
+    });
+    showHotKeyState();
+}
+
+void ConfigDialog::onHotKeyEdited()
+{
+    const QKeySequence typed = ui->clickToDialHotKey->keySequence();
+    const int combination = typed.isEmpty() ? 0 : typed[0];
+    const int key = combination & ~int(Qt::KeyboardModifierMask);
+    // A grabbed key is lost to every program: a plain letter or Backspace would break typing.
+    const bool functionKey = key >= Qt::Key_F1 && key <= Qt::Key_F35;
+    const bool held = combination & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (combination == 0 || !(held || functionKey)) {
+        const QString stored = Settings::instance()
+                                   ->getValueForKey(Click2DialComponent::hotKeySetting,
+                                                    Click2DialComponent::defaultHotKey().toString(QKeySequence::PortableText))
+                                   .toString();
+        ui->clickToDialHotKey->setKeySequence(QKeySequence::fromString(stored, QKeySequence::PortableText));
+        ui->clickToDialStatusLabel->setText(
+            tr("Choose a combination with Ctrl, Alt or Meta, or a function key: other keys are needed for typing."));
+        return;
+    }
+    // Only the first combination counts; the field shows what is used.
+    const QKeySequence chosen(combination);
+    ui->clickToDialHotKey->setKeySequence(chosen);
+    Settings::instance()->setValueForKey(Click2DialComponent::hotKeySetting, chosen.toString(QKeySequence::PortableText));
+    showHotKeyState();
+}
+
+void ConfigDialog::showHotKeyState()
+{
+    QString text;
+    bool refused = false;
+    if (!GlobalShortCut::isAvailable()) {
+        text = tr("Click-to-dial is not available on this desktop.");
+    } else if (m_clickToDial && m_clickToDial->hotKeyActive()) {
+        text = tr("Mark a number in any program and press the hot key to dial it.");
+    } else if (m_clickToDial && m_clickToDial->hotKey().isEmpty()) {
+        text = tr("No hot key is chosen.");
+    } else if (m_clickToDial) {
+        refused = true;
+        text = tr("%1 is taken by another program. Choose another combination.")
+                   .arg(m_clickToDial->hotKey().toString(QKeySequence::NativeText));
+    }
+    ui->clickToDialStatusLabel->setText(text);
+    ui->clickToDialStatusLabel->setProperty("refused", refused);
+    ui->clickToDialStatusLabel->setStyleSheet(refused ? QStringLiteral("color: #c0392b;") : QString());
 }
 
 void ConfigDialog::fillPeers()

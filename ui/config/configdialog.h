@@ -2,12 +2,14 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <QVariant>
 
 #include <functional>
 
 namespace Ui {
 class ConfigDialog;
 }
+class Click2DialComponent;
 
 //! The client's own options, nearly all of them the extension monitor's. Every option widget is
 //! bound to the setting of its own name, so a change is stored and announced at once and the
@@ -35,6 +37,9 @@ public:
     void bindIntKeyToSlider(const QString &key, int defaultValue, int max);
     void bindIntKeyToRadioButtonGroup(const QString &key, int defaultValue, int first);
 
+    //! The click-to-dial whose hot key the "General" tab edits; by default the main window's.
+    void setClickToDial(Click2DialComponent *component) { m_clickToDial = component; }
+
     //! By default a detached QProcess.
     void setLauncher(Launcher launcher);
     //! By default QCoreApplication::quit().
@@ -47,8 +52,13 @@ public slots:
 private:
     void fillPeers();
     void updateEnabledStates();
+    void bindHotKey();
+    void onHotKeyEdited();
+    void showHotKeyState();
 
     Ui::ConfigDialog *ui;
     Launcher m_launcher;
     Quitter m_quitter;
+    Click2DialComponent *m_clickToDial = nullptr;
+    QVariant m_storedHotKey; // as stored when the dialog opened (invalid: never chosen)
 };

@@ -1,0 +1,231 @@
+#include "click2dialcomponent.h"
+
+#include "cticonnector.h"
+#include "globalshortcut.h"
+#include "log.h"
+#include "numbercanonizer.h"
+#include "platform.h"
+#include "settings.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QCursor>
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QProcess>
+
+#include <algorithm>
+
+namespace {
+const QString logTag = QStringLiteral("cti");
+QString g_scriptHost = QStringLiteral("/usr/bin/osascript");
+} // namespace
+
+const QString Click2DialComponent::hotKeySetting = QStringLiteral("clickToDialHotKey");
+
+const QByteArray Click2DialComponent::copyScript = "tell application \"System Events\" \n"
+                                                   "    try \n"
+                                                   "       delay 0.2\n"
+                                                   "       keystroke \"c\" using {command down}\n"
+                                                   "       delay 0.2\n"
+                                                   "    on error\n"
+                                                   "       key up {control, shift, option, command}\n"
+                                                   "    end try\n"
+                                                   "end tell\n";
+
+const QByteArray Click2DialComponent::activationScript = "tell application \"talvero-cti-client\"\n"
+                                                         "    activate\n"
+                                                         "end tell\n";
+
+QKeySequence Click2DialComponent::defaultHotKey()
+{
+    return QKeySequence(Qt::AltModifier | Qt::Key_F1);
+}
+
+Click2DialComponent::Click2DialComponent(QObject *parent)
+    : QObject(parent)
+    , m_shortcut(new GlobalShortCut(this))
+{
+    connect(m_shortcut, &GlobalShortCut::activated, this, &Click2DialComponent::onDialGlobalHotKey);
+    connect(Settings::instance(), &Settings::settingChanged, this, [this](const QString &key) {
+        if (key == hotKeySetting && m_initialised)
+            applyHotKey();
+    });
+}
+
+Click2DialComponent::~Click2DialComponent()
+{
+    // The grab is the desktop's: give it back, so a later owner (or a restart) can have it.
+    if (m_registered)
+        m_shortcut->unsetShortcut();
+    // An activation script still running is of no use any more.
+    for (QProcess *activation : findChildren<QProcess *>()) {
+        activation->kill();
+        activation->waitForFinished(1000);
+    }
+}
+
+bool Click2DialComponent::initialise()
+{
+    m_initialised = true;
+    applyHotKey();
+    return m_registered;
+}
+
+void Click2DialComponent::applyHotKey()
+{
+    if (m_registered) {
+        m_shortcut->setEnabled(false);
+        m_shortcut->unsetShortcut();
+        m_registered = false;
+    }
+    const QString stored = Settings::instance()
+                               ->getValueForKey(hotKeySetting, defaultHotKey().toString(QKeySequence::PortableText))
+                               .toString();
+    m_hotKey = QKeySequence::fromString(stored, QKeySequence::PortableText);
+    if (!GlobalShortCut::isAvailable()) {
+        Log::w(QStringLiteral("click-to-dial is off: ") + GlobalShortCut::unavailableReason(), logTag);
+    } else if (m_hotKey.isEmpty()) {
+        Log::d(QStringLiteral("click-to-dial has no hot key"), logTag);
+    } else {
+        m_registered = m_shortcut->setShortcut(m_hotKey);
+        m_shortcut->setEnabled(m_registered);
+        const QString name = m_hotKey.toString(QKeySequence::PortableText);
+        if (m_registered) {
+            Log::d(QStringLiteral("click-to-dial listens to ") + name, logTag);
+        } else {
+            Log::w(QStringLiteral("click-to-dial is off: the hot key ") + name
+                       + QStringLiteral(" is taken by another program; choose another one in the configuration"),
+                   logTag);
+        }
+    }
+    emit hotKeyStateChanged(m_registered);
+}
+
+void Click2DialComponent::onDialGlobalHotKey()
+{
+    if (m_menuOpen)
+        return;
+    m_menuOpen = true;
+    const QString text = getMarkedNumberToDial();
+    if (text.size() > maxMarkedLength) {
+        Log::d(QStringLiteral("click-to-dial: the marked text is too long for a number"), logTag);
+        m_menuOpen = false;
+        return;
+    }
+    const QString number = NumberCanonizer::convertToDialable(text);
+    // Text without a digit would offer the bare dial prefix, or nothing, to dial.
+    const bool hasDigit = std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit(); });
+    if (text.isEmpty() || !hasDigit || number.isEmpty()) {
+        m_menuOpen = false;
+        return;
+    }
+
+    QMenu menu;
+    QAction *dial = menu.addAction(QIcon(QStringLiteral(":/images/dialbutton_label.png")), tr("Dial: ") + number);
+    menu.addAction(QIcon(QStringLiteral(":/images/abort.png")), tr("Abort"));
+    connect(dial, &QAction::triggered, this, &Click2DialComponent::onMenuDialClicked);
+    connect(&menu, &QMenu::aboutToHide, this, &Click2DialComponent::menuClosed);
+    m_numberToDial = number;
+    // Enter dials at once; Escape (or a click elsewhere) aborts.
+    menu.setActiveAction(dial);
+    menu.installEventFilter(this);
+    Log::d(QStringLiteral("click-to-dial offers ") + number, logTag);
+    emit menuAboutToShow(number);
+    menu.exec(QCursor::pos());
+    m_numberToDial.clear();
+}
+
+bool Click2DialComponent::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+        return QObject::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const int combination = key->key() | int(key->modifiers() & ~Qt::KeypadModifier);
+    switch (key->key()) {
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Control:
+    case Qt::Key_Shift:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+        return true;
+    default:
+        return !m_hotKey.isEmpty() && combination == m_hotKey[0];
+    }
+}
+
+void Click2DialComponent::onMenuDialClicked()
+{
+    CTIConnector::instance()->dialNumber(m_numberToDial);
+    m_numberToDial.clear();
+}
+
+void Click2DialComponent::menuClosed()
+{
+    m_menuOpen = false;
+}
+
+QString Click2DialComponent::getMarkedNumberToDial()
+{
+    if (Platform::isMacOSX())
+        return copyThroughScriptHost();
+    // What the user marked is the PRIMARY selection; no key press is faked (Ctrl+C would
+    // interrupt a terminal's program and overwrite the clipboard).
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    QString text;
+    if (clipboard->supportsSelection())
+        text = clipboard->text(QClipboard::Selection);
+    if (text.trimmed().isEmpty())
+        text = clipboard->text(QClipboard::Clipboard);
+    return text;
+}
+
+QString Click2DialComponent::copyThroughScriptHost()
+{
+    const QStringList arguments{QStringLiteral("-l"), QStringLiteral("AppleScript")};
+    {
+        QProcess copy;
+        copy.start(g_scriptHost, arguments, QIODevice::ReadWrite);
+        copy.write(copyScript);
+        copy.closeWriteChannel();
+        // A script that hangs must not freeze the client: after the limit the clipboard is
+        // read as it is.
+        QDeadlineTimer deadline(scriptTimeoutMs);
+        if (copy.waitForStarted(int(deadline.remainingTime())))
+            copy.waitForReadyRead(int(deadline.remainingTime()));
+        copy.readAll();
+        if (copy.state() != QProcess::NotRunning && !copy.waitForFinished(int(deadline.remainingTime()))) {
+            Log::w(QStringLiteral("click-to-dial: the copy script did not finish in time"), logTag);
+            copy.kill();
+            copy.waitForFinished(1000);
+        }
+    }
+
+    // Brings this program to the front for the menu; not waited for.
+    auto *activate = new QProcess(this);
+    connect(activate, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), activate, &QObject::deleteLater);
+    connect(activate, &QProcess::errorOccurred, activate, [activate](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            activate->deleteLater();
+    });
+    activate->start(g_scriptHost, arguments, QIODevice::ReadWrite);
+    activate->write(activationScript);
+    activate->closeWriteChannel();
+
+    return QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+}
+
+void Click2DialComponent::setScriptHost(const QString &program)
+{
+    g_scriptHost = program;
+}
+
+QString Click2DialComponent::scriptHost()
+{
+    return g_scriptHost;
+}

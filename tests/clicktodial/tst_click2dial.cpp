@@ -1,0 +1,246 @@
+#include "click2dialcomponent.h"
+#include "cticonnector.h"
+#include "globalshortcut.h"
+#include "pbxsimulator.h"
+#include "settings.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+
+// Click-to-dial without a desktop hot key (offscreen): the bookkeeping of the shortcut, the menu
+// against the simulator, and the macOS copy path against a stub scripting host.
+class tst_Click2Dial : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void shortcutBookkeeping();
+    void withoutADisplayStaysInert();
+    void menu_data();
+    void menu();
+    void secondPressWhileTheMenuIsOpen();
+    void scriptHost_data();
+    void scriptHost();
+
+private:
+    //! Runs what while the next menu is open, and answers the menu's entries.
+    QStringList whileMenuOpen(Click2DialComponent &component, const std::function<void(QMenu *)> &what);
+    QStringList dialled();
+
+    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.106"))};
+    CTIConnector *connector = CTIConnector::instance();
+    QTemporaryDir dir;
+};
+
+void tst_Click2Dial::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    sim.addAccount(QStringLiteral("anna"), QStringLiteral("secret"));
+    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
+    QSignalSpy ok(connector, &CTIConnector::loginSuccess);
+    connector->login(QStringLiteral("anna"), QStringLiteral("secret"), QStringLiteral("127.0.0.106"));
+    QTRY_COMPARE(ok.count(), 1);
+}
+
+QStringList tst_Click2Dial::dialled()
+{
+    // A marker behind the dial tells when everything sent has arrived.
+    connector->hangup(QStringLiteral("marker"));
+    [&] { QTRY_COMPARE(sim.receivedCommands(QStringLiteral("hangup")).size(), 1); }();
+    QStringList numbers;
+    for (const QJsonObject &command : sim.receivedCommands(QStringLiteral("dialNumber")))
+        numbers << command.value(QStringLiteral("data")).toObject().value(QStringLiteral("number")).toString();
+    sim.clearReceived();
+    return numbers;
+}
+
+QStringList tst_Click2Dial::whileMenuOpen(Click2DialComponent &component, const std::function<void(QMenu *)> &what)
+{
+    QStringList entries;
+    QTimer::singleShot(0, this, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction *action : menu->actions())
+            entries << action->text();
+        what(menu);
+    });
+    component.onDialGlobalHotKey();
+    return entries;
+}
+
+void tst_Click2Dial::shortcutBookkeeping()
+{
+    GlobalShortCut shortcut;
+    QSignalSpy activated(&shortcut, &GlobalShortCut::activated);
+    const quint32 before = GlobalShortCut::lastHotKeyId();
+
+    // Refused here (no desktop): the id is spent, the tables stay as they were, the sequence is kept.
+    QVERIFY(!shortcut.setShortcut(QKeySequence(Qt::AltModifier | Qt::Key_F1)));
+    QCOMPARE(GlobalShortCut::lastHotKeyId(), before + 1);
+    QVERIFY(GlobalShortCut::hotKeyIdsByKey().isEmpty());
+    QVERIFY(GlobalShortCut::hotKeyRefsById().isEmpty());
+    QCOMPARE(GlobalShortCut::lastRegistering(), &shortcut);
+    QCOMPARE(shortcut.shortcut(), QKeySequence(Qt::AltModifier | Qt::Key_F1));
+    QCOMPARE(shortcut.property("shortcut").value<QKeySequence>(), QKeySequence(QStringLiteral("Alt+F1")));
+
+    // An unknown id finds the pair (0, 0): it activates only an instance whose registered values
+    // are both 0, and only while enabled.
+    QVERIFY(!GlobalShortCut::dispatchHotKeyId(4711));
+    shortcut.setEnabled();
+    QVERIFY(GlobalShortCut::dispatchHotKeyId(4711));
+    QVERIFY(!shortcut.activateShortcut(67, 8));
+    shortcut.setDisabled();
+    QVERIFY(!shortcut.isEnabled());
+    QVERIFY(!shortcut.activateShortcut(0, 0));
+    QCOMPARE(activated.size(), 1);
+
+    QTest::ignoreMessage(QtWarningMsg, "GlobalShortCut failed to unregister: \"Alt+F1\"");
+    QVERIFY(!shortcut.unsetShortcut());
+    QVERIFY(shortcut.shortcut().isEmpty());
+}
+
+void tst_Click2Dial::withoutADisplayStaysInert()
+{
+    Click2DialComponent component;
+    QSignalSpy state(&component, &Click2DialComponent::hotKeyStateChanged);
+    QVERIFY(!GlobalShortCut::isAvailable());
+    QVERIFY(GlobalShortCut::unavailableReason().contains(QLatin1String("offscreen")));
+    QVERIFY(!component.initialise());
+    QCOMPARE(state.size(), 1);
+    QCOMPARE(component.hotKey(), Click2DialComponent::defaultHotKey());
+    // The option still follows the settings, so the dialog's choice is there once a desktop is.
+    Settings::instance()->setValueForKey(Click2DialComponent::hotKeySetting, QStringLiteral("Ctrl+Alt+D"));
+    QCOMPARE(state.size(), 2);
+    QCOMPARE(component.hotKey(), QKeySequence(QStringLiteral("Ctrl+Alt+D")));
+    Settings::instance()->removeValueForKey(Click2DialComponent::hotKeySetting);
+    QCOMPARE(component.hotKey(), Click2DialComponent::defaultHotKey());
+}
+
+void tst_Click2Dial::menu_data()
+{
+    QTest::addColumn<QString>("marked");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<int>("key"); // what the user presses in the menu
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QStringList>("dialled");
+    const QStringList offer{"Dial: 089123456", "Abort"};
+    QTest::newRow("enter dials") << "Tel. 089 123456" << "" << int(Qt::Key_Return) << offer << QStringList{"089123456"};
+    QTest::newRow("escape aborts") << "Tel. 089 123456" << "" << int(Qt::Key_Escape) << offer << QStringList();
+    QTest::newRow("abort entry") << "Tel. 089 123456" << "" << int(Qt::Key_Down) << offer << QStringList();
+    QTest::newRow("dial prefix") << "+49 89 123456" << "0" << int(Qt::Key_Return) << QStringList{"Dial: 0089123456", "Abort"}
+                                 << QStringList{"0089123456"};
+    QTest::newRow("nothing marked") << "" << "" << 0 << QStringList() << QStringList();
+    QTest::newRow("no digit") << "Mit freundlichen Grüßen" << "0" << 0 << QStringList() << QStringList();
+    QTest::newRow("a whole document") << QString(Click2DialComponent::maxMarkedLength + 1, QLatin1Char('1')) << "" << 0
+                                      << QStringList() << QStringList();
+}
+
+void tst_Click2Dial::menu()
+{
+    QFETCH(QString, marked);
+    QFETCH(QString, prefix);
+    QFETCH(int, key);
+    QFETCH(QStringList, entries);
+    QFETCH(QStringList, dialled);
+    Settings::instance()->setValueForKey(QStringLiteral("dialPrefix"), prefix);
+    QApplication::clipboard()->setText(marked);
+    Click2DialComponent component;
+
+    const QStringList shown = whileMenuOpen(component, [&](QMenu *menu) {
+        QVERIFY(component.isMenuOpen());
+        QCOMPARE(component.numberToDial(), QString(entries.value(0)).remove(QStringLiteral("Dial: ")));
+        if (key == Qt::Key_Down) // the second entry, "Abort"
+            QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, key == Qt::Key_Down ? Qt::Key_Return : Qt::Key(key));
+    });
+    QCOMPARE(shown, entries);
+    QVERIFY(!component.isMenuOpen());
+    QVERIFY(component.numberToDial().isEmpty());
+    QCOMPARE(this->dialled(), dialled);
+    Settings::instance()->removeValueForKey(QStringLiteral("dialPrefix"));
+}
+
+void tst_Click2Dial::secondPressWhileTheMenuIsOpen()
+{
+    QApplication::clipboard()->setText(QStringLiteral("0711 5550123"));
+    Click2DialComponent component;
+    QSignalSpy offered(&component, &Click2DialComponent::menuAboutToShow);
+    whileMenuOpen(component, [&](QMenu *menu) {
+        component.onDialGlobalHotKey(); // returns at once, no second menu
+        QCOMPARE(offered.size(), 1);
+        QTest::keyClick(menu, Qt::Key_Escape);
+    });
+    QCOMPARE(offered.size(), 1);
+    // Idle again: the next press offers again.
+    whileMenuOpen(component, [](QMenu *menu) { QTest::keyClick(menu, Qt::Key_Escape); });
+    QCOMPARE(offered.size(), 2);
+    QCOMPARE(dialled(), QStringList());
+}
+
+void tst_Click2Dial::scriptHost_data()
+{
+    QTest::addColumn<QString>("onCopy"); // what the stub does with the copy script
+    QTest::addColumn<bool>("copyFinishes");
+    QTest::newRow("copies") << "" << true;
+    QTest::newRow("hangs") << "sleep 30" << false;
+}
+
+void tst_Click2Dial::scriptHost()
+{
+    QFETCH(QString, onCopy);
+    QFETCH(bool, copyFinishes);
+    // The stub keeps each script it is given with its arguments; the activation lingers, so a
+    // wait for it would show.
+    const QString stub = dir.filePath(QStringLiteral("host"));
+    QFile file(stub);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QStringLiteral("#!/bin/sh\n"
+                              "n=$(ls '%1' | grep -c '^script')\n"
+                              "echo \"$*\" > \"%1/args$n\"\n"
+                              "cat > \"%1/script$n\"\n"
+                              "if grep -q activate \"%1/script$n\"; then sleep 10; else %2 :; fi\n")
+                   .arg(dir.path(), onCopy)
+                   .toUtf8());
+    file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    for (const QString &old : QDir(dir.path()).entryList({QStringLiteral("script*"), QStringLiteral("args*")}))
+        QFile::remove(dir.filePath(old));
+    Click2DialComponent::setScriptHost(stub);
+    QApplication::clipboard()->setText(QStringLiteral("Tel. 089 123456"));
+
+    Click2DialComponent component;
+    QElapsedTimer took;
+    took.start();
+    QCOMPARE(component.copyThroughScriptHost(), QStringLiteral("Tel. 089 123456"));
+    // Neither the lingering activation nor a hanging copy holds the client for long.
+    QVERIFY2(took.elapsed() < (copyFinishes ? 1500 : 2000 + 1500), qPrintable(QString::number(took.elapsed())));
+
+    auto read = [&](const QString &name) {
+        QFile f(dir.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    if (copyFinishes)
+        QCOMPARE(read(QStringLiteral("script0")), Click2DialComponent::copyScript);
+    QCOMPARE(read(QStringLiteral("args0")), QByteArray("-l AppleScript\n"));
+    QTRY_COMPARE(read(QStringLiteral("script1")), Click2DialComponent::activationScript);
+    QCOMPARE(read(QStringLiteral("args1")), QByteArray("-l AppleScript\n"));
+    QCOMPARE(Click2DialComponent::copyScript,
+             QByteArray("tell application \"System Events\" \n    try \n       delay 0.2\n"
+                        "       keystroke \"c\" using {command down}\n       delay 0.2\n    on error\n"
+                        "       key up {control, shift, option, command}\n    end try\nend tell\n"));
+    Click2DialComponent::setScriptHost(QStringLiteral("/usr/bin/osascript"));
+}
+
+QTEST_MAIN(tst_Click2Dial)
+#include "tst_click2dial.moc"

@@ -1,0 +1,249 @@
+#include "click2dialcomponent.h"
+#include "configdialog.h"
+#include "cticonnector.h"
+#include "globalshortcut.h"
+#include "pbxsimulator.h"
+#include "settings.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QJsonObject>
+#include <QKeySequenceEdit>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <cstdlib>
+#include <xcb/xcb.h>
+
+// The hot key on a real X server: keys pressed with xdotool, the selection made with xclip, and a
+// second X client that holds a key.
+class tst_X11ClickToDial : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void markedNumberIsDialled_data();
+    void markedNumberIsDialled();
+    void escapeAndNothingMarked();
+    void keyWithoutKeycodeGrabsNothing();
+    void refusedKeyIsShownAndAnotherCanBeChosen();
+
+private:
+    static void run(const QString &program, const QStringList &arguments, const QByteArray &input = QByteArray());
+    static void press(const QString &keys) { run(QStringLiteral("xdotool"), {QStringLiteral("key"), keys}); }
+    static void mark(const QString &text);
+    //! Presses these keys as soon as the component's menu holds the keyboard.
+    static void answerMenu(Click2DialComponent &component, const QString &keys);
+    QStringList dialled();
+
+    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.54"))};
+    CTIConnector *connector = CTIConnector::instance();
+};
+
+namespace {
+QStringList g_warnings;
+QtMessageHandler g_previous = nullptr;
+
+void recordWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type >= QtWarningMsg)
+        g_warnings << message;
+    g_previous(type, context, message);
+}
+
+// Another X client, holding a key combination on the root window for as long as it lives.
+class OtherClient
+{
+public:
+    OtherClient() : m_c(xcb_connect(nullptr, nullptr)) {}
+    ~OtherClient() { xcb_disconnect(m_c); }
+    bool grab(quint32 keycode, quint32 modifiers)
+    {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
+        xcb_generic_error_t *error = xcb_request_check(
+            m_c, xcb_grab_key_checked(m_c, 0, root, quint16(modifiers), xcb_keycode_t(keycode), XCB_GRAB_MODE_ASYNC,
+                                      XCB_GRAB_MODE_ASYNC));
+        std::free(error);
+        return !error;
+    }
+
+private:
+    xcb_connection_t *m_c;
+};
+} // namespace
+
+void tst_X11ClickToDial::initTestCase()
+{
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    QVERIFY(GlobalShortCut::isAvailable());
+    g_previous = qInstallMessageHandler(recordWarnings);
+    sim.addAccount(QStringLiteral("anna"), QStringLiteral("secret"));
+    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
+    QSignalSpy ok(connector, &CTIConnector::loginSuccess);
+    connector->login(QStringLiteral("anna"), QStringLiteral("secret"), QStringLiteral("127.0.0.54"));
+    QTRY_COMPARE(ok.count(), 1);
+}
+
+void tst_X11ClickToDial::cleanup()
+{
+    Settings::instance()->removeValueForKey(Click2DialComponent::hotKeySetting);
+    // The toolkit never prints an X error for a refused grab.
+    for (const QString &warning : qAsConst(g_warnings))
+        QVERIFY2(!warning.contains(QLatin1String("XCB error")), qPrintable(warning));
+    g_warnings.clear();
+}
+
+void tst_X11ClickToDial::run(const QString &program, const QStringList &arguments, const QByteArray &input)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    QVERIFY2(process.waitForFinished(10000), qPrintable(program));
+}
+
+void tst_X11ClickToDial::mark(const QString &text)
+{
+    // xclip stays in the background serving the selection until someone else takes it.
+    run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("primary"), QStringLiteral("-i")},
+        text.toUtf8());
+}
+
+void tst_X11ClickToDial::answerMenu(Click2DialComponent &component, const QString &keys)
+{
+    // The menu runs its own loop: the answer is sent from inside it, once it is up.
+    QObject::connect(&component, &Click2DialComponent::menuAboutToShow, &component, [keys] {
+        QTimer::singleShot(0, [keys] {
+            QTRY_VERIFY(QApplication::activePopupWidget() && QApplication::activePopupWidget()->isVisible());
+            QProcess::startDetached(QStringLiteral("xdotool"),
+                                    QStringList{QStringLiteral("key")} + keys.split(QLatin1Char(' ')));
+        });
+        // Should the keys not reach it, the menu still closes and the test fails instead of hanging.
+        QTimer::singleShot(10000, [] {
+            if (QWidget *menu = QApplication::activePopupWidget())
+                menu->close();
+        });
+    });
+}
+
+QStringList tst_X11ClickToDial::dialled()
+{
+    connector->hangup(QStringLiteral("marker"));
+    [&] { QTRY_COMPARE(sim.receivedCommands(QStringLiteral("hangup")).size(), 1); }();
+    QStringList numbers;
+    for (const QJsonObject &command : sim.receivedCommands(QStringLiteral("dialNumber")))
+        numbers << command.value(QStringLiteral("data")).toObject().value(QStringLiteral("number")).toString();
+    sim.clearReceived();
+    return numbers;
+}
+
+void tst_X11ClickToDial::markedNumberIsDialled_data()
+{
+    QTest::addColumn<QString>("lock"); // a lock key switched on for the press
+    QTest::newRow("no lock") << QString();
+    QTest::newRow("NumLock on") << QStringLiteral("Num_Lock");
+    QTest::newRow("CapsLock on") << QStringLiteral("Caps_Lock");
+}
+
+void tst_X11ClickToDial::markedNumberIsDialled()
+{
+    QFETCH(QString, lock);
+    Click2DialComponent component;
+    QVERIFY(component.initialise());
+    QSignalSpy offered(&component, &Click2DialComponent::menuAboutToShow);
+    mark(QStringLiteral("Tel. 089 123456"));
+    if (!lock.isEmpty())
+        press(lock);
+    // A second press while the menu is open changes nothing; Enter dials.
+    answerMenu(component, QStringLiteral("alt+F1 Return"));
+    press(QStringLiteral("alt+F1"));
+    QTRY_COMPARE(offered.size(), 1);
+    QCOMPARE(offered.at(0).at(0).toString(), QStringLiteral("089123456"));
+    QTRY_VERIFY(!component.isMenuOpen());
+    QCOMPARE(dialled(), QStringList{QStringLiteral("089123456")});
+    QCOMPARE(offered.size(), 1);
+    if (!lock.isEmpty())
+        press(lock);
+}
+
+void tst_X11ClickToDial::escapeAndNothingMarked()
+{
+    Click2DialComponent component;
+    QVERIFY(component.initialise());
+    QSignalSpy offered(&component, &Click2DialComponent::menuAboutToShow);
+    QSignalSpy pressed(component.globalShortCut(), &GlobalShortCut::activated);
+    answerMenu(component, QStringLiteral("Escape"));
+
+    mark(QStringLiteral("0711 5550123"));
+    press(QStringLiteral("alt+F1"));
+    QTRY_COMPARE(pressed.size(), 1);
+    QCOMPARE(offered.size(), 1);
+    QVERIFY(!component.isMenuOpen());
+
+    // Nothing marked and nothing copied: no menu, and the next press works again.
+    mark(QString());
+    QApplication::clipboard()->clear(QClipboard::Clipboard);
+    press(QStringLiteral("alt+F1"));
+    QTRY_COMPARE(pressed.size(), 2);
+    QCOMPARE(offered.size(), 1);
+    mark(QStringLiteral("0711 5550124"));
+    press(QStringLiteral("alt+F1"));
+    QTRY_COMPARE(pressed.size(), 3);
+    QCOMPARE(offered.size(), 2);
+    QCOMPARE(dialled(), QStringList());
+}
+
+void tst_X11ClickToDial::keyWithoutKeycodeGrabsNothing()
+{
+    // A key the layout does not have has keycode 0, which the server reads as "any key".
+    GlobalShortCut shortcut;
+    QVERIFY(!shortcut.setShortcut(QKeySequence(int(Qt::AltModifier) | 0x263A)));
+    OtherClient other;
+    QVERIFY(other.grab(GlobalShortCut::nativeKeycode(Qt::Key_F5), GlobalShortCut::nativeModifiers(Qt::AltModifier)));
+}
+
+void tst_X11ClickToDial::refusedKeyIsShownAndAnotherCanBeChosen()
+{
+    OtherClient other;
+    QVERIFY(other.grab(GlobalShortCut::nativeKeycode(Qt::Key_F1), GlobalShortCut::nativeModifiers(Qt::AltModifier)));
+    Click2DialComponent component;
+    QVERIFY(!component.initialise());
+    QVERIFY(!component.hotKeyActive());
+    // What was granted before the refusal is given back: the other client can take the rest.
+    QVERIFY(other.grab(GlobalShortCut::nativeKeycode(Qt::Key_F1),
+                       GlobalShortCut::nativeModifiers(Qt::AltModifier) | XCB_MOD_MASK_LOCK));
+
+    ConfigDialog dialog;
+    dialog.setClickToDial(&component);
+    dialog.initialise();
+    auto *status = dialog.findChild<QLabel *>(QStringLiteral("clickToDialStatusLabel"));
+    QVERIFY(status->property("refused").toBool());
+    QVERIFY2(status->text().contains(QLatin1String("Alt+F1")), qPrintable(status->text()));
+
+    // Another combination, chosen in the dialog, works at once.
+    auto *edit = dialog.findChild<QKeySequenceEdit *>(QStringLiteral("clickToDialHotKey"));
+    edit->setKeySequence(QKeySequence(QStringLiteral("Ctrl+Alt+D")));
+    emit edit->editingFinished();
+    QVERIFY(component.hotKeyActive());
+    QVERIFY(!status->property("refused").toBool());
+    QSignalSpy offered(&component, &Click2DialComponent::menuAboutToShow);
+    answerMenu(component, QStringLiteral("Escape"));
+    mark(QStringLiteral("030 1234567"));
+    press(QStringLiteral("ctrl+alt+d"));
+    QTRY_COMPARE(offered.size(), 1);
+    QTRY_VERIFY(!component.isMenuOpen());
+
+    // Cancel brings the refused one back, and says so.
+    dialog.reject();
+    QCOMPARE(component.hotKey(), Click2DialComponent::defaultHotKey());
+    QVERIFY(!component.hotKeyActive());
+    QVERIFY(status->property("refused").toBool());
+}
+
+QTEST_MAIN(tst_X11ClickToDial)
+#include "tst_x11clicktodial.moc"
