@@ -305,11 +305,7 @@ bool GlobalShortCut::nativeEventFilter(const QByteArray &eventType, void *messag
     const quint32 mods = key->state & 0xFF & ~g_masks.locks();
     if (!hotKeyIdsByKey().contains(NativeKey(key->detail, mods)))
         return false;
-    if (type == XCB_KEY_PRESS) {
-        // A popup opened in answer grabs the keyboard with the toolkit's time: it must not be
-        // older than this press, or the server refuses the grab.
-        QX11Info::setAppTime(key->time);
+    if (type == XCB_KEY_PRESS)
         activateShortcut(key->detail, mods);
-    }
     return true;
 }

@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>Click2DialComponent</name>
+    <message>
+        <source>Dial: </source>
+        <translation>Wählen: </translation>
+    </message>
+    <message>
+        <source>Abort</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
     <name>CTIMainWindow</name>
     <message>
         <source>Talvero CTI Client</source>
@@ -433,6 +444,38 @@
 </context>
 <context>
     <name>ConfigDialog</name>
+    <message>
+        <source>Click-to-dial</source>
+        <translation>Click-to-Dial</translation>
+    </message>
+    <message>
+        <source>Hot key:</source>
+        <translation>Tastenkürzel:</translation>
+    </message>
+    <message>
+        <source>Click here and press the key combination that dials the marked number</source>
+        <translation>Hier klicken und die Tastenkombination drücken, die die markierte Nummer wählt</translation>
+    </message>
+    <message>
+        <source>Choose a combination with Ctrl, Alt or Meta, or a function key: other keys are needed for typing.</source>
+        <translation>Bitte eine Kombination mit Strg, Alt oder Meta oder eine Funktionstaste wählen: andere Tasten werden zum Schreiben gebraucht.</translation>
+    </message>
+    <message>
+        <source>Click-to-dial is not available on this desktop.</source>
+        <translation>Click-to-Dial ist auf diesem Desktop nicht verfügbar.</translation>
+    </message>
+    <message>
+        <source>Mark a number in any program and press the hot key to dial it.</source>
+        <translation>Eine Nummer in einem beliebigen Programm markieren und das Tastenkürzel drücken, um sie zu wählen.</translation>
+    </message>
+    <message>
+        <source>No hot key is chosen.</source>
+        <translation>Es ist kein Tastenkürzel gewählt.</translation>
+    </message>
+    <message>
+        <source>%1 is taken by another program. Choose another combination.</source>
+        <translation>%1 wird von einem anderen Programm belegt. Bitte eine andere Kombination wählen.</translation>
+    </message>
     <message>
         <source>Configuration</source>
         <translation>Konfiguration</translation>

@@ -1,10 +1,12 @@
 #include "buildinfo.h"
+#include "click2dialcomponent.h"
 #include "configdialog.h"
 #include "settings.h"
 #include "stickybuddylist.h"
 #include "user.h"
 
 #include <QCheckBox>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QListWidget>
 #include <QLoggingCategory>
@@ -63,6 +65,8 @@ private slots:
     void peers();
     void logoutClearsPasswordAndRestarts();
     void buildConstants();
+    void hotKey_data();
+    void hotKey();
 
 private:
     User *colleague(const QString &id, const QString &extension, const QString &first, const QString &last);
@@ -73,7 +77,8 @@ private:
 void tst_ConfigDialog::init()
 {
     Settings *settings = Settings::instance();
-    for (const QString &key : optionKeys + QStringList{"peers/u1", "peers/u2", "peers/u3", "loginDialog/password"})
+    for (const QString &key : optionKeys + QStringList{"peers/u1", "peers/u2", "peers/u3", "loginDialog/password",
+                                                      Click2DialComponent::hotKeySetting})
         settings->removeValueForKey(key);
 }
 
@@ -341,6 +346,58 @@ void tst_ConfigDialog::buildConstants()
     QCOMPARE(dialog.findChild<QLabel *>("gitReferenceLabel")->text(), BuildInfo::reference());
     QCOMPARE(dialog.findChild<QLabel *>("releaseDateLabel")->text(), BuildInfo::releaseDate());
     QCOMPARE(dialog.findChild<QLabel *>("branchLabel")->text(), BuildInfo::branch());
+}
+
+
+
+void tst_ConfigDialog::hotKey_data()
+{
+    QTest::addColumn<QString>("before"); // stored when the dialog opens ("": nothing)
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored"); // after the edit ("": nothing)
+    QTest::addColumn<bool>("hint");
+    QTest::newRow("with modifiers") << "" << "Ctrl+Alt+D" << "Ctrl+Alt+D" << false;
+    QTest::newRow("first combination only") << "" << "Ctrl+Alt+D, X" << "Ctrl+Alt+D" << false;
+    QTest::newRow("function key alone") << "" << "F9" << "F9" << false;
+    QTest::newRow("replaces a stored one") << "Meta+F2" << "Alt+F3" << "Alt+F3" << false;
+    // Grabbed keys are lost to every program: no plain keys.
+    QTest::newRow("letter") << "" << "A" << "" << true;
+    QTest::newRow("shifted letter") << "Meta+F2" << "Shift+A" << "Meta+F2" << true;
+    QTest::newRow("backspace") << "" << "Backspace" << "" << true;
+}
+
+void tst_ConfigDialog::hotKey()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(bool, hint);
+    Settings *settings = Settings::instance();
+    const QString key = Click2DialComponent::hotKeySetting;
+    if (!before.isEmpty())
+        settings->setValueForKey(key, before);
+    Click2DialComponent component;
+    component.initialise();
+    ConfigDialog dialog;
+    dialog.setClickToDial(&component);
+    dialog.initialise();
+    auto *edit = dialog.findChild<QKeySequenceEdit *>(QStringLiteral("clickToDialHotKey"));
+    auto *status = dialog.findChild<QLabel *>(QStringLiteral("clickToDialStatusLabel"));
+    QCOMPARE(edit->keySequence(), before.isEmpty() ? Click2DialComponent::defaultHotKey() : QKeySequence(before));
+    QCOMPARE(status->text(), QStringLiteral("Click-to-dial is not available on this desktop."));
+
+    edit->setKeySequence(QKeySequence(typed));
+    emit edit->editingFinished();
+    QCOMPARE(settings->getValueForKey(key).toString(), stored);
+    QCOMPARE(component.hotKey(), stored.isEmpty() ? Click2DialComponent::defaultHotKey() : QKeySequence(stored));
+    QCOMPARE(edit->keySequence(), component.hotKey());
+    QCOMPARE(status->text().startsWith(QLatin1String("Choose a combination")), hint);
+
+    // Cancel: what was stored before, or nothing, and the component follows.
+    dialog.reject();
+    QCOMPARE(settings->getValueForKey(key).toString(), before);
+    QCOMPARE(settings->getValueForKey(key).isValid(), !before.isEmpty());
+    QCOMPARE(component.hotKey(), before.isEmpty() ? Click2DialComponent::defaultHotKey() : QKeySequence(before));
 }
 
 QTEST_MAIN(tst_ConfigDialog)

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+
 // Starts the simulator and the client as a user would, on the X server in DISPLAY, and looks at
 // what the window system shows: the main window after the automatic login, the incoming-call
 // pop-up at the top right, and a screenshot that is not blank.
@@ -23,8 +25,11 @@ private slots:
     void incomingCallRollsInAtTheTopRight();
     void screenshotIsNotBlank();
     void endedCallRollsThePopUpOut();
+    void markedNumberIsDialledWithTheHotKey();
 
 private:
+    //! Whether a line of that log holds every one of the words.
+    bool logged(const QString &log, const QStringList &words) const;
     struct Window
     {
         QString name;
@@ -90,6 +95,7 @@ void tst_X11Session::initTestCase()
     env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
     env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("cti.debug=true"));
     env.remove(QStringLiteral("LANGUAGE"));
     env.remove(QStringLiteral("LC_ALL"));
     client.setProcessEnvironment(env);
@@ -192,6 +198,37 @@ void tst_X11Session::endedCallRollsThePopUpOut()
     QCOMPARE(simCommand(QStringLiteral("end ") + callId), QStringLiteral("ended ") + callId);
     QTRY_VERIFY_WITH_TIMEOUT(popUp().geometry.isNull(), 10000);
     QVERIFY(!mainWindow().name.isEmpty());
+}
+
+bool tst_X11Session::logged(const QString &log, const QStringList &words) const
+{
+    QFile file(home.filePath(log));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine());
+        if (std::all_of(words.cbegin(), words.cend(), [&line](const QString &word) { return line.contains(word); }))
+            return true;
+    }
+    return false;
+}
+
+void tst_X11Session::markedNumberIsDialledWithTheHotKey()
+{
+    // The user marks a number somewhere (the PBX's dial prefix comes in front), presses the hot key and chooses the offer with Enter.
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("primary"), QStringLiteral("-i")});
+    xclip.write("Tel. 089 123456");
+    xclip.closeWriteChannel();
+    QVERIFY(xclip.waitForFinished(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("client.log"), {QStringLiteral("click-to-dial listens to Alt+F1")}), 10000);
+    run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+F1")});
+    QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("client.log"), {QStringLiteral("click-to-dial offers "), QStringLiteral("089123456")}), 10000);
+    // The menu takes the keyboard although no window of the client has the focus; Enter is
+    // pressed until the menu, once up, has it.
+    QTRY_VERIFY_WITH_TIMEOUT((run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")}),
+                              logged(QStringLiteral("sim.log"), {QStringLiteral("dialNumber"), QStringLiteral("089123456")})),
+                             10000);
 }
 
 QTEST_GUILESS_MAIN(tst_X11Session)
