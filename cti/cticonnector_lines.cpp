@@ -32,6 +32,34 @@ QString callIdOf(const QVariantMap &data)
     return value.userType() == QMetaType::QString ? value.toString() : QString();
 }
 
+//! A closing line's data in the forms of a conversation item: the line's local start time
+//! ("yyyy-MM-dd HH:mm:ss") as UTC ISO text, its duration ("HH:mm:ss") as seconds. Values in
+//! other forms are left as they are.
+QVariantMap asConversationItem(QVariantMap data)
+{
+    const QVariant timestamp = data.value(QStringLiteral("timestamp"));
+    if (timestamp.userType() == QMetaType::QString) {
+        const QDateTime started = QDateTime::fromString(timestamp.toString(), Line::timestampFormat);
+        if (started.isValid())
+            data.insert(QStringLiteral("timestamp"), started.toUTC().toString(Qt::ISODate));
+    }
+    const QVariant duration = data.value(QStringLiteral("duration"));
+    if (duration.userType() == QMetaType::QString) {
+        // Hours may pass 23; a part that is no number, or a negative one, gives no duration.
+        const QStringList parts = duration.toString().split(QLatin1Char(':'));
+        qint64 seconds = 0;
+        bool valid = parts.size() == 3;
+        for (const QString &part : parts) {
+            const bool digits = !part.isEmpty() && part.size() <= 6
+                                && std::all_of(part.cbegin(), part.cend(), [](QChar c) { return c >= '0' && c <= '9'; });
+            valid = valid && digits;
+            seconds = seconds * 60 + (digits ? part.toLongLong() : 0);
+        }
+        data.insert(QStringLiteral("duration"), valid ? seconds : 0);
+    }
+    return data;
+}
+
 }
 
 void CTIConnector::requestLineStatus()
@@ -148,7 +176,7 @@ void CTIConnector::handleEvent_updateLineStatus(CTIMessage &message)
         releaseUnlessAdopted(closed);
 
         auto *item = new UCItem;
-        item->buildFromVariantMap(data);
+        item->buildFromVariantMap(asConversationItem(data));
         const QPointer<UCItem> added(item);
         onUcItemAdded(item);
         releaseUnlessAdopted(added);

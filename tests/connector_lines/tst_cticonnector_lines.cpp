@@ -10,6 +10,9 @@
 #include <QtTest>
 
 #include <ctime>
+#include <memory>
+
+#include <QStandardItem>
 
 // The connector is connected to the simulator without an accepted login: the simulator records
 // every command and pushes what the test asks for, but serves nothing itself.
@@ -27,6 +30,8 @@ private slots:
     void eventsOpenChangeClose_data();
     void eventsOpenChangeClose();
     void closedLineOutlivesEveryReceiver();
+    void closedLineAsConversationItem_data();
+    void closedLineAsConversationItem();
     void badInput_data();
     void badInput();
 
@@ -248,6 +253,53 @@ void tst_CTIConnectorLines::eventsOpenChangeClose()
     }
     if (signals_.last() != "item")
         close(callId);
+}
+
+void tst_CTIConnectorLines::closedLineAsConversationItem_data()
+{
+    QTest::addColumn<QByteArray>("tz"); // POSIX rules: no time zone database needed
+    QTest::addColumn<QString>("duration");
+    QTest::addColumn<QString>("utc");
+    QTest::addColumn<qint64>("seconds");
+    QTest::newRow("UTC") << QByteArray("UTC0") << "01:02:03" << "2026-03-01T10:00:00Z" << qint64(3723);
+    QTest::newRow("east of UTC") << QByteArray("CET-1") << "00:00:05" << "2026-03-01T09:00:00Z" << qint64(5);
+    QTest::newRow("west of UTC") << QByteArray("EST5") << "30:00:00" << "2026-03-01T15:00:00Z" << qint64(108000);
+    QTest::newRow("negative duration") << QByteArray("UTC0") << "-00:00:05" << "2026-03-01T10:00:00Z" << qint64(0);
+    QTest::newRow("no duration") << QByteArray("UTC0") << "soon" << "2026-03-01T10:00:00Z" << qint64(0);
+}
+
+void tst_CTIConnectorLines::closedLineAsConversationItem()
+{
+    // The line reports its local start and "HH:mm:ss"; the list's items are UTC and seconds.
+    QFETCH(QByteArray, tz);
+    QFETCH(QString, duration);
+    QFETCH(QString, utc);
+    QFETCH(qint64, seconds);
+    const QByteArray oldTz = qgetenv("TZ");
+    qputenv("TZ", tz);
+    tzset();
+    const QString callId = QStringLiteral("tz-") + QString::fromLatin1(QTest::currentDataTag());
+    LineLog log(connector);
+    QJsonObject data = lineData(callId, 1, QStringLiteral("2026-03-01 10:00:00"));
+    sim.pushEvent(QStringLiteral("updateLineStatus"), data);
+    data.insert(QStringLiteral("state"), 4);
+    data.insert(QStringLiteral("duration"), duration);
+    sim.pushEvent(QStringLiteral("updateLineStatus"), data);
+    sync();
+    QCOMPARE(log.items.size(), 1);
+    QCOMPARE(log.items.first().value("timestamp").toString(), utc);
+    QCOMPARE(log.items.first().value("duration").toLongLong(), seconds);
+    // As the list shows it: back at the local 10:00.
+    UCItem item;
+    item.buildFromVariantMap(log.items.first());
+    std::unique_ptr<QStandardItem> row(item.toStandardItem());
+    QCOMPARE(row->data(UCItem::DateTimeRole).toDateTime().toString(QStringLiteral("HH:mm")), QStringLiteral("10:00"));
+    QCOMPARE(row->data(UCItem::DurationRole).toLongLong(), seconds);
+    if (oldTz.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldTz);
+    tzset();
 }
 
 void tst_CTIConnectorLines::closedLineOutlivesEveryReceiver()

@@ -21,6 +21,7 @@ class tst_X11Session : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void cleanup();
     void loginShowsTheMainWindow();
     void incomingCallRollsInAtTheTopRight();
     void screenshotIsNotBlank();
@@ -40,7 +41,10 @@ private:
     Window popUp() const { return window(QStringLiteral("Incoming call!")); }
     Window mainWindow() const { return window(QStringLiteral("Talvero CTI Client")); }
     QString simCommand(const QString &line);
+    //! Runs an X tool, bounded: one that overruns is killed and named in the failure of the
+    //! test function that ran it (a busy X server must not hang the whole test).
     static QString run(const QString &program, const QStringList &args);
+    static QStringList hung;
 
     QTemporaryDir home;
     QProcess sim;
@@ -53,13 +57,26 @@ namespace {
 const QString address = QStringLiteral("127.0.0.50");
 }
 
+QStringList tst_X11Session::hung;
+
 QString tst_X11Session::run(const QString &program, const QStringList &args)
 {
     QProcess process;
     process.start(program, args);
-    if (!process.waitForFinished(10000))
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(2000);
+        hung << program + QLatin1Char(' ') + args.join(QLatin1Char(' '));
         return QString();
+    }
     return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+void tst_X11Session::cleanup()
+{
+    const QStringList steps = hung;
+    hung.clear();
+    QVERIFY2(steps.isEmpty(), qPrintable(QStringLiteral("did not finish within 10 s: ") + steps.join(QStringLiteral("; "))));
 }
 
 void tst_X11Session::initTestCase()
