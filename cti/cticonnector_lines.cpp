@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 const QString keyCallId = QStringLiteral("callid");
@@ -25,11 +26,19 @@ qint64 lineAgeSecs(const QDateTime &callDate, const QDateTime &now)
     return std::max<qint64>(0, callDate.secsTo(now));
 }
 
-//! The call id of server line data, read as Line reads it (a value that is no string is empty).
+//! The call id of server line data: a string as it is, a whole number as its digits, anything
+//! else none (such data names no call to show).
 QString callIdOf(const QVariantMap &data)
 {
     const QVariant value = data.value(keyCallId);
-    return value.userType() == QMetaType::QString ? value.toString() : QString();
+    if (value.userType() == QMetaType::QString)
+        return value.toString();
+    if (value.userType() == QMetaType::Double) {
+        const double number = value.toDouble();
+        if (std::isfinite(number) && number == std::floor(number) && std::fabs(number) < 1e15)
+            return QString::number(qint64(number));
+    }
+    return QString();
 }
 
 //! A closing line's data in the forms of a conversation item: the line's local start time
@@ -143,12 +152,17 @@ void CTIConnector::handleResponse_requestLineStatus(CTIMessage &message)
     const QVariantMap lines = message.valueForKey(QStringLiteral("lines")).toMap();
     const QDateTime now = QDateTime::currentDateTime();
     for (auto it = lines.cbegin(); it != lines.cend(); ++it) {
-        Line *line = Line::fromVariantMap(it.value().toMap());
-        if (lineAgeSecs(line->callDate(), now) > maxLineAgeSecs) {
+        QVariantMap data = it.value().toMap();
+        const QString callId = callIdOf(data);
+        if (callId.isEmpty())
+            continue;
+        data.insert(keyCallId, callId);
+        Line *line = Line::fromVariantMap(data);
+        // Stale, or ended before we saw it: nothing to show, and no view that would never close.
+        if (lineAgeSecs(line->callDate(), now) > maxLineAgeSecs || line->callState() >= CallState::Ended) {
             delete line;
             continue;
         }
-        const QString callId = line->callId();
         if (Line *replaced = m_lines.value(callId)) {
             // Receivers of its lineOpenend may still show it and no lineClosed will come for it:
             // it stays valid, owned by the connector, for the life of the process.
@@ -161,8 +175,11 @@ void CTIConnector::handleResponse_requestLineStatus(CTIMessage &message)
 
 void CTIConnector::handleEvent_updateLineStatus(CTIMessage &message)
 {
-    const QVariantMap data = message.getDataMap();
+    QVariantMap data = message.getDataMap();
     const QString callId = callIdOf(data);
+    if (callId.isEmpty())
+        return;
+    data.insert(keyCallId, callId);
 
     if (Line *line = m_lines.value(callId)) {
         line->updateFromVariantMap(data);
@@ -184,6 +201,11 @@ void CTIConnector::handleEvent_updateLineStatus(CTIMessage &message)
     }
 
     Line *line = Line::fromVariantMap(data);
-    m_lines.insert(line->callId(), line);
+    if (line->callState() >= CallState::Ended) {
+        // First heard of when it had ended: a view of it would never close.
+        delete line;
+        return;
+    }
+    m_lines.insert(callId, line);
     emit lineOpenend(line);
 }
