@@ -145,6 +145,10 @@ void CTIConnector::reconnect()
 
 void CTIConnector::silentReconnect()
 {
+    // An attempt still in its handshake is not replaced (a slow server would never be reached):
+    // the next one starts at the first tick after it failed or timed out.
+    if (m_connectTimeout.isActive())
+        return;
     ++m_silentReconnectAttempts;
     if (m_silentReconnectAttempts > silentAttemptLimit) {
         // The last attempt neither connected nor failed within a whole interval: it failed.
@@ -451,6 +455,14 @@ void CTIConnector::handleResponse_login(CTIMessage &message)
             m_loggedIn = true;
         } else {
             emit reconnectSuccess();
+            // Calls may have ended, colleagues, phones and queues changed while the link was
+            // down: the server's picture replaces ours. Records are updated in place.
+            m_resyncingLines = true;
+            requestLineStatus();
+            requestJabberBuddies();
+            requestPhoneConfig();
+            // A book whose loading the drop cut off goes on from the page it waited for.
+            resumeAddressLoading();
         }
         break;
     case 403:
@@ -459,6 +471,10 @@ void CTIConnector::handleResponse_login(CTIMessage &message)
         // hear of it, so it ends the silent reconnection like a lost connection.
         if (m_silentLoginPending) {
             m_silentLoginPending = false;
+            // The silent attempts are over: the user decides now, and a reconnect() of theirs
+            // that fails is answered at once.
+            m_reconnectTimer->stop();
+            m_silentReconnectAttempts = silentAttemptLimit;
             emit connectionLost();
         }
         break;

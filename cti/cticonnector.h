@@ -277,6 +277,7 @@ private:
     QTimer *m_pingTimer = nullptr;
     QTimer *m_reconnectTimer = nullptr;
     bool m_loggedIn = false;
+    bool m_resyncingLines = false; // a line status asked for after a reconnection is awaited
     int m_silentReconnectAttempts = 0;
 
     QTimer m_connectTimeout;
@@ -347,6 +348,8 @@ private:
     };
     //! Sends one "getAddresses" page request and remembers it as the book's latest.
     void requestAddressPage(const QString &bookId, int limit, int offset);
+    //! After a reconnection: asks again for the page each unfinished book was waiting for.
+    void resumeAddressLoading();
     //! The page last asked for of each book still loading: it stands in for a limit or offset the
     //! server does not echo, and stops paging that would ask for a page again.
     QMap<QString, AddressPageRequest> m_addressPageRequests;

@@ -236,6 +236,21 @@ void CTIConnector::requestAddressPage(const QString &bookId, int limit, int offs
     sendMessage(message);
 }
 
+void CTIConnector::resumeAddressLoading()
+{
+    // A page that arrived before the drop and is still handed out asks for its successor itself.
+    QSet<QString> inHand;
+    if (m_addressPage)
+        inHand.insert(m_addressPage->message.valueForKey(keyBookId).toString());
+    for (CTIMessage waiting : qAsConst(m_waitingPages))
+        inHand.insert(waiting.valueForKey(keyBookId).toString());
+    const auto requests = m_addressPageRequests;
+    for (auto it = requests.cbegin(); it != requests.cend(); ++it) {
+        if (!inHand.contains(it.key()))
+            requestAddressPage(it.key(), it->limit, it->offset);
+    }
+}
+
 void CTIConnector::saveAddress(Addresses *address)
 {
     if (!address) {

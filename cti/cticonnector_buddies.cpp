@@ -44,7 +44,10 @@ void CTIConnector::handleResponse_requestJabberBuddies(CTIMessage &message)
                 m_buddies.insert(user->id(), user);
                 emit jabberBuddyAdded(user);
             } else {
-                // Listed again: the first record stays in the map, the new values go out as is.
+                // Listed again: the first record stays in the map and takes the new values (a
+                // list asked for after a reconnection brings what changed meanwhile); the new
+                // record goes out as is.
+                m_buddies.value(user->id())->buildFromVariantMap(entry);
                 m_repeatedBuddies.append(user);
                 emit jabberBuddyChanged(user);
             }

@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QPointer>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -147,10 +148,10 @@ void CTIConnector::record(const QString &callId)
 
 void CTIConnector::handleResponse_requestLineStatus(CTIMessage &message)
 {
-    // Not an object (an array, a string, null): no lines. A member that is no object gives a
-    // line with empty values, under the empty call id.
+    // Not an object (an array, a string, null): no lines. A member that names no call opens nothing.
     const QVariantMap lines = message.valueForKey(QStringLiteral("lines")).toMap();
     const QDateTime now = QDateTime::currentDateTime();
+    QSet<QString> reported;
     for (auto it = lines.cbegin(); it != lines.cend(); ++it) {
         QVariantMap data = it.value().toMap();
         const QString callId = callIdOf(data);
@@ -163,6 +164,7 @@ void CTIConnector::handleResponse_requestLineStatus(CTIMessage &message)
             delete line;
             continue;
         }
+        reported.insert(callId);
         if (Line *replaced = m_lines.value(callId)) {
             // Receivers of its lineOpenend may still show it and no lineClosed will come for it:
             // it stays valid, owned by the connector, for the life of the process.
@@ -170,6 +172,20 @@ void CTIConnector::handleResponse_requestLineStatus(CTIMessage &message)
         }
         m_lines.insert(callId, line);
         emit lineOpenend(line);
+    }
+
+    // After a reconnection: a call the server no longer reports ended while the link was down.
+    if (!m_resyncingLines)
+        return;
+    m_resyncingLines = false;
+    const QStringList open = m_lines.keys();
+    for (const QString &callId : open) {
+        if (reported.contains(callId))
+            continue;
+        Line *line = m_lines.take(callId);
+        const QPointer<Line> closed(line);
+        emit lineClosed(line);
+        releaseUnlessAdopted(closed);
     }
 }
 

@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUuid>
 #include <QWebSocket>
 #include <QWebSocketServer>
@@ -327,6 +328,11 @@ void PbxSimulator::setStallHandshakes(bool stall)
     m_stall = stall;
 }
 
+void PbxSimulator::setHandshakeDelayMs(int ms)
+{
+    m_handshakeDelayMs = qMax(0, ms);
+}
+
 void PbxSimulator::setFrozen(bool frozen)
 {
     m_frozen = frozen;
@@ -476,6 +482,22 @@ void PbxSimulator::checkRequestLine(QTcpSocket *socket)
         stall(socket);
         return;
     }
+    if (m_handshakeDelayMs > 0) {
+        // A slow server: held like a stalled one meanwhile, so a drop takes it too.
+        m_stalled.append(socket);
+        const QPointer<QTcpSocket> guard(socket);
+        QTimer::singleShot(m_handshakeDelayMs, this, [this, guard] {
+            m_stalled.removeAll(guard);
+            if (guard && guard->state() == QAbstractSocket::ConnectedState)
+                handOver(guard);
+        });
+        return;
+    }
+    handOver(socket);
+}
+
+void PbxSimulator::handOver(QTcpSocket *socket)
+{
     disconnect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     m_handedOver.append(socket);
     m_webSocketServer->handleConnection(socket);

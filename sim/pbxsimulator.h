@@ -71,6 +71,7 @@ public:
                              const QString &reason = QString());   // clean close handshake
     void setRefuseConnections(bool refuse);   // accept TCP and abort at once
     void setStallHandshakes(bool stall);      // accept TCP, never answer the upgrade request
+    void setHandshakeDelayMs(int ms);         // answer the upgrade request this late (0: at once)
     void setFrozen(bool frozen);              // read nothing, answer nothing, not even pongs
     // Commands of these names are recorded and otherwise ignored: an answer lost on the way.
     void setUnansweredCommands(const QStringList &names);
@@ -125,6 +126,7 @@ private:
     void checkRequestLine(QTcpSocket *socket);
     void rejectRequest(QTcpSocket *socket);
     void stall(QTcpSocket *socket);
+    void handOver(QTcpSocket *socket);
     void adoptWebSockets();
     QTcpSocket *takeHandedOver(const QHostAddress &peer, quint16 peerPort);
     void forget(SimConnection *connection);
@@ -159,6 +161,7 @@ private:
 
     bool m_refuse = false;
     bool m_stall = false;
+    int m_handshakeDelayMs = 0;
     bool m_frozen = false;
     QStringList m_unanswered;
 

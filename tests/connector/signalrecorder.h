@@ -32,6 +32,20 @@ public:
         return names;
     }
 
+    //! As emitted(), the signals about the link alone: after a reconnection the records asked
+    //! for again announce themselves as well.
+    QStringList linkSignals() const
+    {
+        static const QStringList link{"loginSuccess", "loginFailed", "connectFailed", "connectionLost",
+                                      "reconnectSuccess", "reconnectFailed"};
+        QStringList names;
+        for (const QString &name : emitted()) {
+            if (link.contains(name.section(QLatin1Char('('), 0, 0)))
+                names << name;
+        }
+        return names;
+    }
+
 private:
     std::vector<std::unique_ptr<QSignalSpy>> m_spies;
 };

@@ -1,7 +1,14 @@
+#include "addresses.h"
 #include "cticonnector.h"
+#include "line.h"
 #include "pbxsimulator.h"
+#include "simcalls.h"
 #include "signalrecorder.h"
+#include "user.h"
+#include "simpresence.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -18,6 +25,10 @@ private slots:
     void serverBackDuringSilentAttempts();
     void deadLinkIsNoticed();
     void refusedSilentLoginEndsInConnectionLost();
+    void slowHandshakeReachesASilentLogin();
+    void callEndedDuringAnOutageIsClosed();
+    void presenceChangedDuringAnOutageIsLearnt();
+    void bookLoadingResumesAfterADrop();
 
 private:
     const QString host = QStringLiteral("127.0.0.12");
@@ -65,7 +76,7 @@ void tst_CTIConnectorReconnect::reconnectAfterLoss()
     connector->reconnect();
     QTRY_COMPARE(again.count(), 1);
     QCOMPARE(connector->silentReconnectAttempts(), 0);
-    QCOMPARE(recorder.emitted(), QStringList{"reconnectSuccess()x1"});
+    QCOMPARE(recorder.linkSignals(), QStringList{"reconnectSuccess()x1"});
 }
 
 void tst_CTIConnectorReconnect::serverBackDuringSilentAttempts()
@@ -79,7 +90,7 @@ void tst_CTIConnectorReconnect::serverBackDuringSilentAttempts()
     QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 12000);
     QCOMPARE(connector->silentReconnectAttempts(), 0);
     QVERIFY(!connector->isReconnecting());
-    QCOMPARE(recorder.emitted(), QStringList{"reconnectSuccess()x1"});
+    QCOMPARE(recorder.linkSignals(), QStringList{"reconnectSuccess()x1"});
 }
 
 void tst_CTIConnectorReconnect::deadLinkIsNoticed()
@@ -97,7 +108,7 @@ void tst_CTIConnectorReconnect::deadLinkIsNoticed()
              qPrintable(QString::number(clock.elapsed())));
     sim.setFrozen(false);
     QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 12000);
-    QCOMPARE(recorder.emitted(), QStringList{"reconnectSuccess()x1"});
+    QCOMPARE(recorder.linkSignals(), QStringList{"reconnectSuccess()x1"});
 }
 
 void tst_CTIConnectorReconnect::refusedSilentLoginEndsInConnectionLost()
@@ -111,10 +122,121 @@ void tst_CTIConnectorReconnect::refusedSilentLoginEndsInConnectionLost()
     QVERIFY(!connector->isReconnecting());
     QCOMPARE(recorder.emitted(), (QStringList{"loginFailed()x1", "connectionLost()x1"}));
 
+    // The user decides now: a drop starts no silent attempts, and a reconnect() that fails is
+    // answered at once.
+    sim.stopListening();
+    sim.dropAllConnections();
+    SignalRecorder afterwards(connector);
+    QSignalSpy failed(connector, &CTIConnector::reconnectFailed);
+    QElapsedTimer clock;
+    clock.start();
+    connector->reconnect();
+    QTRY_COMPARE(failed.count(), 1);
+    QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!connector->isReconnecting());
+    QCOMPARE(afterwards.emitted(), QStringList{"reconnectFailed()x1"});
+
+    QVERIFY(sim.listen());
     sim.addAccount(QStringLiteral("anna"), QStringLiteral("secret"));
     QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
     connector->reconnect();
     QTRY_COMPARE(again.count(), 1);
+}
+
+void tst_CTIConnectorReconnect::slowHandshakeReachesASilentLogin()
+{
+    // A server that takes 7 s for the handshake: the attempt is given its time instead of being
+    // replaced at the next 5 s tick.
+    SignalRecorder recorder(connector);
+    QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
+    sim.setHandshakeDelayMs(7000);
+    sim.dropAllConnections();
+    QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 30000);
+    sim.setHandshakeDelayMs(0);
+    QCOMPARE(recorder.linkSignals(), QStringList{"reconnectSuccess()x1"});
+    QCOMPARE(connector->silentReconnectAttempts(), 0);
+}
+
+void tst_CTIConnectorReconnect::callEndedDuringAnOutageIsClosed()
+{
+    QStringList opened, closed;
+    connect(connector, &CTIConnector::lineOpenend, this, [&](Line *line) { opened << line->callId(); });
+    connect(connector, &CTIConnector::lineClosed, this, [&](Line *line) { closed << line->callId(); });
+    const QString ended = sim.calls().startIncomingCall(QStringLiteral("0711 5550123")).value(0);
+    const QString going = sim.calls().startIncomingCall(QStringLiteral("0711 5550124")).value(0);
+    QTRY_VERIFY(opened.contains(ended) && opened.contains(going));
+
+    // The first call ends while the link is down: its end is never heard of as an event.
+    QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
+    sim.dropAllConnections();
+    QTRY_VERIFY(connector->isReconnecting());
+    QVERIFY(sim.calls().endCall(ended));
+    QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 12000);
+    QTRY_COMPARE(closed, QStringList{ended});
+
+    // The other is still there, and still ends as calls do.
+    QVERIFY(sim.calls().endCall(going));
+    QTRY_COMPARE(closed, (QStringList{ended, going}));
+    disconnect(connector, nullptr, this, nullptr);
+}
+
+void tst_CTIConnectorReconnect::presenceChangedDuringAnOutageIsLearnt()
+{
+    sim.presence().reset(QJsonObject{
+        {"users", QJsonArray{QJsonObject{{"id", "u-201"}, {"extension", "201"}, {"phone_presence", "free"}}}}});
+    connector->requestJabberBuddies();
+    QTRY_VERIFY(connector->buddy(QStringLiteral("u-201")));
+    User *stored = connector->buddy(QStringLiteral("u-201"));
+    QCOMPARE(stored->getPhonePresence(), QStringLiteral("free"));
+
+    QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
+    sim.dropAllConnections();
+    QTRY_VERIFY(connector->isReconnecting());
+    QVERIFY(sim.presence().setPhonePresence(QStringLiteral("u-201"), QStringLiteral("busy")));
+    sim.clearReceived();
+    QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 12000);
+    QTRY_COMPARE(stored->getPhonePresence(), QStringLiteral("busy"));
+    QCOMPARE(connector->buddy(QStringLiteral("u-201")), stored);
+    // The phone configuration is asked for again too.
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("requestPhoneConfig")).size(), 1);
+    QCOMPARE(sim.receivedCommands(QStringLiteral("requestJabberBuddies")).size(), 1);
+}
+
+void tst_CTIConnectorReconnect::bookLoadingResumesAfterADrop()
+{
+    sim.scenario().addGeneratedAddressBook(QStringLiteral("big"), QStringLiteral("Big"), 25000, 1, 3);
+    int contacts = 0;
+    QStringList finished;
+    QList<int> offsets;
+    bool dropped = false;
+    connect(connector, &CTIConnector::addressAdded, this, [&] { ++contacts; });
+    connect(connector, &CTIConnector::addressesLoadingFinished, this, [&](const QString &id) { finished << id; });
+    // The link drops while the second page is asked for: that page never comes.
+    connect(&sim, &PbxSimulator::commandReceived, this, [&](const QJsonObject &command) {
+        if (command.value(QStringLiteral("name")).toString() != QLatin1String("getAddresses"))
+            return;
+        offsets << command.value(QStringLiteral("data")).toObject().value(QStringLiteral("offset")).toInt();
+        if (offsets.last() > 0 && !dropped) {
+            dropped = true;
+            sim.setUnansweredCommands({QStringLiteral("getAddresses")});
+            QMetaObject::invokeMethod(
+                &sim,
+                [this] {
+                    sim.setUnansweredCommands({});
+                    sim.dropAllConnections();
+                },
+                Qt::QueuedConnection);
+        }
+    });
+    QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
+    connector->requestAddresses(QStringLiteral("big"));
+    QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(finished, QStringList{QStringLiteral("big")}, 30000);
+    QCOMPARE(contacts, 25000);
+    // From the first missing page on, each page once.
+    QCOMPARE(offsets, (QList<int>{0, 10001, 10001, 20002}));
+    disconnect(connector, nullptr, this, nullptr);
+    disconnect(&sim, nullptr, this, nullptr);
 }
 
 QTEST_GUILESS_MAIN(tst_CTIConnectorReconnect)

@@ -43,6 +43,12 @@ QueueMonitorCallsWidget::QueueMonitorCallsWidget(QWidget *parent)
     // Only a phone configuration announces the dial prefix, and every one does, queues or not:
     // the sign that one is being handled.
     connect(connector, &CTIConnector::dialPrefixChanged, this, &QueueMonitorCallsWidget::expectConfigurationEnd);
+    // Calls that came or changed while the link was down: every queue is asked again, and the
+    // answers update the rows in place.
+    connect(connector, &CTIConnector::reconnectSuccess, this, [this, connector] {
+        for (const QString &queueId : qAsConst(m_requestedQueues))
+            connector->requestQueueCalls(queueId);
+    });
 }
 
 QueueMonitorCallsWidget::~QueueMonitorCallsWidget()
