@@ -522,7 +522,8 @@ void CTIConnector::finishAddressPage(CTIMessage &message, int contactCount)
     // An empty page or a limit below 1 would ask for the same page for ever; so would an offset
     // that does not move past the page asked for last.
     const bool fullPage = limit >= 1 && contactCount > 0 && contactCount == limit;
-    const bool advances = !tracked || next > asked->offset;
+    // A negative offset is no page of this book.
+    const bool advances = offset >= 0 && (!tracked || next > asked->offset);
     if (fullPage && advances && next <= std::numeric_limits<int>::max()) {
         requestAddressPage(bookId, limit, int(next));
         return;

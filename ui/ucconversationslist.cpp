@@ -10,6 +10,22 @@
 
 #include <utility>
 
+namespace {
+constexpr int keyRole = Qt::UserRole + 100;
+
+//! What makes an item the same item again: its call id, or (without one) all it shows.
+QString itemKey(const QVariantMap &values)
+{
+    const QString callId = values.value(QStringLiteral("callid")).toString();
+    if (!callId.isEmpty())
+        return QLatin1Char('c') + callId;
+    QStringList parts{QStringLiteral("t")};
+    for (const char *key : {"timestamp", "remote_number", "state", "direction", "duration"})
+        parts << values.value(QLatin1String(key)).toString();
+    return parts.join(QLatin1Char('|'));
+}
+} // namespace
+
 UCConversationsList::UCConversationsList(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::UCConversationsList)
@@ -45,6 +61,7 @@ UCConversationsList::UCConversationsList(QWidget *parent)
     connect(view, &QTreeView::activated, this, &UCConversationsList::onListItemActivated);
     connect(view, &QTreeView::clicked, this, &UCConversationsList::onListClicked);
     connect(CTIConnector::instance(), &CTIConnector::ucItemAdded, this, &UCConversationsList::ucItemAdded);
+    connect(CTIConnector::instance(), &CTIConnector::reconnectSuccess, this, &UCConversationsList::askAgainAfterReconnection);
 }
 
 UCConversationsList::~UCConversationsList()
@@ -58,10 +75,29 @@ void UCConversationsList::init()
     CTIConnector::instance()->requestUCItems();
 }
 
+void UCConversationsList::askAgainAfterReconnection()
+{
+    // Calls that ended while the link was down are in the server's history, with all the rest.
+    m_listedBeforeResync.clear();
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        ++m_listedBeforeResync[m_model->item(row)->data(keyRole).toString()];
+    for (const QStandardItem *row : qAsConst(m_pendingRows))
+        ++m_listedBeforeResync[row->data(keyRole).toString()];
+    CTIConnector::instance()->requestUCItems();
+}
+
 void UCConversationsList::ucItemAdded(UCItem *item)
 {
+    const QString key = itemKey(item->getValues());
+    const auto listed = m_listedBeforeResync.find(key);
+    if (listed != m_listedBeforeResync.end()) {
+        if (--listed.value() == 0)
+            m_listedBeforeResync.erase(listed);
+        return;
+    }
     // The connector releases the item after this slot: copy, do not keep.
     QStandardItem *row = item->toStandardItem();
+    row->setData(key, keyRole);
     row->setEditable(false);
     row->setDragEnabled(false);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QModelIndex>
 #include <QString>
@@ -49,6 +50,8 @@ public:
     static constexpr int flushIntervalMs = 100;
 
 private:
+    void askAgainAfterReconnection();
+
     //! Appends the gathered rows in one insertion: the proxy sorts them in together, and the view
     //! lays itself out once per insertion rather than once per row.
     void flushPendingRows();
@@ -59,6 +62,9 @@ private:
     QSortFilterProxyModel *m_proxy;
     UCCItemDelegate *m_delegate;
     QList<QStandardItem *> m_pendingRows;
+    //! Rows listed when the history was asked for again after a reconnection, by key with their
+    //! count: the answer brings them again and only the rest is added.
+    QHash<QString, int> m_listedBeforeResync;
     QTimer m_flushTimer;
     QElapsedTimer m_sinceFlush;
 };

@@ -2,6 +2,8 @@
 
 #include "settings.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 
 namespace {
@@ -19,8 +21,18 @@ void WindowGeometry::restore(QWidget *window, const QString &partName)
     const int x = storedInt(partName + QStringLiteral("/x"), window->x());
     const int y = storedInt(partName + QStringLiteral("/y"), window->y());
     window->move(x, y);
-    const int width = storedInt(partName + QStringLiteral("/width"), window->width());
-    const int height = storedInt(partName + QStringLiteral("/height"), window->height());
+    int width = storedInt(partName + QStringLiteral("/width"), window->width());
+    int height = storedInt(partName + QStringLiteral("/height"), window->height());
+    // A size saved when the window had grown past the screen (or on a bigger screen) comes back
+    // no larger than the screen the window is on.
+    QScreen *screen = QGuiApplication::screenAt(QPoint(x, y));
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect available = screen->availableGeometry();
+        width = qMin(width, available.width());
+        height = qMin(height, available.height());
+    }
     window->resize(width, height);
 }
 

@@ -324,6 +324,7 @@ void tst_CTIConnectorAddresses::paging_data()
     QTest::newRow("offset that does not move on")
         << QList<QJsonObject>{page(0, 2, 2, 0), page(3, 2, 2, 0)} << QStringList{"2/3"} << true;
     QTest::newRow("offset at the end of int") << QList<QJsonObject>{page(0, 2, 2, 2147483646)} << QStringList() << true;
+    QTest::newRow("negative offset") << QList<QJsonObject>{page(0, 2, 2, -5)} << QStringList() << true;
 }
 
 void tst_CTIConnectorAddresses::paging()

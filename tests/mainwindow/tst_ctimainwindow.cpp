@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCompleter>
+#include <QScreen>
 #include <QSettings>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -307,6 +308,15 @@ void tst_CTIMainWindow::geometrySurvivesARestart()
     window->show();
     QCOMPARE(window->pos(), QPoint(120, 80));
     QCOMPARE(window->size(), QSize(300, 520));
+
+    // A height saved when the window had grown past the screen comes back within the screen.
+    Settings::instance()->setValueForKey(QStringLiteral("MainWindow/height"), 5000);
+    delete window;
+    window = new CTIMainWindow;
+    window->onApplicationStartup();
+    window->show();
+    QCOMPARE(window->height(), window->screen()->availableGeometry().height());
+    QCOMPARE(window->width(), 300);
 }
 
 QTEST_MAIN(tst_CTIMainWindow)

@@ -167,6 +167,16 @@ void tst_UCConversationsList::historyAndEndedCallThroughConnector()
     QCOMPARE(ids.size(), 1);
     QVERIFY(sim.calls().answerCall(ids.first()) && sim.calls().endCall(ids.first()));
     QTRY_COMPARE(numbersInOrder(list.proxyModel()), QStringList{"0309876"} + expected);
+
+    // After a reconnection the history is asked again: what is listed stays once, what is new
+    // (a call that ended while the link was down) is added.
+    sim.history().addItem(QStringLiteral("demo"), {{"remote_number", QStringLiteral("+49301111")},
+                                                   {"timestamp", SimHistory::timestamp(QDateTime::currentDateTimeUtc().addSecs(3600))},
+                                                   {"state", 8}});
+    QSignalSpy handedOut(CTIConnector::instance(), &CTIConnector::ucItemAdded);
+    emit CTIConnector::instance()->reconnectSuccess();
+    QTRY_COMPARE(handedOut.count(), count + 2);
+    QTRY_COMPARE(numbersInOrder(list.proxyModel()), QStringList({"+49301111", "0309876"}) + expected);
 }
 
 QTEST_MAIN(tst_UCConversationsList)
