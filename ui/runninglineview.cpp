@@ -50,7 +50,8 @@ RunningLineView::RunningLineView(Line *line, QWidget *parent)
     ui->holdButton->hide();
     ui->transferButton->hide();
 
-    if (line)
+    // A caller who is no contact has no picture to ask for.
+    if (line && !line->remoteId().isEmpty())
         connector->requestAddressPicture(line->remoteId());
     updateView();
 }
@@ -105,6 +106,6 @@ void RunningLineView::transferCall()
 
 void RunningLineView::showAddressPicture(const QPixmap &picture, const QString &addressId)
 {
-    if (m_line && !picture.isNull() && addressId == m_line->remoteId())
+    if (m_line && !picture.isNull() && !addressId.isEmpty() && addressId == m_line->remoteId())
         ui->avatarLabel->setPixmap(picture);
 }

@@ -113,6 +113,24 @@ private slots:
         QTEST(after != before, "taken");
     }
 
+    void noContactNoPicture()
+    {
+        // A caller who is no contact: no picture asked for, and none taken that was asked for
+        // under the empty id.
+        line->setRemoteId(QString());
+        sim.clearReceived();
+        view.reset(new RunningLineView(line.get()));
+        CTIConnector::instance()->hangup(QStringLiteral("marker"));
+        QTRY_COMPARE(sim.receivedCommands(QStringLiteral("hangup")).size(), 1);
+        // Earlier views' requests may arrive meanwhile; none is for the empty id.
+        for (const QJsonObject &command : sim.receivedCommands(QStringLiteral("getAddressPicture")))
+            QCOMPARE(command["data"]["id"].toString(), QStringLiteral("contact-7"));
+        QPixmap picture(10, 10);
+        picture.fill(Qt::red);
+        emit CTIConnector::instance()->addressPictureAvailable(picture, QString());
+        QVERIFY(label("avatarLabel")->pixmap(Qt::ReturnByValue).cacheKey() != picture.cacheKey());
+    }
+
 private:
     QLabel *label(const char *name) const { return view->findChild<QLabel *>(QLatin1String(name)); }
     QPushButton *button(const QString &name) const { return view->findChild<QPushButton *>(name); }
