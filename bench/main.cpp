@@ -6,6 +6,7 @@
 #include "dispatchbenchmark.h"
 #include "historybenchmark.h"
 #include "historylistbenchmark.h"
+#include "linesbenchmark.h"
 #include "monitorbenchmark.h"
 #include "presencebenchmark.h"
 #include "queuemonitorbenchmark.h"
@@ -46,6 +47,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("completer"), runCompleterBenchmark},
         {QStringLiteral("monitor"), runMonitorBenchmark},
         {QStringLiteral("queuemonitor"), runQueueMonitorBenchmark},
+        {QStringLiteral("lines"), runLinesBenchmark},
     };
 
     const QStringList requested = parser.positionalArguments();

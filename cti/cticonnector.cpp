@@ -189,7 +189,7 @@ void CTIConnector::checkSendQueue()
 void CTIConnector::startPing()
 {
     if (m_pingTimer && !m_pingTimer->isActive()) {
-        m_pingTimer->setInterval(pingIntervalMs);
+        m_pingTimer->setInterval(m_pingIntervalMs);
         m_pingTimer->start();
     }
 }
@@ -201,13 +201,32 @@ void CTIConnector::sendPing()
     // A flag, not a clock read, per message: dispatch stays as cheap as parsing.
     m_silentPingTicks = m_heardSinceLastTick ? 0 : m_silentPingTicks + 1;
     m_heardSinceLastTick = false;
+    m_socket->ping(QByteArray());
     if (m_silentPingTicks >= deadLinkTicks) {
-        abandonSocket();
-        onDisconnect();
-        onSocketError(QAbstractSocket::RemoteHostClosedError);
+        // Silence counts in event-loop time. After the loop was busy, this tick runs in the same
+        // pass that reads what the server sent meanwhile, before it is handled: judge one pass later.
+        QTimer::singleShot(0, this, &CTIConnector::dropLinkIfStillSilent);
+    }
+}
+
+void CTIConnector::dropLinkIfStillSilent()
+{
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState || m_silentPingTicks < deadLinkTicks)
+        return;
+    if (m_heardSinceLastTick) {
+        m_silentPingTicks = 0;
         return;
     }
-    m_socket->ping(QByteArray());
+    abandonSocket();
+    onDisconnect();
+    onSocketError(QAbstractSocket::RemoteHostClosedError);
+}
+
+void CTIConnector::setPingIntervalMs(int intervalMs)
+{
+    m_pingIntervalMs = std::max(1, intervalMs);
+    if (m_pingTimer)
+        m_pingTimer->setInterval(m_pingIntervalMs);
 }
 
 void CTIConnector::onPong(quint64 elapsedTime, const QByteArray &payload)

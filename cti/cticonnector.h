@@ -64,6 +64,8 @@ public:
     //! Any thread; sent by the main thread within one send-queue tick.
     void queueMessage(CTIMessage &message);
     void startPing();
+    //! The keep-alive interval, pingIntervalMs unless set otherwise (tests shorten it).
+    void setPingIntervalMs(int intervalMs);
 
     void handleEvent(CTIMessage &message);
     void handleResponse(CTIMessage &message);
@@ -223,6 +225,7 @@ private:
     //! receiver adopted it (gave it a parent). What is still pending at exit is freed then.
     void releaseUnlessAdopted(QObject *record);
     void abandonSocket();
+    void dropLinkIfStillSilent();
     //! Once the silent attempts are used up: stop them and report the loss; true if it did.
     bool giveUpSilentReconnection();
 
@@ -283,6 +286,7 @@ private:
     QTimer m_connectTimeout;
     //! Ping ticks in a row with nothing heard from the server (no pong, no message).
     int m_silentPingTicks = 0;
+    int m_pingIntervalMs = pingIntervalMs;
     bool m_heardSinceLastTick = false;
     //! A reconnect() attempt is under way; its failure is reported as reconnectFailed().
     bool m_userReconnectPending = false;

@@ -44,7 +44,8 @@ QString UCCItemDelegate::dateText(const QModelIndex &index)
 
 QString UCCItemDelegate::durationText(int seconds)
 {
-    return QTime(0, 0).addSecs(seconds).toString();
+    // A negative duration (a server's clock running backwards) is no time, not 23:59:xx.
+    return QTime(0, 0).addSecs(std::max(0, seconds)).toString();
 }
 
 void UCCItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const

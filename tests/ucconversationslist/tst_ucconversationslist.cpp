@@ -96,6 +96,8 @@ void tst_UCConversationsList::delegateTexts_data()
         << 3725 << QStringList{"0301234 - Anna Meyer - Muster GmbH", local, "01:02:05"};
     QTest::newRow("no timestamp, 25 h wraps past midnight")
         << QVariantMap{{"lastname", "Meyer"}} << 25 * 3600 << QStringList{" -  Meyer - ", QString(), "01:00:00"};
+    QTest::newRow("negative duration is none")
+        << QVariantMap{{"lastname", "Meyer"}} << -5 << QStringList{" -  Meyer - ", QString(), "00:00:00"};
 }
 
 void tst_UCConversationsList::delegateTexts()

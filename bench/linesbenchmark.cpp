@@ -1,0 +1,120 @@
+#include "linesbenchmark.h"
+
+#include "benchreport.h"
+#include "benchsession.h"
+#include "ctimainwindow.h"
+#include "cticonnector.h"
+#include "line.h"
+#include "pbxsimulator.h"
+#include "runninglineview.h"
+#include "stallprobe.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonObject>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int lineCount = 2000;
+const QString address = QStringLiteral("127.0.0.9");
+
+double rssMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+QString callId(int i)
+{
+    return QStringLiteral("burst-%1").arg(i, 5, 10, QLatin1Char('0'));
+}
+
+//! A queue's worth of callers at once: most unknown, every tenth a contact; half still ringing.
+QJsonObject burstLines()
+{
+    const QString started = QDateTime::currentDateTime().addSecs(-30).toString(Line::timestampFormat);
+    QJsonObject lines;
+    for (int i = 0; i < lineCount; ++i) {
+        lines.insert(callId(i), QJsonObject{
+                                    {"callid", callId(i)},
+                                    {"state", i % 2 ? 1 : 2},
+                                    {"direction", 1},
+                                    {"remote_number", QStringLiteral("+49711%1").arg(1000000 + i)},
+                                    {"firstname", i % 10 ? QString() : QStringLiteral("Erika")},
+                                    {"lastname", i % 10 ? QString() : QStringLiteral("Muster%1").arg(i)},
+                                    {"company", i % 10 ? QString() : QStringLiteral("Muster Handel GmbH")},
+                                    {"caller_addressbook_id", i % 10 ? QString() : QStringLiteral("addr-%1").arg(i)},
+                                    {"duration", "00:00:30"},
+                                    {"timestamp", started},
+                                });
+    }
+    return lines;
+}
+
+} // namespace
+
+void runLinesBenchmark(BenchReport &report)
+{
+    PbxSimulator sim{QHostAddress(address)};
+    sim.addAccount(QStringLiteral("bench"), QStringLiteral("bench"));
+    if (!sim.listen()) {
+        qWarning("lines benchmark: cannot listen on %s: %s", qPrintable(address), qPrintable(sim.errorString()));
+        return;
+    }
+    if (!logInAsBench(address, "lines"))
+        return;
+    CTIConnector *connector = CTIConnector::instance();
+
+    auto *window = new CTIMainWindow;
+    window->show();
+    spinUntil([] { return false; }, 300);
+    const double rssBefore = rssMb();
+
+    int received = 0;
+    QObject context;
+    QObject::connect(connector, &CTIConnector::lineOpenend, &context, [&received] { ++received; });
+    bool dropped = false;
+    QObject::connect(connector, &CTIConnector::reconnectSuccess, &context, [&dropped] { dropped = true; });
+    QObject::connect(connector, &CTIConnector::connectionLost, &context, [&dropped] { dropped = true; });
+    StallProbe probe(received);
+    const auto allShown = [&] {
+        const auto &views = window->lineViews();
+        return views.size() == lineCount
+               && std::all_of(views.cbegin(), views.cend(), [](const RunningLineView *view) { return view->isVisible(); });
+    };
+
+    sim.pushResponse(QStringLiteral("requestLineStatus"), QJsonObject{{"lines", burstLines()}});
+    QElapsedTimer clock;
+    clock.start();
+    probe.start();
+    const bool shown = spinUntil(allShown, 120000);
+    const double burstSeconds = clock.nsecsElapsed() / 1e9;
+    // Some seconds of running calls: every clock ticks, and the link must hold.
+    spinUntil([] { return false; }, 3000);
+    probe.stop();
+    const double rssShown = rssMb();
+    if (!shown)
+        qWarning("lines benchmark: %d of %d views shown", int(window->lineViews().size()), lineCount);
+
+    // The calls end; each leaves a conversation row.
+    for (int i = 0; i < lineCount; ++i)
+        sim.pushEvent(QStringLiteral("updateLineStatus"), QJsonObject{{"callid", callId(i)}, {"state", 3}, {"direction", 1}});
+    spinUntil([&] { return window->lineViews().isEmpty(); }, 120000);
+    delete window;
+
+    report.add(QStringLiteral("lines.views"), shown ? lineCount : 0, QStringLiteral("views"), lineCount,
+               BenchReport::Goal::AtLeast);
+    report.add(QStringLiteral("lines.burst_s"), burstSeconds, QStringLiteral("s"), 1.0, BenchReport::Goal::AtMost);
+    report.add(QStringLiteral("lines.max_stall_ms"), probe.maxMs(), QStringLiteral("ms"), 100.0, BenchReport::Goal::AtMost);
+    report.add(QStringLiteral("lines.link_kept"), dropped ? 0 : 1, QStringLiteral("bool"), 1, BenchReport::Goal::AtLeast);
+    report.add(QStringLiteral("lines.rss_shown_mb"), rssShown - rssBefore, QStringLiteral("MB"));
+}
