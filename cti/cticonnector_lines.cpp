@@ -49,7 +49,7 @@ QVariantMap asConversationItem(QVariantMap data)
 {
     const QVariant timestamp = data.value(QStringLiteral("timestamp"));
     if (timestamp.userType() == QMetaType::QString) {
-        const QDateTime started = QDateTime::fromString(timestamp.toString(), Line::timestampFormat);
+        const QDateTime started = Line::parseTimestamp(timestamp.toString());
         if (started.isValid())
             data.insert(QStringLiteral("timestamp"), started.toUTC().toString(Qt::ISODate));
     }
@@ -183,6 +183,8 @@ void CTIConnector::handleResponse_requestLineStatus(CTIMessage &message)
         if (reported.contains(callId))
             continue;
         Line *line = m_lines.take(callId);
+        // Closed as ended: receivers read its state, and a ringing one must not ring on.
+        line->setCallState(CallState::Ended);
         const QPointer<Line> closed(line);
         emit lineClosed(line);
         releaseUnlessAdopted(closed);

@@ -1,6 +1,7 @@
 #include "callstate.h"
 
 #include <QIcon>
+#include <QPixmapCache>
 
 QString CallState::iconPath(State state, CallDirection::Direction direction)
 {
@@ -29,6 +30,15 @@ QString CallState::iconPath(State state, CallDirection::Direction direction)
 QPixmap CallState::callStateToIcon(State state, CallDirection::Direction direction, QSize size)
 {
     const QString path = iconPath(state, direction);
-    const QIcon icon = path.isEmpty() ? QIcon() : QIcon(path);
-    return icon.pixmap(size, QIcon::Normal, QIcon::Off);
+    if (path.isEmpty())
+        return QPixmap();
+    // Every call view shows one of a handful of icons: decode each size once.
+    const QString key = path + QLatin1Char('@') + QString::number(size.width()) + QLatin1Char('x')
+                        + QString::number(size.height());
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = QIcon(path).pixmap(size, QIcon::Normal, QIcon::Off);
+        QPixmapCache::insert(key, pixmap);
+    }
+    return pixmap;
 }

@@ -51,6 +51,39 @@ int readInt(const QVariant &value)
 
 const QString Line::timestampFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
+QDateTime Line::parseTimestamp(const QString &text)
+{
+    // The generic format parser costs tens of microseconds; a line status may carry thousands of
+    // lines. Plain "yyyy-MM-dd HH:mm:ss" is read here, anything else (and any time the local
+    // clock skips or repeats) by the parser itself.
+    static constexpr char pattern[] = "dddd-dd-dd dd:dd:dd";
+    if (text.size() == int(sizeof(pattern) - 1)) {
+        int fields[6] = {};
+        int field = 0;
+        bool plain = true;
+        for (int i = 0; plain && i < text.size(); ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (pattern[i] != 'd') {
+                plain = c == char16_t(pattern[i]);
+                field += plain && (i == 4 || i == 7 || i == 10 || i == 13 || i == 16) ? 1 : 0;
+            } else {
+                plain = c >= '0' && c <= '9';
+                fields[field] = fields[field] * 10 + (c - '0');
+            }
+        }
+        if (plain) {
+            const QDate date(fields[0], fields[1], fields[2]);
+            const QTime time(fields[3], fields[4], fields[5]);
+            if (!date.isValid() || !time.isValid())
+                return QDateTime();
+            const QDateTime local(date, time);
+            if (local.isValid() && local.date() == date && local.time() == time)
+                return local;
+        }
+    }
+    return QDateTime::fromString(text, timestampFormat);
+}
+
 Line::Line()
     : Model<Line>(QStringLiteral("Line"))
     , m_secondsTimer(new QTimer(this))
@@ -78,7 +111,7 @@ void Line::updateFromVariantMap(const QMap<QString, QVariant> &data)
     const QString remoteId = readString(data.value(QStringLiteral("caller_addressbook_id")));
     const int state = readInt(data.value(QStringLiteral("state")));
     const int direction = readInt(data.value(QStringLiteral("direction")));
-    const QDateTime date = QDateTime::fromString(readString(data.value(QStringLiteral("timestamp"))), timestampFormat);
+    const QDateTime date = parseTimestamp(readString(data.value(QStringLiteral("timestamp"))));
 
     setCallId(callId);
     setRemoteFirstName(firstName);

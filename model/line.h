@@ -24,6 +24,8 @@ public:
     static constexpr int secondsTimerIntervalMs = 1000;
     //! Format of the server's "timestamp" (server local time).
     static const QString timestampFormat;
+    //! Local time in timestampFormat, as QDateTime::fromString reads it; invalid when it is none.
+    static QDateTime parseTimestamp(const QString &text);
 
     Line();
 

@@ -11,6 +11,7 @@
 #include "line.h"
 #include "notification.h"
 #include "notificationfactory.h"
+#include "notificationtype.h"
 #include "queuemonitormainwindow.h"
 #include "reconnectwindow.h"
 #include "rolloverpopup.h"
@@ -23,6 +24,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <utility>
 
 CTIMainWindow::CTIMainWindow(QWidget *parent)
     : QWidget(parent)
@@ -70,6 +77,11 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     connect(m_trayIcon, &SystemTrayIcon::restoreRequest, this, &QWidget::showNormal);
     connect(m_trayIcon, &SystemTrayIcon::applicationQuitRequest, this, &CTIMainWindow::quitApplication);
     m_trayIcon->initialise();
+
+    // Views go in above the stretch, which takes what room is left below them.
+    ui->lineListLayout->addStretch();
+    m_lineAreaHeight = ui->lineListLayout->sizeHint().height();
+    ui->lineScrollArea->setFixedHeight(m_lineAreaHeight);
 
     m_suggestions = new DialSuggestionModel(this);
     DialCompleter::attach(ui->dialerLineEdit, m_suggestions, this);
@@ -124,26 +136,139 @@ void CTIMainWindow::lineOpenend(Line *line)
     if (RunningLineView *old = m_lineViews.take(callId)) {
         ui->lineListLayout->removeWidget(old);
         delete old;
+        scheduleViewPass();
     }
-    auto *view = new RunningLineView(line, this);
-    m_lineViews.insert(callId, view);
-    ui->lineListLayout->addWidget(view);
-    notify(line);
+    // Views are built in the next pass of the event loop, a batch at a time: a line status
+    // with thousands of lines must not freeze the window (nor starve the link's keep-alive).
+    m_pendingByCallId.insert(callId, line);
+    m_pendingLines.append(line);
+    scheduleViewPass();
 }
 
 void CTIMainWindow::lineChanged(Line *line)
 {
+    // A line still waiting for its view is notified of when the view is built.
+    if (isPending(line))
+        return;
     notify(line);
 }
 
 void CTIMainWindow::lineClosed(Line *line)
 {
     notify(line);
-    RunningLineView *view = m_lineViews.take(line->callId());
+    const QString callId = line->callId();
+    if (isPending(line)) {
+        m_pendingByCallId.remove(callId);
+        return;
+    }
+    RunningLineView *view = m_lineViews.take(callId);
     if (!view)
         return;
     ui->lineListLayout->removeWidget(view);
     delete view;
+    scheduleViewPass();
+}
+
+bool CTIMainWindow::isPending(Line *line) const
+{
+    return m_pendingByCallId.value(line->callId()) == line;
+}
+
+void CTIMainWindow::scheduleViewPass()
+{
+    if (m_viewPassScheduled)
+        return;
+    m_viewPassScheduled = true;
+    // A timer, not a posted call: the socket, the keep-alive and painting get their turn between passes.
+    QTimer::singleShot(0, this, &CTIMainWindow::buildPendingViews);
+}
+
+void CTIMainWindow::buildPendingViews()
+{
+    m_viewPassScheduled = false;
+    QElapsedTimer clock;
+    clock.start();
+    QList<RunningLineView *> built;
+    while (!m_pendingLines.isEmpty() && clock.elapsed() < viewPassBudgetMs) {
+        const QPointer<Line> line = m_pendingLines.takeFirst();
+        if (!line || !isPending(line))
+            continue; // closed, or reported open again, before its view was built
+        m_pendingByCallId.remove(line->callId());
+        auto *view = new RunningLineView(line, ui->lineListWidget);
+        view->hide(); // shown below, with the rest of the batch
+        m_lineViews.insert(line->callId(), view);
+        ui->lineListLayout->insertWidget(ui->lineListLayout->count() - 1, view); // above the stretch
+        built.append(view);
+        m_burst.append(line);
+    }
+    // Each view shown into an active layout would lay out all the others again: show the batch
+    // with the layout off, then give the list its new height and lay it out once.
+    ui->lineListLayout->setEnabled(false);
+    for (RunningLineView *view : qAsConst(built))
+        view->show();
+    ui->lineListLayout->setEnabled(true);
+    fitLineArea();
+    QWidget *list = ui->lineListWidget;
+    list->resize(list->width(), std::max(list->height(), ui->lineListLayout->sizeHint().height()));
+    if (!m_pendingLines.isEmpty()) {
+        scheduleViewPass();
+        return;
+    }
+    notifyBurst();
+}
+
+void CTIMainWindow::notifyBurst()
+{
+    // Pop-ups roll in one over the other, and any line change rolls them all out: of the lines
+    // that came together only the newest that rings needs one.
+    const QList<QPointer<Line>> burst = std::exchange(m_burst, {});
+    for (auto it = burst.crbegin(); it != burst.crend(); ++it) {
+        Line *line = *it;
+        if (!line || !m_lineViews.contains(line->callId()))
+            continue;
+        Notification *notification = NotificationFactory::buildFromLine(line);
+        if (!notification)
+            continue;
+        const bool popsUp = notification->type() != NotificationType::Silent;
+        notification->submit();
+        if (popsUp)
+            return;
+    }
+}
+
+int CTIMainWindow::maxLineAreaHeight() const
+{
+    const QScreen *screen = this->screen();
+    return screen ? int(screen->availableGeometry().height() * lineAreaScreenShare) : QWIDGETSIZE_MAX;
+}
+
+void CTIMainWindow::fitLineArea()
+{
+    // The running calls take what they need up to a share of the screen, and scroll beyond it.
+    // The window grows by what the calls take and gives it back when they end, so the history
+    // below keeps its size; it never grows past the screen.
+    const int height = std::min(ui->lineListLayout->sizeHint().height(), maxLineAreaHeight());
+    const int delta = height - m_lineAreaHeight;
+    if (delta == 0)
+        return;
+    const int frameHeight = frameGeometry().height();
+    int windowHeight = this->height();
+    m_lineAreaHeight = height;
+    ui->lineScrollArea->setFixedHeight(height);
+    // The window's minimum follows at once: a window shrinking now must not be held at the old one.
+    layout()->activate();
+    if (delta > 0) {
+        int room = delta;
+        if (const QScreen *screen = this->screen())
+            room = std::clamp(screen->availableGeometry().height() - frameHeight, 0, delta);
+        windowHeight += room;
+        m_grownForLines += room;
+    } else {
+        const int giveBack = std::min(-delta, m_grownForLines);
+        windowHeight -= giveBack;
+        m_grownForLines -= giveBack;
+    }
+    resize(width(), windowHeight);
 }
 
 void CTIMainWindow::notify(Line *line)
@@ -222,7 +347,8 @@ void CTIMainWindow::quitApplication()
 
 void CTIMainWindow::closeEvent(QCloseEvent *event)
 {
-    WindowGeometry::save(this, getAppPartName());
+    // What the window grew by for the running calls is theirs, not the user's choice.
+    WindowGeometry::save(this, getAppPartName(), QSize(width(), height() - m_grownForLines));
     if (SystemTrayIcon::isEnabled()) {
         hide();
         event->ignore();

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QMap>
+#include <QPointer>
 #include <QSharedPointer>
 #include <QWidget>
 
@@ -39,7 +42,12 @@ public:
     void restoreWindowGeometry();
     static QString getAppPartName() { return QStringLiteral("MainWindow"); }
 
-    //! The views of the running calls, by call id.
+    //! Time for building call views in one pass of the event loop; the rest waits for the next.
+    static constexpr int viewPassBudgetMs = 15;
+    //! The running calls' area grows up to this share of the screen's height, then scrolls.
+    static constexpr double lineAreaScreenShare = 0.4;
+
+    //! The views of the running calls, by call id; a line's view comes in the next event-loop pass.
     const QMap<QString, RunningLineView *> &lineViews() const { return m_lineViews; }
     ReconnectWindow *reconnectWindow() const { return m_reconnectWindow; }
     AddressBookWindow *addressBookWindow() const { return m_addressBookWindow; }
@@ -70,9 +78,25 @@ protected:
 
 private:
     static void notify(Line *line);
+    bool isPending(Line *line) const;
+    void scheduleViewPass();
+    void buildPendingViews();
+    //! Rolls in the pop-up of a batch of lines once all its views are built.
+    void notifyBurst();
+    int maxLineAreaHeight() const;
+    void fitLineArea();
 
     Ui::CTIMainWindow *ui;
     QMap<QString, RunningLineView *> m_lineViews;
+    //! Lines reported open whose views are not built yet, in the order they opened; the map
+    //! tells which entry is still current for its call id.
+    QList<QPointer<Line>> m_pendingLines;
+    QHash<QString, const Line *> m_pendingByCallId;
+    //! Lines whose views were built since the last pop-up check.
+    QList<QPointer<Line>> m_burst;
+    bool m_viewPassScheduled = false;
+    int m_lineAreaHeight = 0;
+    int m_grownForLines = 0;
     AddressBookWindow *m_addressBookWindow = nullptr;
     ReconnectWindow *m_reconnectWindow = nullptr;
     QSharedPointer<QueueMonitorMainWindow> m_queueMonitor;

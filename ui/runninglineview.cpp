@@ -7,11 +7,24 @@
 #include "line.h"
 #include "platform.h"
 
+#include <QHash>
+#include <QIcon>
+
 const QString RunningLineView::transferTarget = QStringLiteral("924");
 
 namespace {
 const QSize callStateIconSize(32, 32);
+
+//! The buttons' icons, decoded once and shared by every view: many calls may be open at once.
+const QIcon &buttonIcon(const QString &path)
+{
+    static QHash<QString, const QIcon *> icons; // kept to the end of the process
+    const QIcon *&icon = icons[path];
+    if (!icon)
+        icon = new QIcon(path);
+    return *icon;
 }
+} // namespace
 
 RunningLineView::RunningLineView(Line *line, QWidget *parent)
     : QWidget(parent)
@@ -19,6 +32,8 @@ RunningLineView::RunningLineView(Line *line, QWidget *parent)
     , m_line(line)
 {
     ui->setupUi(this);
+    // A row in a scrolling list: as tall as its content, so rows added below move none above.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     ui->nameLabel->setFont(FontFactory::defaultFont());
     ui->phoneNumberLabel->setFont(FontFactory::defaultFont());
     ui->companyLabel->setFont(FontFactory::smallFont());
@@ -34,6 +49,13 @@ RunningLineView::RunningLineView(Line *line, QWidget *parent)
         label->setMinimumWidth(1);
     }
 
+    // The clock changes its text every second; at a fixed size that relays out nothing else.
+    ui->timeLabel->setFixedSize(ui->timeLabel->sizeHint());
+
+    ui->transferButton->setIcon(buttonIcon(QStringLiteral(":/images/transfer_btn.png")));
+    ui->hangupButton->setIcon(buttonIcon(QStringLiteral(":/images/hangup_btn.png")));
+    ui->holdButton->setIcon(buttonIcon(QStringLiteral(":/images/pause_button.png")));
+    ui->recordButton->setIcon(buttonIcon(QStringLiteral(":/images/record_btn.png")));
     ui->holdButton->setCheckable(true);
 
     connect(ui->hangupButton, &QPushButton::clicked, this, &RunningLineView::hangupCall);
@@ -69,8 +91,11 @@ void RunningLineView::updateView()
     ui->companyLabel->setText(m_line->remoteCompanyName());
     ui->phoneNumberLabel->setText(m_line->remoteNumber());
     ui->timeLabel->setText(m_line->callDuration().toString(Qt::TextDate));
-    ui->callStateLabel->setPixmap(
-        CallState::callStateToIcon(m_line->callState(), m_line->callCallDirection(), callStateIconSize));
+    const std::pair<int, int> shown(m_line->callState(), m_line->callCallDirection());
+    if (shown != m_shownIcon) {
+        m_shownIcon = shown;
+        ui->callStateLabel->setPixmap(CallState::callStateToIcon(m_line->callState(), m_line->callCallDirection(), callStateIconSize));
+    }
 }
 
 void RunningLineView::hangupCall()

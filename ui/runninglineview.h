@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <utility>
+
 class Line;
 
 namespace Ui {
@@ -39,4 +41,6 @@ private:
     QPointer<Line> m_line;
     //! Follows the user's clicks only, never the state the server reports.
     bool m_held = false;
+    //! The state and direction the call-state icon shows; the icon is set again only when they change.
+    std::pair<int, int> m_shownIcon{-1, -1};
 };

@@ -38,9 +38,14 @@ void WindowGeometry::restore(QWidget *window, const QString &partName)
 
 void WindowGeometry::save(const QWidget *window, const QString &partName)
 {
+    save(window, partName, window->size());
+}
+
+void WindowGeometry::save(const QWidget *window, const QString &partName, const QSize &size)
+{
     Settings *settings = Settings::instance();
     settings->setValueForKey(partName + QStringLiteral("/x"), window->x());
     settings->setValueForKey(partName + QStringLiteral("/y"), window->y());
-    settings->setValueForKey(partName + QStringLiteral("/width"), window->width());
-    settings->setValueForKey(partName + QStringLiteral("/height"), window->height());
+    settings->setValueForKey(partName + QStringLiteral("/width"), size.width());
+    settings->setValueForKey(partName + QStringLiteral("/height"), size.height());
 }

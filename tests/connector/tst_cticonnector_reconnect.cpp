@@ -161,7 +161,10 @@ void tst_CTIConnectorReconnect::callEndedDuringAnOutageIsClosed()
 {
     QStringList opened, closed;
     connect(connector, &CTIConnector::lineOpenend, this, [&](Line *line) { opened << line->callId(); });
-    connect(connector, &CTIConnector::lineClosed, this, [&](Line *line) { closed << line->callId(); });
+    // Closed as ended, whatever it last was: a view or pop-up reading a ringing state would ring on.
+    connect(connector, &CTIConnector::lineClosed, this, [&](Line *line) {
+        closed << line->callId() + (line->callState() >= CallState::Ended ? QString() : QStringLiteral(" not ended"));
+    });
     const QString ended = sim.calls().startIncomingCall(QStringLiteral("0711 5550123")).value(0);
     const QString going = sim.calls().startIncomingCall(QStringLiteral("0711 5550124")).value(0);
     QTRY_VERIFY(opened.contains(ended) && opened.contains(going));

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+#include <time.h>
+
 // Server data as the connector hands it over: JSON as variants (null is an invalid variant).
 class tst_Line : public QObject
 {
@@ -22,6 +24,8 @@ private slots:
     void remoteNameFormatted();
     void callStateIcon_data();
     void callStateIcon();
+    void timestampAsTheParserReadsIt_data();
+    void timestampAsTheParserReadsIt();
 };
 
 namespace {
@@ -175,6 +179,44 @@ void tst_Line::callStateIcon()
     const QString path = QStringLiteral(":/images/call_states/%1.png").arg(picture);
     QVERIFY2(picture.isEmpty() || QFile::exists(path), qPrintable(path));
     QCOMPARE(pixmap.toImage(), picture.isEmpty() ? QImage() : QIcon(path).pixmap(25, 25).toImage());
+}
+
+void tst_Line::timestampAsTheParserReadsIt_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("plain") << "2026-12-07 18:37:21";
+    QTest::newRow("leap day") << "2024-02-29 00:00:00";
+    QTest::newRow("no leap day") << "2026-02-29 12:00:00";
+    QTest::newRow("day 31 of a short month") << "2026-04-31 12:00:00";
+    QTest::newRow("month 13") << "2026-13-01 12:00:00";
+    QTest::newRow("hour 24") << "2026-12-07 24:00:00";
+    QTest::newRow("second 60") << "2026-12-07 23:59:60";
+    QTest::newRow("year 0") << "0000-01-01 00:00:00";
+    QTest::newRow("clock skips an hour") << "2026-03-29 02:30:00";
+    QTest::newRow("clock repeats an hour") << "2026-10-25 02:30:00";
+    QTest::newRow("other separators") << "2026/12/07 18:37:21";
+    QTest::newRow("T between") << "2026-12-07T18:37:21";
+    QTest::newRow("one digit short") << "2026-12-7 18:37:21";
+    QTest::newRow("trailing space") << "2026-12-07 18:37:21 ";
+    QTest::newRow("wide digits") << QStringLiteral("２０２６-12-07 18:37:21");
+    QTest::newRow("letters") << "2026-12-07 18:3x:21";
+    QTest::newRow("empty") << "";
+}
+
+// The quick reading of the usual form must give what the format parser gives, invalid included.
+void tst_Line::timestampAsTheParserReadsIt()
+{
+    QFETCH(QString, text);
+    // A zone whose clock skips and repeats an hour in the rows above.
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const QDateTime expected = QDateTime::fromString(text, Line::timestampFormat);
+    const QDateTime parsed = Line::parseTimestamp(text);
+    QCOMPARE(parsed.isValid(), expected.isValid());
+    QCOMPARE(parsed, expected);
+    QCOMPARE(parsed.date(), expected.date());
+    QCOMPARE(parsed.time(), expected.time());
+    QCOMPARE(parsed.timeSpec(), expected.timeSpec());
 }
 
 QTEST_MAIN(tst_Line)

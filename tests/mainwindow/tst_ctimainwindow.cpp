@@ -22,6 +22,8 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -37,6 +39,8 @@ private slots:
     void cleanup();
     void callViewsFollowTheLines();
     void reopenedCallIdReplacesItsView();
+    void linesGoneBeforeTheirViews();
+    void aBurstOfLines();
     void dialField_data();
     void dialField();
     void conversationClickFillsTheDialField();
@@ -146,9 +150,76 @@ void tst_CTIMainWindow::reopenedCallIdReplacesItsView()
     QSignalSpy opened(connector, &CTIConnector::lineOpenend);
     connector->requestLineStatus();
     QTRY_COMPARE(opened.count(), 1);
+    QTRY_VERIFY(window->lineViews().value(id));
     QVERIFY(!old);
     QCOMPARE(viewOrder(), QStringList{"0711 3333"});
-    QVERIFY(window->lineViews().value(id));
+}
+
+// Views come a pass after their lines: what happened to a line meanwhile must not be undone.
+void tst_CTIMainWindow::linesGoneBeforeTheirViews()
+{
+    const auto event = [](const QString &id, int state, const QString &number) {
+        return QStringLiteral(R"({"type":"event","name":"updateLineStatus","data":{"callid":"%1","state":%2,"direction":1,"remote_number":"%3"}})")
+            .arg(id).arg(state).arg(number);
+    };
+    const auto status = [](const QString &id, const QString &number) {
+        return QStringLiteral(R"({"type":"response","name":"requestLineStatus","data":{"lines":{"%1":{"callid":"%1","state":2,"direction":1,"remote_number":"%2"}}}})")
+            .arg(id, number);
+    };
+    // In one pass: a call that rang and ended at once; one reported open twice over.
+    connector->onMessage(event(QStringLiteral("brief"), 1, QStringLiteral("0711 0001")));
+    connector->onMessage(event(QStringLiteral("brief"), 3, QStringLiteral("0711 0001")));
+    connector->onMessage(status(QStringLiteral("twice"), QStringLiteral("0711 0002")));
+    connector->onMessage(status(QStringLiteral("twice"), QStringLiteral("0711 0003")));
+    QTRY_COMPARE(viewOrder(), QStringList{"0711 0003"});
+    QCOMPARE(window->lineViews().keys(), QStringList{"twice"});
+    QTest::qWait(50);
+    QCOMPARE(viewOrder(), QStringList{"0711 0003"});
+    QVERIFY(popUps().isEmpty());
+    connector->onMessage(event(QStringLiteral("twice"), 3, QStringLiteral("0711 0003")));
+}
+
+void tst_CTIMainWindow::aBurstOfLines()
+{
+    const int count = 30;
+    const auto callId = [](int i) { return QStringLiteral("burst-%1").arg(i, 2, 10, QLatin1Char('0')); };
+    QJsonObject lines;
+    QStringList numbers;
+    for (int i = 0; i < count; ++i) {
+        numbers << QStringLiteral("0711 1%1").arg(i, 3, 10, QLatin1Char('0'));
+        lines.insert(callId(i), QJsonObject{{"callid", callId(i)}, {"state", i % 2 ? 2 : 1}, {"direction", 1},
+                                            {"remote_number", numbers.last()}});
+    }
+    const int formHeight = window->height();
+    auto *area = window->findChild<QScrollArea *>(QStringLiteral("lineScrollArea"));
+    const int emptyAreaHeight = area->height();
+
+    sim.pushResponse(QStringLiteral("requestLineStatus"), QJsonObject{{"lines", lines}});
+    QTRY_COMPARE(viewOrder(), numbers);
+    // Pop-ups roll in one over the other: only the newest ringing call's is rolled in.
+    QTRY_COMPARE(popUps().size(), 1);
+    QCOMPARE(popUps().at(0)->findChild<QLabel *>(QStringLiteral("textLine1Label"))->text(), numbers.at(count - 2));
+
+    // The calls take up to their share of the screen and scroll beyond it; the window grows for
+    // them, but not past the screen.
+    const int screenHeight = window->screen()->availableGeometry().height();
+    QTRY_VERIFY(area->verticalScrollBar()->maximum() > 0);
+    QVERIFY(area->height() <= screenHeight * CTIMainWindow::lineAreaScreenShare);
+    QVERIFY(window->height() > formHeight);
+    QVERIFY(window->frameGeometry().height() <= screenHeight);
+
+    // What the window grew by for the calls is not stored as the user's size.
+    QVERIFY(window->close());
+    QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("MainWindow/height")).toInt(), formHeight);
+    window->show();
+
+    for (int i = 0; i < count; ++i)
+        sim.pushEvent(QStringLiteral("updateLineStatus"), QJsonObject{{"callid", callId(i)}, {"state", 3}, {"direction", 1}});
+    QTRY_VERIFY(window->lineViews().isEmpty());
+    // ... and gives it back when they end.
+    QTRY_COMPARE(area->height(), emptyAreaHeight);
+    QCOMPARE(window->height(), formHeight);
+    QTRY_VERIFY(popUps().isEmpty());
 }
 
 void tst_CTIMainWindow::dialField_data()
