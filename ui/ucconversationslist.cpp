@@ -3,11 +3,13 @@
 
 #include "cticonnector.h"
 #include "uccitemdelegate.h"
+#include "ucconversationsproxymodel.h"
 #include "ucitem.h"
 
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -30,7 +32,7 @@ UCConversationsList::UCConversationsList(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::UCConversationsList)
     , m_model(new QStandardItemModel(this))
-    , m_proxy(new QSortFilterProxyModel(this))
+    , m_proxy(new UCConversationsProxyModel(this))
     , m_delegate(new UCCItemDelegate(this))
 {
     ui->setupUi(this);
@@ -97,9 +99,8 @@ void UCConversationsList::ucItemAdded(UCItem *item)
     }
     // The connector releases the item after this slot: copy, do not keep.
     QStandardItem *row = item->toStandardItem();
+    row->setFlags(UCConversationsProxyModel::rowFlags);
     row->setData(key, keyRole);
-    row->setEditable(false);
-    row->setDragEnabled(false);
 
     // A history arrives as a stream of queued items; inserting them one at a time under the
     // sorting proxy costs a sorting step and a layout of the whole view each. After a quiet spell
@@ -121,8 +122,22 @@ void UCConversationsList::flushPendingRows()
     if (m_pendingRows.isEmpty())
         return;
     m_sinceFlush.start();
-    const QList<QStandardItem *> rows = std::exchange(m_pendingRows, {});
+    QList<QStandardItem *> rows;
+    if (m_pendingRows.size() <= m_flushBatch) {
+        rows = std::exchange(m_pendingRows, {});
+    } else {
+        rows = m_pendingRows.mid(0, m_flushBatch);
+        m_pendingRows.erase(m_pendingRows.begin(), m_pendingRows.begin() + m_flushBatch);
+    }
+    QElapsedTimer clock;
+    clock.start();
     m_model->invisibleRootItem()->appendRows(rows);
+    // Rows that land all over a long list (a server whose ids do not follow the time) cost far
+    // more each than rows that go in together: size the next insertion by what this one cost.
+    const double nsPerRow = double(std::max<qint64>(clock.nsecsElapsed(), 1)) / rows.size();
+    m_flushBatch = int(std::clamp(flushBudgetMs * 1e6 / nsPerRow, double(minFlushBatch), double(maxFlushBatch)));
+    if (!m_pendingRows.isEmpty())
+        QTimer::singleShot(0, this, &UCConversationsList::flushPendingRows);
 }
 
 QString UCConversationsList::numberAt(const QModelIndex &index)

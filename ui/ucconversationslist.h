@@ -48,12 +48,16 @@ signals:
 
 public:
     static constexpr int flushIntervalMs = 100;
+    //! Work for one insertion; what does not fit goes in at the next pass of the event loop.
+    static constexpr int flushBudgetMs = 10;
+    static constexpr int minFlushBatch = 16;
+    static constexpr int maxFlushBatch = 10000;
 
 private:
     void askAgainAfterReconnection();
 
-    //! Appends the gathered rows in one insertion: the proxy sorts them in together, and the view
-    //! lays itself out once per insertion rather than once per row.
+    //! Appends the gathered rows in one insertion (up to a batch that fits flushBudgetMs): the
+    //! proxy sorts them in together, and the view lays itself out once per insertion, not per row.
     void flushPendingRows();
     static QString numberAt(const QModelIndex &index);
 
@@ -67,4 +71,5 @@ private:
     QHash<QString, int> m_listedBeforeResync;
     QTimer m_flushTimer;
     QElapsedTimer m_sinceFlush;
+    int m_flushBatch = 1000;
 };

@@ -69,6 +69,15 @@ void tst_UCConversationsList::newestFirst_data()
         << QStringList{"b@2016-02-15T10:00:00Z", "a@2016-03-01T08:00:00Z", "b@2016-02-15T10:00:00Z"}
         << QStringList{"a", "b", "b"};
     QTest::newRow("no timestamp sorts last") << QStringList{"b@", "a@2016-02-15T10:00:00Z"} << QStringList{"a", "b"};
+    // More than one insertion takes: what does not go in at once follows without a further item.
+    QStringList stream, newestFirst;
+    for (int i = 0; i < 2500; ++i) {
+        const int minute = (i * 7919) % 2500; // every minute once, out of order
+        stream << QStringLiteral("n%1@%2").arg(minute).arg(QDateTime(QDate(2016, 1, 1), QTime(0, 0), Qt::UTC).addSecs(60 * minute).toString(Qt::ISODate));
+    }
+    for (int minute = 2499; minute >= 0; --minute)
+        newestFirst << QStringLiteral("n%1").arg(minute);
+    QTest::newRow("a long stream, out of order") << stream << newestFirst;
 }
 
 void tst_UCConversationsList::newestFirst()

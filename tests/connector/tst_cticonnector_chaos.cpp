@@ -1,0 +1,426 @@
+#include "cticonnector.h"
+#include "line.h"
+#include "pbxsimulator.h"
+#include "phone.h"
+#include "queue.h"
+#include "simcalls.h"
+#include "simphoneconfig.h"
+#include "simpresence.h"
+#include "user.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+const QString user = QStringLiteral("anna");
+const QStringList phoneIds{"p-1", "p-2", "p-3"};
+const QStringList queueIds{"q-1", "q-2", "q-3"};   // q-3 is a static membership
+const QStringList presetIds{"f-1", "f-2"};
+const QStringList phonePresences{"online", "offline", "busy", "ringing", "hold", ""};
+constexpr int pingIntervalMs = 400;
+constexpr int chaosMs = 40000;
+// TALVERO_CHAOS_SEED replays another run; the choices repeat, their timing against the link does not.
+constexpr quint32 defaultSeed = 20240611;
+
+QString onOff(bool on)
+{
+    return on ? QStringLiteral("on") : QStringLiteral("off");
+}
+} // namespace
+
+// The server fails in the ways real ones do (drops, freezes, restarts) while calls, colleagues and
+// the user's phone configuration change at random moments, the link up or not. Once the server
+// stays up, the connector must hold exactly what the server holds.
+class tst_CTIConnectorChaos : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void phoneConfigChangedDuringAnOutageIsLearnt();
+    void stateSurvivesAFailingServer();
+
+private:
+    // What the connector told, kept the way the windows keep it.
+    template<typename Record>
+    void file(QMap<QString, Record *> &records, Record *record);
+    QStringList clientLines() const;
+    QStringList simLines();
+    QStringList clientPresence();
+    QStringList simPresence();
+    QStringList clientConfig() const;
+    QStringList simConfig();
+
+    void step();
+    void disrupt();
+    void changePbx();
+    void note(const QString &what);
+
+    const QString host = QStringLiteral("127.0.0.16");
+    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.16"))};
+    CTIConnector *connector = CTIConnector::instance();
+
+    QMap<QString, QPointer<Line>> lines;
+    QMap<QString, Phone *> phones;
+    QMap<QString, Queue *> queues;
+    QStringList duplicateRecords;   // an id announced with a second record
+    bool dnd = false;
+    QString activePreset;
+    int reconnects = 0;
+    int lost = 0;
+
+    quint32 seed = defaultSeed;
+    QRandomGenerator random;
+    QElapsedTimer clock;
+    QStringList trace;
+    //! Context of the chaos timers: resetting it cancels a pending thaw or restart.
+    std::unique_ptr<QObject> chaos;
+    bool chaosRunning = false;
+    bool awaitingReconnect = false;   // a disruption has not yet been followed by a reconnection
+    bool dropWhileResyncing = false;
+    int disruptions = 0;
+};
+
+void tst_CTIConnectorChaos::initTestCase()
+{
+    bool given = false;
+    const quint32 fromEnv = qEnvironmentVariable("TALVERO_CHAOS_SEED").toUInt(&given);
+    if (given)
+        seed = fromEnv;
+    random.seed(seed);
+
+    QJsonArray users;
+    // Her own lamp follows her lines and her do-not-disturb.
+    users.append(QJsonObject{{"id", "u-200"}, {"extension", "200"}, {"name", user}, {"phone_presence", "online"}});
+    for (int i = 1; i <= 6; ++i) {
+        const QString extension = QString::number(200 + i);
+        users.append(QJsonObject{{"id", QString("u-" + extension)}, {"extension", extension}, {"phone_presence", "online"}});
+    }
+    QString error;
+    QVERIFY2(sim.scenario().setSection(QStringLiteral("colleagues"), QJsonObject{{"users", users}}, &error),
+             qPrintable(error));
+    const QJsonObject phoneConfig{
+        {"forwardPresets", QJsonArray{QJsonObject{{"id", "f-1"}, {"name", "Office"}},
+                                      QJsonObject{{"id", "f-2"}, {"name", "Mobile"}}}},
+        {"activeForwardPreset", "f-1"},
+        {"phones", QJsonArray{QJsonObject{{"id", "p-1"}, {"type", "desk"}, {"assigned", true}},
+                              QJsonObject{{"id", "p-2"}, {"type", "desk"}, {"assigned", false}},
+                              QJsonObject{{"id", "p-3"}, {"type", "soft"}, {"assigned", false}}}},
+        {"queues", QJsonArray{QJsonObject{{"id", "q-1"}, {"extension", "801"}, {"name", "Sales"}, {"loggedIn", false}},
+                              QJsonObject{{"id", "q-2"}, {"extension", "802"}, {"name", "Support"}, {"loggedIn", true}},
+                              QJsonObject{{"id", "q-3"}, {"extension", "803"}, {"name", "Desk"}, {"static_member", true}}}},
+    };
+    QVERIFY2(sim.scenario().setSection(QStringLiteral("phoneConfig"), phoneConfig, &error), qPrintable(error));
+    sim.addAccount(user, QStringLiteral("secret"));
+    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
+
+    connect(connector, &CTIConnector::lineOpenend, this, [this](Line *line) { lines.insert(line->callId(), line); });
+    connect(connector, &CTIConnector::lineChanged, this, [this](Line *line) { lines.insert(line->callId(), line); });
+    connect(connector, &CTIConnector::lineClosed, this, [this](Line *line) { lines.remove(line->callId()); });
+    connect(connector, &CTIConnector::phoneAdded, this, [this](Phone *phone) { file(phones, phone); });
+    connect(connector, &CTIConnector::phoneChanged, this, [this](Phone *phone) { file(phones, phone); });
+    connect(connector, &CTIConnector::queueAdded, this, [this](Queue *queue) { file(queues, queue); });
+    connect(connector, &CTIConnector::queueChanged, this, [this](Queue *queue) { file(queues, queue); });
+    connect(connector, &CTIConnector::dndStatusChanged, this, [this](bool on) { dnd = on; });
+    connect(connector, &CTIConnector::activeForwardPresetChanged, this, [this](const QString &id) { activePreset = id; });
+    connect(connector, &CTIConnector::reconnectSuccess, this, [this] {
+        ++reconnects;
+        awaitingReconnect = dropWhileResyncing;
+        note(QStringLiteral("reconnected"));
+    });
+    // The last of what a reconnection asks for again: the link goes before the answers are in.
+    connect(&sim, &PbxSimulator::commandReceived, this, [this](const QJsonObject &command) {
+        if (!dropWhileResyncing || command.value("name").toString() != QLatin1String("requestPhoneConfig"))
+            return;
+        dropWhileResyncing = false;
+        ++disruptions;
+        note(QStringLiteral("drop while the client catches up"));
+        QMetaObject::invokeMethod(&sim, &PbxSimulator::dropAllConnections, Qt::QueuedConnection);
+    });
+    // As the user would: the reconnect window offers to try again. Queued, as the signal may come
+    // from inside the socket's own error report.
+    connect(
+        connector, &CTIConnector::connectionLost, this,
+        [this] {
+            ++lost;
+            note(QStringLiteral("connection lost"));
+            connector->reconnect();
+        },
+        Qt::QueuedConnection);
+
+    connector->setPingIntervalMs(pingIntervalMs);
+    QSignalSpy accepted(connector, &CTIConnector::loginSuccess);
+    connector->login(user, QStringLiteral("secret"), host);
+    QTRY_COMPARE(accepted.count(), 1);
+    // What the windows ask for once logged in.
+    connector->requestLineStatus();
+    connector->requestJabberBuddies();
+    connector->requestPhoneConfig();
+    QTRY_COMPARE(clientConfig(), simConfig());
+    QTRY_COMPARE(clientPresence(), simPresence());
+}
+
+void tst_CTIConnectorChaos::cleanup()
+{
+    if (!QTest::currentTestFailed() && qEnvironmentVariableIsEmpty("XXTRACE"))
+        return;
+    qWarning("chaos seed %u (set TALVERO_CHAOS_SEED to replay it); what happened:", seed);
+    for (const QString &line : qAsConst(trace))
+        qWarning("  %s", qPrintable(line));
+}
+
+template<typename Record>
+void tst_CTIConnectorChaos::file(QMap<QString, Record *> &records, Record *record)
+{
+    // Rows point to the record first announced: another record for the id would go unseen.
+    Record *known = records.value(record->id());
+    if (known && known != record)
+        duplicateRecords << record->id();
+    else
+        records.insert(record->id(), record);
+}
+
+QStringList tst_CTIConnectorChaos::clientLines() const
+{
+    QStringList open;
+    for (auto it = lines.cbegin(); it != lines.cend(); ++it)
+        open << QStringLiteral("%1 %2").arg(it.key(), it.value() ? QString::number(it.value()->callState()) : "deleted");
+    return open;
+}
+
+QStringList tst_CTIConnectorChaos::simLines()
+{
+    QStringList open;
+    for (const QString &id : sim.calls().callIds(user))
+        open << QStringLiteral("%1 %2").arg(id).arg(sim.calls().line(id).value("state").toInt());
+    open.sort();
+    return open;
+}
+
+QStringList tst_CTIConnectorChaos::clientPresence()
+{
+    QStringList presence;
+    for (const QString &id : sim.presence().colleagueIds()) {
+        User *buddy = connector->buddy(id);
+        presence << (buddy ? QStringLiteral("%1 %2 dnd %3").arg(id, buddy->getPhonePresence(), onOff(buddy->getDND()))
+                           : id + QStringLiteral(" unknown"));
+    }
+    return presence;
+}
+
+QStringList tst_CTIConnectorChaos::simPresence()
+{
+    QStringList presence;
+    for (const QString &id : sim.presence().colleagueIds()) {
+        const QJsonObject colleague = sim.presence().colleague(id);
+        presence << QStringLiteral("%1 %2 dnd %3")
+                        .arg(id, colleague.value("phone_presence").toString(), onOff(colleague.value("dnd").toBool()));
+    }
+    return presence;
+}
+
+QStringList tst_CTIConnectorChaos::clientConfig() const
+{
+    QStringList config{"dnd " + onOff(dnd), "preset " + activePreset};
+    for (const QString &id : phoneIds) {
+        Phone *phone = phones.value(id);
+        config << (phone ? QStringLiteral("%1 assigned %2").arg(id, onOff(phone->isAssigned())) : id + " unknown");
+    }
+    for (const QString &id : queueIds) {
+        Queue *queue = queues.value(id);
+        config << (queue ? QStringLiteral("%1 logged in %2").arg(id, onOff(queue->loggedIn())) : id + " unknown");
+    }
+    return config;
+}
+
+QStringList tst_CTIConnectorChaos::simConfig()
+{
+    SimPhoneConfig &config = sim.phoneConfig();
+    QStringList expected{"dnd " + onOff(config.dnd(user)), "preset " + config.activeForwardPreset(user)};
+    for (const QString &id : phoneIds)
+        expected << id + " assigned " + onOff(config.phone(user, id).value("assigned").toBool());
+    for (const QString &id : queueIds)
+        expected << id + " logged in " + onOff(config.queue(user, id).value("loggedIn").toBool());
+    return expected;
+}
+
+void tst_CTIConnectorChaos::note(const QString &what)
+{
+    trace << QStringLiteral("%1 s: %2").arg(clock.elapsed() / 1000.0, 5, 'f', 1).arg(what);
+}
+
+// The records the windows point to take what changed while the link was down; none is replaced.
+void tst_CTIConnectorChaos::phoneConfigChangedDuringAnOutageIsLearnt()
+{
+    clock.start();
+    QCOMPARE(clientConfig(), (QStringList{"dnd off", "preset f-1", "p-1 assigned on", "p-2 assigned off",
+                                          "p-3 assigned off", "q-1 logged in off", "q-2 logged in on",
+                                          "q-3 logged in on"}));
+    const QMap<QString, Phone *> phonesBefore = phones;
+    const QMap<QString, Queue *> queuesBefore = queues;
+
+    QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
+    sim.dropAllConnections();
+    QTRY_VERIFY(connector->isReconnecting());
+    SimPhoneConfig &config = sim.phoneConfig();
+    QVERIFY(config.setPhoneAssigned(user, QStringLiteral("p-2"), true));   // logs p-1 out
+    QVERIFY(config.setQueueLoggedIn(user, QStringLiteral("q-1"), true));
+    QVERIFY(config.setQueueLoggedIn(user, QStringLiteral("q-2"), false));
+    QVERIFY(config.setDnd(user, true));
+    QCOMPARE(clientConfig().first(), QStringLiteral("dnd off"));   // nothing of it reached the client
+
+    QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 15000);
+    const QStringList expected{"dnd on", "preset f-1", "p-1 assigned off", "p-2 assigned on", "p-3 assigned off",
+                               "q-1 logged in on", "q-2 logged in off", "q-3 logged in on"};
+    QCOMPARE(simConfig(), expected);
+    QTRY_COMPARE(clientConfig(), expected);
+    QCOMPARE(phones, phonesBefore);
+    QCOMPARE(queues, queuesBefore);
+    QCOMPARE(duplicateRecords, QStringList());
+}
+
+void tst_CTIConnectorChaos::stateSurvivesAFailingServer()
+{
+    reconnects = 0;
+    trace.clear();
+    clock.start();
+    chaos = std::make_unique<QObject>();
+    chaosRunning = true;
+    step();
+    QTRY_VERIFY_WITH_TIMEOUT(!chaosRunning, chaosMs + 10000);
+
+    // The server stays up from here on.
+    chaos.reset();
+    sim.setFrozen(false);
+    QVERIFY(sim.listen());
+    note(QStringLiteral("server up for good"));
+    QTRY_VERIFY_WITH_TIMEOUT(!awaitingReconnect, 30000);
+    // Answers come in the order asked for: once this one is in, so are those the reconnection asked for.
+    QSignalSpy types(connector, &CTIConnector::contactTypesAvailable);
+    connector->requestContactTypes();
+    QTRY_VERIFY_WITH_TIMEOUT(types.count() == 1, 10000);
+
+    QTRY_COMPARE_WITH_TIMEOUT(clientLines(), simLines(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(clientPresence(), simPresence(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(clientConfig(), simConfig(), 10000);
+    QCOMPARE(duplicateRecords, QStringList());
+    // Every outage ended in one reconnection, within the silent attempts: a healthy link was never
+    // given up, and the user never had to step in.
+    QVERIFY2(disruptions >= 3, qPrintable(QString::number(disruptions)));
+    QCOMPARE(reconnects, disruptions);
+    QCOMPARE(lost, 0);
+}
+
+void tst_CTIConnectorChaos::step()
+{
+    if (clock.elapsed() >= chaosMs) {
+        chaosRunning = false;
+        return;
+    }
+    // Disruptions start on a link that is up again, so each stays within the silent attempts.
+    if (!awaitingReconnect && random.bounded(100) < 10)
+        disrupt();
+    else
+        changePbx();
+    QTimer::singleShot(random.bounded(50, 400), chaos.get(), [this] { step(); });
+}
+
+void tst_CTIConnectorChaos::disrupt()
+{
+    awaitingReconnect = true;
+    ++disruptions;
+    const int kind = random.bounded(4);
+    if (kind <= 1) {
+        dropWhileResyncing = kind == 1;
+        note(dropWhileResyncing ? QStringLiteral("drop, and again once back") : QStringLiteral("drop"));
+        sim.dropAllConnections();
+    } else if (kind == 2) {
+        // Frozen for a few ping intervals: noticed or not by then, the frozen connection stays dead.
+        const int ms = random.bounded(2, 6) * pingIntervalMs;
+        note(QStringLiteral("freeze for %1 ms").arg(ms));
+        sim.setFrozen(true);
+        QTimer::singleShot(ms, chaos.get(), [this] {
+            note(QStringLiteral("thaw"));
+            sim.setFrozen(false);
+        });
+    } else {
+        // Away past the first silent attempt at times, back before the third.
+        const int ms = random.bounded(500, CTIConnector::reconnectIntervalMs * 8 / 5);
+        note(QStringLiteral("restart, away %1 ms").arg(ms));
+        sim.stopListening();
+        sim.dropAllConnections();
+        QTimer::singleShot(ms, chaos.get(), [this] {
+            note(QStringLiteral("listening again"));
+            QVERIFY(sim.listen());
+        });
+    }
+}
+
+void tst_CTIConnectorChaos::changePbx()
+{
+    SimCalls &calls = sim.calls();
+    const QStringList open = calls.callIds(user);
+    const int roll = random.bounded(100);
+    if (roll < 20) {
+        if (open.size() >= 4)
+            return;
+        const QString number = QStringLiteral("0711 555%1").arg(random.bounded(1000, 10000));
+        const QStringList ids = calls.startIncomingCall(number, QString(), QString(), QString(), user);
+        note(QStringLiteral("call from %1: %2").arg(number, ids.isEmpty() ? QStringLiteral("refused, dnd") : ids.first()));
+    } else if (roll < 32) {
+        QStringList ringing;
+        for (const QString &id : open) {
+            if (calls.line(id).value("state").toInt() == SimCalls::Ringing)
+                ringing << id;
+        }
+        if (ringing.isEmpty())
+            return;
+        const QString id = ringing.at(random.bounded(ringing.size()));
+        note(QStringLiteral("answer %1").arg(id));
+        QVERIFY(calls.answerCall(id));
+    } else if (roll < 47) {
+        if (open.isEmpty())
+            return;
+        static const int endStates[] = {SimCalls::HandedOver, SimCalls::Cancelled, SimCalls::Failed,
+                                        SimCalls::Completed};
+        const QString id = open.at(random.bounded(open.size()));
+        const int state = endStates[random.bounded(4)];
+        note(QStringLiteral("end %1 as %2").arg(id).arg(state));
+        QVERIFY(calls.endCall(id, state));
+    } else if (roll < 72) {
+        const QStringList ids = sim.presence().colleagueIds();
+        const QString id = ids.at(random.bounded(ids.size()));
+        const QString presence = phonePresences.at(random.bounded(phonePresences.size()));
+        note(QStringLiteral("%1 shows \"%2\"").arg(id, presence));
+        QVERIFY(sim.presence().setPhonePresence(id, presence));
+    } else if (roll < 80) {
+        const bool on = random.bounded(2);
+        note(QStringLiteral("dnd %1").arg(onOff(on)));
+        QVERIFY(sim.phoneConfig().setDnd(user, on));
+    } else if (roll < 88) {
+        const QString id = phoneIds.at(random.bounded(phoneIds.size()));
+        const bool assigned = random.bounded(2);
+        note(QStringLiteral("%1 %2").arg(id, assigned ? QStringLiteral("logged in") : QStringLiteral("logged out")));
+        QVERIFY(sim.phoneConfig().setPhoneAssigned(user, id, assigned));
+    } else if (roll < 96) {
+        const QString id = queueIds.at(random.bounded(queueIds.size()));
+        const bool loggedIn = random.bounded(2);
+        note(QStringLiteral("%1 %2").arg(id, loggedIn ? QStringLiteral("logged in") : QStringLiteral("logged out")));
+        sim.phoneConfig().setQueueLoggedIn(user, id, loggedIn);   // refused for the static one
+    } else {
+        const QString id = presetIds.at(random.bounded(presetIds.size()));
+        note(QStringLiteral("forwarding %1").arg(id));
+        QVERIFY(sim.phoneConfig().setActiveForwardPreset(user, id));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_CTIConnectorChaos)
+#include "tst_cticonnector_chaos.moc"

@@ -1,0 +1,6 @@
+#include "ucconversationsproxymodel.h"
+
+Qt::ItemFlags UCConversationsProxyModel::flags(const QModelIndex &index) const
+{
+    return index.isValid() ? rowFlags : Qt::NoItemFlags;
+}
