@@ -2,6 +2,8 @@
 
 #include "cticonnector.h"
 
+#include <QFile>
+
 bool logInAsBench(const QString &address, const char *benchmark)
 {
     CTIConnector *connector = CTIConnector::instance();
@@ -15,4 +17,16 @@ bool logInAsBench(const QString &address, const char *benchmark)
         return true;
     qWarning("%s benchmark: login failed", benchmark);
     return false;
+}
+
+double residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
 }

@@ -22,3 +22,6 @@ bool spinUntil(Condition condition, int timeoutMs)
 //! Logs the connector in as "bench" (password "bench") at a simulator on that address, which must
 //! have the account; false, with a warning naming the benchmark, if that fails within 10 s.
 bool logInAsBench(const QString &address, const char *benchmark);
+
+//! Resident memory of the process now, in MB.
+double residentMb();

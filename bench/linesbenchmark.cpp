@@ -11,7 +11,6 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonObject>
 
 #include <algorithm>
@@ -20,18 +19,6 @@ namespace {
 
 constexpr int lineCount = 2000;
 const QString address = QStringLiteral("127.0.0.9");
-
-double rssMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
 
 QString callId(int i)
 {
@@ -77,7 +64,7 @@ void runLinesBenchmark(BenchReport &report)
     auto *window = new CTIMainWindow;
     window->show();
     spinUntil([] { return false; }, 300);
-    const double rssBefore = rssMb();
+    const double rssBefore = residentMb();
 
     int received = 0;
     QObject context;
@@ -101,7 +88,7 @@ void runLinesBenchmark(BenchReport &report)
     // Some seconds of running calls: every clock ticks, and the link must hold.
     spinUntil([] { return false; }, 3000);
     probe.stop();
-    const double rssShown = rssMb();
+    const double rssShown = residentMb();
     if (!shown)
         qWarning("lines benchmark: %d of %d views shown", int(window->lineViews().size()), lineCount);
 

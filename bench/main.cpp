@@ -7,6 +7,7 @@
 #include "historybenchmark.h"
 #include "historylistbenchmark.h"
 #include "linesbenchmark.h"
+#include "soakbenchmark.h"
 #include "monitorbenchmark.h"
 #include "presencebenchmark.h"
 #include "queuemonitorbenchmark.h"
@@ -48,6 +49,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("monitor"), runMonitorBenchmark},
         {QStringLiteral("queuemonitor"), runQueueMonitorBenchmark},
         {QStringLiteral("lines"), runLinesBenchmark},
+        {QStringLiteral("soak"), runSoakBenchmark},
     };
 
     const QStringList requested = parser.positionalArguments();

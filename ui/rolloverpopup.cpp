@@ -8,9 +8,12 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPainter>
+#include <QPointer>
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 const QString styleSheetPath = QStringLiteral(":/styles/client.style");
@@ -18,6 +21,13 @@ const QString backgroundPath = QStringLiteral(":/images/rollover_background.png"
 const QString avatarFramePath = QStringLiteral(":/images/avatar_frame.png");
 //! The picture sits inside the frame's border.
 constexpr int avatarInset = 8;
+
+//! Pop-ups sliding out, oldest first.
+QList<QPointer<RollOverPopUp>> &rollingOut()
+{
+    static QList<QPointer<RollOverPopUp>> popups;
+    return popups;
+}
 
 QString readStyleSheet()
 {
@@ -133,6 +143,14 @@ QRect RollOverPopUp::screenGeometry()
 
 void RollOverPopUp::rollIn(int duration)
 {
+    // One still sliding out is covered by this one: it goes at once instead of sliding on
+    // behind it, so calls in quick succession leave no heap of windows animating unseen.
+    for (const QPointer<RollOverPopUp> &popup : std::exchange(rollingOut(), {})) {
+        if (popup && popup != this) {
+            popup->hide();
+            popup->deleteLater();
+        }
+    }
     if (duration != -1)
         QTimer::singleShot(duration + animationDurationMs, this, &RollOverPopUp::rollOut);
 
@@ -159,6 +177,8 @@ void RollOverPopUp::rollOut()
     if (m_rollingOut)
         return;
     m_rollingOut = true;
+    rollingOut().removeAll(nullptr);
+    rollingOut().append(this);
     if (m_slide)
         m_slide->stop(); // deletes itself
 

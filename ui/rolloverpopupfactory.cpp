@@ -1,9 +1,8 @@
 #include "rolloverpopupfactory.h"
 
+#include "iconcache.h"
 #include "notification.h"
 #include "rolloverpopup.h"
-
-#include <QIcon>
 
 RollOverPopUp *RollOverPopUpFactory::buildFromNotification(Notification *notification)
 {
@@ -13,12 +12,12 @@ RollOverPopUp *RollOverPopUpFactory::buildFromNotification(Notification *notific
     popup->setInnerTextLine2(notification->text2());
 
     if (notification->type() != NotificationType::Persistent) {
-        popup->setIcon(QIcon(QStringLiteral(":/images/appicon.png")));
+        popup->setIcon(IconCache::icon(QStringLiteral(":/images/appicon.png")));
         return popup;
     }
     const QString remoteId = notification->remoteId();
     if (!remoteId.isNull())
         popup->setAddressbookId(remoteId);
-    popup->setIcon(QIcon(QStringLiteral(":/images/call_states/in_ring_yellow.png")));
+    popup->setIcon(IconCache::icon(QStringLiteral(":/images/call_states/in_ring_yellow.png")));
     return popup;
 }

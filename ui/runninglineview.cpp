@@ -4,27 +4,15 @@
 #include "callstate.h"
 #include "cticonnector.h"
 #include "fontfactory.h"
+#include "iconcache.h"
 #include "line.h"
 #include "platform.h"
-
-#include <QHash>
-#include <QIcon>
 
 const QString RunningLineView::transferTarget = QStringLiteral("924");
 
 namespace {
 const QSize callStateIconSize(32, 32);
-
-//! The buttons' icons, decoded once and shared by every view: many calls may be open at once.
-const QIcon &buttonIcon(const QString &path)
-{
-    static QHash<QString, const QIcon *> icons; // kept to the end of the process
-    const QIcon *&icon = icons[path];
-    if (!icon)
-        icon = new QIcon(path);
-    return *icon;
 }
-} // namespace
 
 RunningLineView::RunningLineView(Line *line, QWidget *parent)
     : QWidget(parent)
@@ -52,10 +40,10 @@ RunningLineView::RunningLineView(Line *line, QWidget *parent)
     // The clock changes its text every second; at a fixed size that relays out nothing else.
     ui->timeLabel->setFixedSize(ui->timeLabel->sizeHint());
 
-    ui->transferButton->setIcon(buttonIcon(QStringLiteral(":/images/transfer_btn.png")));
-    ui->hangupButton->setIcon(buttonIcon(QStringLiteral(":/images/hangup_btn.png")));
-    ui->holdButton->setIcon(buttonIcon(QStringLiteral(":/images/pause_button.png")));
-    ui->recordButton->setIcon(buttonIcon(QStringLiteral(":/images/record_btn.png")));
+    ui->transferButton->setIcon(IconCache::icon(QStringLiteral(":/images/transfer_btn.png")));
+    ui->hangupButton->setIcon(IconCache::icon(QStringLiteral(":/images/hangup_btn.png")));
+    ui->holdButton->setIcon(IconCache::icon(QStringLiteral(":/images/pause_button.png")));
+    ui->recordButton->setIcon(IconCache::icon(QStringLiteral(":/images/record_btn.png")));
     ui->holdButton->setCheckable(true);
 
     connect(ui->hangupButton, &QPushButton::clicked, this, &RunningLineView::hangupCall);

@@ -9,7 +9,10 @@
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 
+#include <QVector>
+
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace {
@@ -132,12 +135,32 @@ void UCConversationsList::flushPendingRows()
     QElapsedTimer clock;
     clock.start();
     m_model->invisibleRootItem()->appendRows(rows);
+    if (m_model->rowCount() > maxRows)
+        dropOldestRows(m_model->rowCount() - maxRows);
     // Rows that land all over a long list (a server whose ids do not follow the time) cost far
     // more each than rows that go in together: size the next insertion by what this one cost.
     const double nsPerRow = double(std::max<qint64>(clock.nsecsElapsed(), 1)) / rows.size();
     m_flushBatch = int(std::clamp(flushBudgetMs * 1e6 / nsPerRow, double(minFlushBatch), double(maxFlushBatch)));
     if (!m_pendingRows.isEmpty())
         QTimer::singleShot(0, this, &UCConversationsList::flushPendingRows);
+}
+
+void UCConversationsList::dropOldestRows(int count)
+{
+    // Newest first: the oldest stand at the end. Rows arrive in any order, so their places in the
+    // model are scattered; each run of neighbours goes in one removal, from the back.
+    QVector<int> sourceRows;
+    sourceRows.reserve(count);
+    for (int row = m_proxy->rowCount() - count; row < m_proxy->rowCount(); ++row)
+        sourceRows.append(m_proxy->mapToSource(m_proxy->index(row, 0)).row());
+    std::sort(sourceRows.begin(), sourceRows.end(), std::greater<int>());
+    for (int first = 0; first < sourceRows.size();) {
+        int last = first;
+        while (last + 1 < sourceRows.size() && sourceRows.at(last + 1) == sourceRows.at(last) - 1)
+            ++last;
+        m_model->removeRows(sourceRows.at(last), last - first + 1);
+        first = last + 1;
+    }
 }
 
 QString UCConversationsList::numberAt(const QModelIndex &index)

@@ -19,8 +19,8 @@ class UCConversationsList;
 }
 
 //! The "Conversations" tab: the user's conversation history, newest first. A click hands the
-//! row's number out by onNumberClick(); activating a row dials it. Rows only accumulate; the list
-//! keeps a row item per conversation item and never the item itself.
+//! row's number out by onNumberClick(); activating a row dials it. The list keeps a row item per
+//! conversation item, never the item itself, and at most maxRows of them.
 class UCConversationsList final : public QWidget
 {
     Q_OBJECT
@@ -48,6 +48,8 @@ signals:
 
 public:
     static constexpr int flushIntervalMs = 100;
+    //! The list keeps this many conversations, the newest; older ones leave as new ones come.
+    static constexpr int maxRows = 50000;
     //! Work for one insertion; what does not fit goes in at the next pass of the event loop.
     static constexpr int flushBudgetMs = 10;
     static constexpr int minFlushBatch = 16;
@@ -59,6 +61,7 @@ private:
     //! Appends the gathered rows in one insertion (up to a batch that fits flushBudgetMs): the
     //! proxy sorts them in together, and the view lays itself out once per insertion, not per row.
     void flushPendingRows();
+    void dropOldestRows(int count);
     static QString numberAt(const QModelIndex &index);
 
     Ui::UCConversationsList *ui;

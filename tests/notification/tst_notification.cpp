@@ -168,6 +168,22 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(second.isNull(), rollOutMs);
     }
 
+    // Calls in quick succession: a pop-up still sliding out under a new one goes at once; one
+    // still standing stays.
+    void coveredPopUpGoesAtOnce()
+    {
+        QPointer<RollOverPopUp> slidingOut = new RollOverPopUp;
+        slidingOut->rollIn(-1);
+        slidingOut->rollOut();
+        QPointer<RollOverPopUp> standing = new RollOverPopUp;
+        standing->rollIn(-1);
+        QPointer<RollOverPopUp> newest = new RollOverPopUp;
+        newest->rollIn(-1);
+        QTRY_VERIFY_WITH_TIMEOUT(slidingOut.isNull(), RollOverPopUp::animationDurationMs / 3);
+        QVERIFY(standing && standing->isVisible());
+        QVERIFY(newest && newest->isVisible());
+    }
+
 private:
     void pushLine(const QString &callId, int direction, const QString &duration = QStringLiteral("00:00:00"))
     {

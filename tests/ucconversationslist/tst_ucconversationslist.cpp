@@ -20,6 +20,7 @@ private slots:
     void initTestCase();
     void newestFirst_data();
     void newestFirst();
+    void keepsTheNewestUpToItsLimit();
     void delegateTexts_data();
     void delegateTexts();
     void clickFillsActivationDials();
@@ -88,6 +89,23 @@ void tst_UCConversationsList::newestFirst()
     for (const QString &call : qAsConst(calls))
         addCall(call);
     QTRY_COMPARE(numbersInOrder(list.proxyModel()), expected);
+}
+
+// A day's calls on top of a long history: the list keeps the newest, whatever order they came in.
+void tst_UCConversationsList::keepsTheNewestUpToItsLimit()
+{
+    UCConversationsList list;
+    const int count = UCConversationsList::maxRows + 3;
+    const QDateTime start(QDate(2016, 1, 1), QTime(0, 0), Qt::UTC);
+    for (int i = 0; i < count; ++i) {
+        const int minute = int((qint64(i) * 7919) % count); // every minute once, out of order
+        addCall(QStringLiteral("n%1@%2").arg(minute).arg(start.addSecs(60 * minute).toString(Qt::ISODate)));
+    }
+    const QSortFilterProxyModel *rows = list.proxyModel();
+    const auto numberAt = [rows](int row) { return rows->index(row, 0).data(UCItem::RemoteNumberRole).toString(); };
+    QTRY_COMPARE_WITH_TIMEOUT(numberAt(0), QStringLiteral("n%1").arg(count - 1), 30000);
+    QTRY_COMPARE(numberAt(rows->rowCount() - 1), QStringLiteral("n3"));
+    QCOMPARE(rows->rowCount(), UCConversationsList::maxRows);
 }
 
 void tst_UCConversationsList::delegateTexts_data()
