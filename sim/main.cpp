@@ -76,6 +76,19 @@ void controlFromStdin(QCoreApplication &app, PbxSimulator &simulator, QTextStrea
                 out << (simulator.calls().answerCall(args.at(1)) ? "answered " : "no call ") << args.at(1) << Qt::endl;
             } else if (command == QLatin1String("end") && args.size() == 2) {
                 out << (simulator.calls().endCall(args.at(1)) ? "ended " : "no call ") << args.at(1) << Qt::endl;
+            } else if (command == QLatin1String("unplug") && args.size() == 1) {
+                // The cable pulled: every link drops and nobody gets through until it is back.
+                simulator.setRefuseConnections(true);
+                simulator.dropAllConnections();
+                out << "unplugged" << Qt::endl;
+            } else if (command == QLatin1String("plug") && args.size() == 1) {
+                simulator.setRefuseConnections(false);
+                simulator.setFrozen(false);
+                out << "plugged" << Qt::endl;
+            } else if (command == QLatin1String("freeze") && args.size() == 1) {
+                // A link that hangs without closing: nothing is read or answered, not even pings.
+                simulator.setFrozen(true);
+                out << "frozen" << Qt::endl;
             } else {
                 out << "unknown command: " << line << Qt::endl;
             }
@@ -117,7 +130,8 @@ int main(int argc, char *argv[])
                                             QStringLiteral("file"), QStringLiteral(":/sim/demo.json"));
     const QCommandLineOption controlOption(
         QStringLiteral("control"),
-        QStringLiteral("Read commands on standard input: ring NUMBER [FIRST [LAST [COMPANY]]], answer ID, end ID."));
+        QStringLiteral("Read commands on standard input: ring NUMBER [FIRST [LAST [COMPANY]]], answer ID, "
+                       "end ID, unplug, freeze, plug."));
     parser.addOption(addressOption);
     parser.addOption(scenarioOption);
     parser.addOption(controlOption);
