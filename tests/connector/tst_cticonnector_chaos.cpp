@@ -59,6 +59,9 @@ private:
     QStringList clientConfig() const;
     QStringList simConfig();
 
+    //! Waits until the client is back and has the answers to what it asked for on its return.
+    void catchUp();
+    void compareWithServer();
     void step();
     void disrupt();
     void changePbx();
@@ -136,13 +139,13 @@ void tst_CTIConnectorChaos::initTestCase()
         awaitingReconnect = dropWhileResyncing;
         note(QStringLiteral("reconnected"));
     });
-    // The last of what a reconnection asks for again: the link goes before the answers are in.
+    // The first of what a reconnection asks for again: the link goes before the answers are in.
     connect(&sim, &PbxSimulator::commandReceived, this, [this](const QJsonObject &command) {
-        if (!dropWhileResyncing || command.value("name").toString() != QLatin1String("requestPhoneConfig"))
+        if (!dropWhileResyncing || command.value("name").toString() == QLatin1String("login"))
             return;
         dropWhileResyncing = false;
         ++disruptions;
-        note(QStringLiteral("drop while the client catches up"));
+        note("drop as the client asks for " + command.value("name").toString());
         QMetaObject::invokeMethod(&sim, &PbxSimulator::dropAllConnections, Qt::QueuedConnection);
     });
     // As the user would: the reconnect window offers to try again. Queued, as the signal may come
@@ -170,7 +173,7 @@ void tst_CTIConnectorChaos::initTestCase()
 
 void tst_CTIConnectorChaos::cleanup()
 {
-    if (!QTest::currentTestFailed() && qEnvironmentVariableIsEmpty("XXTRACE"))
+    if (!QTest::currentTestFailed())
         return;
     qWarning("chaos seed %u (set TALVERO_CHAOS_SEED to replay it); what happened:", seed);
     for (const QString &line : qAsConst(trace))
@@ -268,6 +271,8 @@ void tst_CTIConnectorChaos::phoneConfigChangedDuringAnOutageIsLearnt()
     const QMap<QString, Queue *> queuesBefore = queues;
 
     QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
+    QSignalSpy phonesAgain(connector, &CTIConnector::phoneAdded);
+    QSignalSpy queuesAgain(connector, &CTIConnector::queueAdded);
     sim.dropAllConnections();
     QTRY_VERIFY(connector->isReconnecting());
     SimPhoneConfig &config = sim.phoneConfig();
@@ -278,13 +283,15 @@ void tst_CTIConnectorChaos::phoneConfigChangedDuringAnOutageIsLearnt()
     QCOMPARE(clientConfig().first(), QStringLiteral("dnd off"));   // nothing of it reached the client
 
     QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 15000);
+    QTRY_COMPARE(phonesAgain.count(), phoneIds.size());
+    QTRY_COMPARE(queuesAgain.count(), queueIds.size());
+    QCOMPARE(duplicateRecords, QStringList());
+    QCOMPARE(phones, phonesBefore);
+    QCOMPARE(queues, queuesBefore);
     const QStringList expected{"dnd on", "preset f-1", "p-1 assigned off", "p-2 assigned on", "p-3 assigned off",
                                "q-1 logged in on", "q-2 logged in off", "q-3 logged in on"};
     QCOMPARE(simConfig(), expected);
-    QTRY_COMPARE(clientConfig(), expected);
-    QCOMPARE(phones, phonesBefore);
-    QCOMPARE(queues, queuesBefore);
-    QCOMPARE(duplicateRecords, QStringList());
+    QCOMPARE(clientConfig(), expected);
 }
 
 void tst_CTIConnectorChaos::stateSurvivesAFailingServer()
@@ -302,21 +309,67 @@ void tst_CTIConnectorChaos::stateSurvivesAFailingServer()
     sim.setFrozen(false);
     QVERIFY(sim.listen());
     note(QStringLiteral("server up for good"));
-    QTRY_VERIFY_WITH_TIMEOUT(!awaitingReconnect, 30000);
+    catchUp();
+    if (QTest::currentTestFailed())
+        return;
+    compareWithServer();
+    if (QTest::currentTestFailed())
+        return;
+
+    // Chance may have left a kind of change out of the outages: one last outage has each. Calls the
+    // client knows are answered (holding the one that talked) and ended, a new one rings.
+    SimCalls &calls = sim.calls();
+    QVERIFY(sim.phoneConfig().setDnd(user, false));
+    const QString answered = calls.startIncomingCall(QStringLiteral("0711 5550001"), {}, {}, {}, user).value(0);
+    const QString ended = calls.startIncomingCall(QStringLiteral("0711 5550002"), {}, {}, {}, user).value(0);
+    QTRY_VERIFY(lines.contains(answered) && lines.contains(ended));
+    note(QStringLiteral("last outage"));
+    ++disruptions;
+    awaitingReconnect = true;
+    sim.dropAllConnections();
+    QTRY_VERIFY(connector->isReconnecting());
+    QVERIFY(calls.answerCall(answered));
+    QVERIFY(calls.endCall(ended));
+    QCOMPARE(calls.startIncomingCall(QStringLiteral("0711 5550003"), {}, {}, {}, user).size(), 1);
+    for (const QString &id : sim.presence().colleagueIds()) {
+        const bool busy = sim.presence().colleague(id).value("phone_presence") == QLatin1String("busy");
+        QVERIFY(sim.presence().setPhonePresence(id, busy ? QStringLiteral("offline") : QStringLiteral("busy")));
+    }
+    SimPhoneConfig &config = sim.phoneConfig();
+    QVERIFY(config.setDnd(user, true));
+    QVERIFY(config.setActiveForwardPreset(user, config.activeForwardPreset(user) == "f-1" ? "f-2" : "f-1"));
+    QVERIFY(config.setPhoneAssigned(user, "p-3", !config.phone(user, "p-3").value("assigned").toBool()));
+    QVERIFY(config.setQueueLoggedIn(user, "q-1", !config.queue(user, "q-1").value("loggedIn").toBool()));
+    catchUp();
+    if (QTest::currentTestFailed())
+        return;
+    compareWithServer();
+    if (QTest::currentTestFailed())
+        return;
+
+    QCOMPARE(duplicateRecords, QStringList());
+    // Every outage ended in one reconnection, within the silent attempts: a healthy link was never
+    // given up, and the user never had to step in.
+    QVERIFY2(disruptions >= 4, qPrintable(QString::number(disruptions)));
+    QCOMPARE(reconnects, disruptions);
+    QCOMPARE(lost, 0);
+}
+
+void tst_CTIConnectorChaos::catchUp()
+{
+    QTRY_VERIFY2_WITH_TIMEOUT(!awaitingReconnect,
+                              "no reconnection after the last disruption, or nothing asked for once back", 30000);
     // Answers come in the order asked for: once this one is in, so are those the reconnection asked for.
     QSignalSpy types(connector, &CTIConnector::contactTypesAvailable);
     connector->requestContactTypes();
     QTRY_VERIFY_WITH_TIMEOUT(types.count() == 1, 10000);
+}
 
+void tst_CTIConnectorChaos::compareWithServer()
+{
     QTRY_COMPARE_WITH_TIMEOUT(clientLines(), simLines(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(clientPresence(), simPresence(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(clientConfig(), simConfig(), 10000);
-    QCOMPARE(duplicateRecords, QStringList());
-    // Every outage ended in one reconnection, within the silent attempts: a healthy link was never
-    // given up, and the user never had to step in.
-    QVERIFY2(disruptions >= 3, qPrintable(QString::number(disruptions)));
-    QCOMPARE(reconnects, disruptions);
-    QCOMPARE(lost, 0);
 }
 
 void tst_CTIConnectorChaos::step()
