@@ -52,10 +52,33 @@ QByteArray BenchReport::json() const
             {"value", figure.value},
             {"unit", figure.unit},
             {"target", figure.target ? QJsonValue(*figure.target) : QJsonValue()},
+            {"goal", figure.goal == Goal::AtLeast ? "at least" : "at most"},
             {"met", figure.met()},
         });
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
+}
+
+bool BenchReport::addJson(const QByteArray &json)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray())
+        return false;
+    for (const QJsonValue &value : document.array()) {
+        const QJsonObject figure = value.toObject();
+        const QString name = figure.value(QLatin1String("name")).toString();
+        const double measured = figure.value(QLatin1String("value")).toDouble();
+        const QString unit = figure.value(QLatin1String("unit")).toString();
+        const QJsonValue target = figure.value(QLatin1String("target"));
+        if (target.isDouble()) {
+            const bool atLeast = figure.value(QLatin1String("goal")).toString() == QLatin1String("at least");
+            add(name, measured, unit, target.toDouble(), atLeast ? Goal::AtLeast : Goal::AtMost);
+        } else {
+            add(name, measured, unit);
+        }
+    }
+    return true;
 }
 
 bool BenchReport::allMet() const

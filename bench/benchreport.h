@@ -27,6 +27,8 @@ public:
 
     QString table() const;
     QByteArray json() const;
+    //! Adds the figures of another run's json(); false if it is none.
+    bool addJson(const QByteArray &json);
     bool allMet() const;
 
 private:
