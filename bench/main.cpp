@@ -68,9 +68,9 @@ int main(int argc, char *argv[])
     const QStringList requested = parser.positionalArguments();
     QStringList wanted = requested;
     BenchReport report;
-    // A figure about the growth of the process's memory means nothing once earlier benchmarks have
-    // grown its heap: run with others, such a benchmark gets a process of its own.
-    const QStringList apart{QStringLiteral("soak")};
+    // A figure about the process's memory means nothing once earlier benchmarks have grown its
+    // heap: run with others, such a benchmark gets a process of its own.
+    const QStringList apart{QStringLiteral("lines"), QStringLiteral("soak")};
     for (const auto &benchmark : benchmarks) {
         if (!requested.isEmpty() && wanted.removeAll(benchmark.first) == 0)
             continue;
