@@ -45,6 +45,14 @@ QKeySequence Click2DialComponent::defaultHotKey()
     return QKeySequence(Qt::AltModifier | Qt::Key_F1);
 }
 
+QKeySequence Click2DialComponent::storedHotKey()
+{
+    const QString stored = Settings::instance()
+                               ->getValueForKey(hotKeySetting, defaultHotKey().toString(QKeySequence::PortableText))
+                               .toString();
+    return QKeySequence::fromString(stored, QKeySequence::PortableText);
+}
+
 Click2DialComponent::Click2DialComponent(QObject *parent)
     : QObject(parent)
     , m_shortcut(new GlobalShortCut(this))
@@ -82,10 +90,7 @@ void Click2DialComponent::applyHotKey()
         m_shortcut->unsetShortcut();
         m_registered = false;
     }
-    const QString stored = Settings::instance()
-                               ->getValueForKey(hotKeySetting, defaultHotKey().toString(QKeySequence::PortableText))
-                               .toString();
-    m_hotKey = QKeySequence::fromString(stored, QKeySequence::PortableText);
+    m_hotKey = storedHotKey();
     if (!GlobalShortCut::isAvailable()) {
         Log::w(QStringLiteral("click-to-dial is off: ") + GlobalShortCut::unavailableReason(), logTag);
     } else if (m_hotKey.isEmpty()) {

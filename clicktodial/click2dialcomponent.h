@@ -18,6 +18,8 @@ class Click2DialComponent final : public QObject
 public:
     static const QString hotKeySetting;
     static QKeySequence defaultHotKey();
+    //! The hot key the settings hold; the default while none is stored.
+    static QKeySequence storedHotKey();
     //! Marked texts longer than this are not offered (a whole document marked by mistake).
     static constexpr int maxMarkedLength = 1000;
     //! How long the copy script of the macOS scripting host may take.

@@ -4,8 +4,9 @@
 
 const QIcon &IconCache::icon(const QString &path)
 {
-    static QHash<QString, const QIcon *> icons;
-    const QIcon *&icon = icons[path];
+    // Never destroyed: the icons would outlive the application object they need.
+    static auto *const icons = new QHash<QString, const QIcon *>;
+    const QIcon *&icon = (*icons)[path];
     if (!icon)
         icon = new QIcon(path);
     return *icon;

@@ -142,9 +142,7 @@ void ConfigDialog::bindHotKey()
     Settings *settings = Settings::instance();
     const QString key = Click2DialComponent::hotKeySetting;
     m_storedHotKey = settings->getValueForKey(key);
-    const QString shown = settings->getValueForKey(key, Click2DialComponent::defaultHotKey().toString(QKeySequence::PortableText))
-                              .toString();
-    ui->clickToDialHotKey->setKeySequence(QKeySequence::fromString(shown, QKeySequence::PortableText));
+    ui->clickToDialHotKey->setKeySequence(Click2DialComponent::storedHotKey());
     connect(ui->clickToDialHotKey, &QKeySequenceEdit::editingFinished, this, &ConfigDialog::onHotKeyEdited,
             Qt::UniqueConnection);
     if (m_clickToDial) {
@@ -175,11 +173,7 @@ void ConfigDialog::onHotKeyEdited()
     const bool functionKey = key >= Qt::Key_F1 && key <= Qt::Key_F35;
     const bool held = combination & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     if (combination == 0 || !(held || functionKey)) {
-        const QString stored = Settings::instance()
-                                   ->getValueForKey(Click2DialComponent::hotKeySetting,
-                                                    Click2DialComponent::defaultHotKey().toString(QKeySequence::PortableText))
-                                   .toString();
-        ui->clickToDialHotKey->setKeySequence(QKeySequence::fromString(stored, QKeySequence::PortableText));
+        ui->clickToDialHotKey->setKeySequence(Click2DialComponent::storedHotKey());
         ui->clickToDialStatusLabel->setText(
             tr("Choose a combination with Ctrl, Alt or Meta, or a function key: other keys are needed for typing."));
         return;
