@@ -79,26 +79,6 @@ private:
     QProcess m_process;
 };
 
-//! Peak resident memory of the process so far, in MB; resetPeak() starts it anew where the kernel allows.
-double peakRssMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-void resetPeak()
-{
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    if (refs.open(QIODevice::WriteOnly))
-        refs.write("5");
-}
-
 bool loaded(AddressBookWindow *window)
 {
     const QList<AddressBookTabWidget *> tabs = window->tabs();
@@ -158,7 +138,7 @@ void runAddressbookBenchmark(BenchReport &report)
 
     // What earlier benchmarks freed goes back to the system first: the peak is this one's.
     malloc_trim(0);
-    resetPeak();
+    resetPeakResident();
     auto *window = new CTIMainWindow;
     AddressBookWindow *books = window->addressBookWindow();
     books->show();
@@ -189,7 +169,7 @@ void runAddressbookBenchmark(BenchReport &report)
     }
 
     const std::vector<double> times = searchMs(books->tabs().value(0));
-    const double peak = peakRssMb();
+    const double peak = peakResidentMb();
 
     report.add(QStringLiteral("addressbook.contacts"), received, QStringLiteral("contacts"), 2.0 * contactsPerBook,
                BenchReport::Goal::AtLeast);

@@ -1,6 +1,7 @@
 #include "benchsession.h"
 
 #include "cticonnector.h"
+#include "pbxsimulator.h"
 
 #include <QFile>
 
@@ -19,14 +20,45 @@ bool logInAsBench(const QString &address, const char *benchmark)
     return false;
 }
 
-double residentMb()
+bool listenAndLogIn(PbxSimulator &sim, const char *benchmark)
+{
+    if (!sim.listen()) {
+        qWarning("%s benchmark: cannot listen on %s: %s", benchmark, qPrintable(sim.address().toString()),
+                 qPrintable(sim.errorString()));
+        return false;
+    }
+    return logInAsBench(sim.address().toString(), benchmark);
+}
+
+namespace {
+//! A memory figure of /proc/self/status ("VmRSS", "VmHWM"), in MB; 0 where there is none.
+double statusMb(const QByteArray &field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
+    const QByteArray prefix = field + ':';
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
     }
     return 0;
+}
+} // namespace
+
+double residentMb()
+{
+    return statusMb("VmRSS");
+}
+
+double peakResidentMb()
+{
+    return statusMb("VmHWM");
+}
+
+void resetPeakResident()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
 }

@@ -5,6 +5,8 @@
 #include <QEventLoop>
 #include <QString>
 
+class PbxSimulator;
+
 //! Spins the event loop until the condition holds or the time is up; false if it never held.
 template<typename Condition>
 bool spinUntil(Condition condition, int timeoutMs)
@@ -23,5 +25,13 @@ bool spinUntil(Condition condition, int timeoutMs)
 //! have the account; false, with a warning naming the benchmark, if that fails within 10 s.
 bool logInAsBench(const QString &address, const char *benchmark);
 
+//! Lets the simulator (which must have the "bench" account) listen and logs in at it; false,
+//! with a warning naming the benchmark, if either fails.
+bool listenAndLogIn(PbxSimulator &sim, const char *benchmark);
+
 //! Resident memory of the process now, in MB.
 double residentMb();
+//! Peak resident memory of the process so far, in MB; resetPeakResident() starts it anew where the
+//! kernel allows.
+double peakResidentMb();
+void resetPeakResident();

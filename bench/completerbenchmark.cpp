@@ -151,13 +151,9 @@ void runCompleterBenchmark(BenchReport &report)
     PbxSimulator sim{QHostAddress(address)};
     sim.addAccount(QStringLiteral("bench"), QStringLiteral("bench"));
     sim.scenario().addGeneratedAddressBook(bookId, QStringLiteral("Completer"), contactCount, 11, fieldsPerContact);
-    if (!sim.listen()) {
-        qWarning("completer benchmark: cannot listen on %s: %s", qPrintable(address), qPrintable(sim.errorString()));
+    if (!listenAndLogIn(sim, "completer"))
         return;
-    }
     CTIConnector *connector = CTIConnector::instance();
-    if (!logInAsBench(address, "completer"))
-        return;
     QObject context;
 
     QWidget window;

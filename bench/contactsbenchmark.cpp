@@ -106,13 +106,9 @@ void runContactsBenchmark(BenchReport &report)
     PbxSimulator sim(QHostAddress(QStringLiteral("127.0.0.5")));
     sim.addAccount(QStringLiteral("bench"), QStringLiteral("bench"));
     sim.scenario().addGeneratedAddressBook(bookId, QStringLiteral("Benchmark"), contactCount, 7, fieldsPerContact);
-    if (!sim.listen()) {
-        fprintf(stderr, "contacts: cannot listen on 127.0.0.5: %s\n", qPrintable(sim.errorString()));
+    if (!listenAndLogIn(sim, "contacts"))
         return;
-    }
     CTIConnector *connector = CTIConnector::instance();
-    if (!logInAsBench(QStringLiteral("127.0.0.5"), "contacts"))
-        return;
 
     // Measured load: the records stay alive for the memory figure.
     Keeper records;

@@ -126,11 +126,7 @@ void runHistoryListBenchmark(BenchReport &report)
 {
     PbxSimulator sim{QHostAddress(address)};
     sim.addAccount(QStringLiteral("bench"), QStringLiteral("bench"));
-    if (!sim.listen()) {
-        qWarning("history_list benchmark: cannot listen on %s: %s", qPrintable(address), qPrintable(sim.errorString()));
-        return;
-    }
-    if (!logInAsBench(address, "history_list"))
+    if (!listenAndLogIn(sim, "history_list"))
         return;
 
     // The simulator's history: ids rise with the time, so the list receives it oldest first.

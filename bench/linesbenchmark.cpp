@@ -53,11 +53,7 @@ void runLinesBenchmark(BenchReport &report)
 {
     PbxSimulator sim{QHostAddress(address)};
     sim.addAccount(QStringLiteral("bench"), QStringLiteral("bench"));
-    if (!sim.listen()) {
-        qWarning("lines benchmark: cannot listen on %s: %s", qPrintable(address), qPrintable(sim.errorString()));
-        return;
-    }
-    if (!logInAsBench(address, "lines"))
+    if (!listenAndLogIn(sim, "lines"))
         return;
     CTIConnector *connector = CTIConnector::instance();
 

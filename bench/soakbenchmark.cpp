@@ -79,11 +79,7 @@ void runSoakBenchmark(BenchReport &report)
 {
     PbxSimulator sim{QHostAddress(address)};
     sim.addAccount(QStringLiteral("bench"), QStringLiteral("bench"));
-    if (!sim.listen()) {
-        qWarning("soak benchmark: cannot listen on %s: %s", qPrintable(address), qPrintable(sim.errorString()));
-        return;
-    }
-    if (!logInAsBench(address, "soak"))
+    if (!listenAndLogIn(sim, "soak"))
         return;
     auto *window = new CTIMainWindow;
     window->show();

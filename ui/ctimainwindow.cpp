@@ -80,8 +80,7 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
 
     // Views go in above the stretch, which takes what room is left below them.
     ui->lineListLayout->addStretch();
-    m_lineAreaHeight = ui->lineListLayout->sizeHint().height();
-    ui->lineScrollArea->setFixedHeight(m_lineAreaHeight);
+    ui->lineScrollArea->setFixedHeight(ui->lineListLayout->sizeHint().height());
 
     m_suggestions = new DialSuggestionModel(this);
     DialCompleter::attach(ui->dialerLineEdit, m_suggestions, this);
@@ -248,12 +247,11 @@ void CTIMainWindow::fitLineArea()
     // The window grows by what the calls take and gives it back when they end, so the history
     // below keeps its size; it never grows past the screen.
     const int height = std::min(ui->lineListLayout->sizeHint().height(), maxLineAreaHeight());
-    const int delta = height - m_lineAreaHeight;
+    const int delta = height - ui->lineScrollArea->maximumHeight();
     if (delta == 0)
         return;
     const int frameHeight = frameGeometry().height();
     int windowHeight = this->height();
-    m_lineAreaHeight = height;
     ui->lineScrollArea->setFixedHeight(height);
     // The window's minimum follows at once: a window shrinking now must not be held at the old one.
     layout()->activate();

@@ -95,7 +95,6 @@ private:
     //! Lines whose views were built since the last pop-up check.
     QList<QPointer<Line>> m_burst;
     bool m_viewPassScheduled = false;
-    int m_lineAreaHeight = 0;
     int m_grownForLines = 0;
     AddressBookWindow *m_addressBookWindow = nullptr;
     ReconnectWindow *m_reconnectWindow = nullptr;

@@ -79,10 +79,10 @@ void RunningLineView::updateView()
     ui->companyLabel->setText(m_line->remoteCompanyName());
     ui->phoneNumberLabel->setText(m_line->remoteNumber());
     ui->timeLabel->setText(m_line->callDuration().toString(Qt::TextDate));
-    const std::pair<int, int> shown(m_line->callState(), m_line->callCallDirection());
+    const auto shown = std::make_pair(m_line->callState(), m_line->callCallDirection());
     if (shown != m_shownIcon) {
         m_shownIcon = shown;
-        ui->callStateLabel->setPixmap(CallState::callStateToIcon(m_line->callState(), m_line->callCallDirection(), callStateIconSize));
+        ui->callStateLabel->setPixmap(CallState::callStateToIcon(shown.first, shown.second, callStateIconSize));
     }
 }
 

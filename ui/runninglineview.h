@@ -1,5 +1,8 @@
 #pragma once
 
+#include "calldirection.h"
+#include "callstate.h"
+
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
@@ -42,5 +45,6 @@ private:
     //! Follows the user's clicks only, never the state the server reports.
     bool m_held = false;
     //! The state and direction the call-state icon shows; the icon is set again only when they change.
-    std::pair<int, int> m_shownIcon{-1, -1};
+    std::pair<CallState::State, CallDirection::Direction> m_shownIcon{CallState::State(-1),
+                                                                      CallDirection::Direction(-1)};
 };
