@@ -11,6 +11,8 @@ TALVERO_PACKAGES=(
     libqt5websockets5-dev libqt5x11extras5-dev libqt5svg5-dev qtwebengine5-dev
     libx11-dev libxcb1-dev libxtst-dev
     xvfb xauth xdotool xclip imagemagick x11-utils
+    qt5keychain-dev dbus gnome-keyring
+    desktop-file-utils appstream dpkg-dev fakeroot file lintian
 )
 # Extra packages for the sanitizer build in .ci/run. llvm-14 brings llvm-symbolizer: without it
 # sanitizer reports have no function names and tests/lsan.supp cannot match anything.
