@@ -114,21 +114,30 @@ void Click2DialComponent::onDialGlobalHotKey()
 {
     if (m_menuOpen)
         return;
+    // The copy through the scripting host takes a while: a second press meanwhile is ignored.
     m_menuOpen = true;
     const QString text = getMarkedNumberToDial();
+    m_menuOpen = false;
+    offerToDial(text);
+}
+
+void Click2DialComponent::offerToDial(const QString &text)
+{
+    if (m_menuOpen) {
+        Log::d(QStringLiteral("click-to-dial: a menu is open already"), logTag);
+        return;
+    }
     if (text.size() > maxMarkedLength) {
         Log::d(QStringLiteral("click-to-dial: the marked text is too long for a number"), logTag);
-        m_menuOpen = false;
         return;
     }
     const QString number = NumberCanonizer::convertToDialable(text);
     // Text without a digit would offer the bare dial prefix, or nothing, to dial.
     const bool hasDigit = std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit(); });
-    if (text.isEmpty() || !hasDigit || number.isEmpty()) {
-        m_menuOpen = false;
+    if (text.isEmpty() || !hasDigit || number.isEmpty())
         return;
-    }
 
+    m_menuOpen = true;
     QMenu menu;
     QAction *dial = menu.addAction(QIcon(QStringLiteral(":/images/dialbutton_label.png")), tr("Dial: ") + number);
     menu.addAction(QIcon(QStringLiteral(":/images/abort.png")), tr("Abort"));

@@ -48,6 +48,10 @@ public:
     QString numberToDial() const { return m_numberToDial; }
     GlobalShortCut *globalShortCut() const { return m_shortcut; }
 
+    //! Offers the text to dial in the menu at the pointer, as the hot key does with the marked
+    //! text: nothing when it is too long, holds no digit, or a menu is open already.
+    void offerToDial(const QString &text);
+
 public slots:
     void onDialGlobalHotKey();
     void onMenuDialClicked();

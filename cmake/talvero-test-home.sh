@@ -7,9 +7,13 @@ home=$1
 shift
 rm -rf "$home"
 mkdir -p "$home/.config" "$home/.local/share" "$home/.cache"
+mkdir -m 700 "$home/run"
 HOME=$home
 XDG_CONFIG_HOME=$home/.config
 XDG_DATA_HOME=$home/.local/share
 XDG_CACHE_HOME=$home/.cache
-export HOME XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
+XDG_RUNTIME_DIR=$home/run
+export HOME XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR
+# Nor the user's keyring: a test that needs one starts a session bus of its own.
+unset DBUS_SESSION_BUS_ADDRESS
 exec "$@"

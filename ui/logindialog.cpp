@@ -1,6 +1,7 @@
 #include "logindialog.h"
 #include "ui_logindialog.h"
 
+#include "passwordstore.h"
 #include "settings.h"
 
 #include <QGuiApplication>
@@ -11,7 +12,6 @@
 namespace {
 const QString lastUsernameKey = QStringLiteral("loginDialog/lastUsername");
 const QString lastHostKey = QStringLiteral("loginDialog/lastHost");
-const QString passwordKey = QStringLiteral("loginDialog/password");
 const QString errorStyleSheet = QStringLiteral(
     "background-color: #fdf7f7;border-style: outset;border-width: 1px;border-color: #d9534f;");
 
@@ -52,14 +52,15 @@ LoginDialog::~LoginDialog()
 
 void LoginDialog::execute()
 {
-    const QString password = storedString(passwordKey);
-    if (password.isEmpty()) {
-        show();
-        return;
-    }
-    // Auto-login stays hidden; the window only appears if the server turns it down.
-    passwordToSave = password;
-    emit loginRequested(storedString(lastUsernameKey), password, storedString(lastHostKey));
+    PasswordStore::instance()->read(this, [this](const QString &password) {
+        if (password.isEmpty()) {
+            show();
+            return;
+        }
+        // Auto-login stays hidden; the window only appears if the server turns it down.
+        passwordToSave = password;
+        emit loginRequested(storedString(lastUsernameKey), password, storedString(lastHostKey));
+    });
 }
 
 void LoginDialog::loginButtonClicked()
@@ -97,8 +98,9 @@ void LoginDialog::loginSuccess()
 {
     close();
     // An unticked box never removes a password saved earlier.
+    // Saving again after an auto-login moves a password still in the settings file to the keyring.
     if (!passwordToSave.isEmpty())
-        Settings::instance()->setValueForKey(passwordKey, passwordToSave);
+        PasswordStore::instance()->save(passwordToSave);
     emit dialogFinishedWithSuccess();
 }
 

@@ -3,7 +3,7 @@
 
 #include "cticonnector.h"
 #include "log.h"
-#include "settings.h"
+#include "passwordstore.h"
 
 #include <QCoreApplication>
 #include <QHideEvent>
@@ -12,7 +12,6 @@
 #include <QTimer>
 
 namespace {
-const QString passwordKey = QStringLiteral("loginDialog/password");
 const QString logTag = QStringLiteral("ReconnectWindow");
 }
 
@@ -104,8 +103,8 @@ void ReconnectWindow::on_reconnectButton_clicked()
 
 void ReconnectWindow::on_logoutButton_clicked()
 {
-    // The store flushes every write, so the cleared password is on disk before the process ends.
-    Settings::instance()->setValueForKey(passwordKey, QString());
+    // Gone from the file and the keyring before the process ends.
+    PasswordStore::instance()->clear();
     stopCountdown();
     // Clicks already queued must not start a second instance.
     ui->logoutButton->setEnabled(false);

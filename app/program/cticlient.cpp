@@ -1,13 +1,23 @@
 #include "cticlient.h"
 
+#include "click2dialcomponent.h"
 #include "cticonnector.h"
 #include "ctimainwindow.h"
+#include "log.h"
 #include "logindialog.h"
+#include "tellink.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
+
+#include <utility>
+
+namespace {
+const QString logTag = QStringLiteral("CTIClient");
+}
 
 CTIClient::CTIClient(QObject *parent)
     : QObject(parent)
@@ -38,6 +48,7 @@ void CTIClient::exec()
     setupTranslator();
 
     auto *dialog = new LoginDialog;
+    m_loginDialog = dialog;
     CTIConnector *connector = CTIConnector::instance();
     connect(dialog, &LoginDialog::loginRequested, connector, &CTIConnector::login);
     connect(connector, &CTIConnector::loginSuccess, dialog, &LoginDialog::loginSuccess);
@@ -73,6 +84,8 @@ void CTIClient::onLoginSuccess()
     connect(m_mainWindow, &CTIMainWindow::applicationQuitRequest, this, &CTIClient::shutDownApplication);
     m_mainWindow->onApplicationStartup();
     m_mainWindow->show();
+    if (!m_pendingNumber.isEmpty())
+        QTimer::singleShot(0, this, &CTIClient::offerPendingNumber);
 }
 
 void CTIClient::onLoginGiveup()
@@ -85,4 +98,47 @@ void CTIClient::shutDownApplication()
     if (m_mainWindow)
         m_mainWindow->onApplicationShutdown();
     QCoreApplication::quit();
+}
+
+void CTIClient::handleRequest(const QStringList &links)
+{
+    if (links.isEmpty())
+        showWindow();
+    for (const QString &link : links)
+        offerLink(link);
+}
+
+void CTIClient::offerLink(const QString &link)
+{
+    const QString number = TelLink::numberOf(link);
+    if (number.isEmpty()) {
+        Log::d(QStringLiteral("the link names no number to dial"), logTag);
+        return;
+    }
+    m_pendingNumber = number;
+    // The menu runs a loop of its own: not inside the handler of the request that asked for it.
+    if (m_mainWindow)
+        QTimer::singleShot(0, this, &CTIClient::offerPendingNumber);
+}
+
+void CTIClient::offerPendingNumber()
+{
+    const QString number = std::exchange(m_pendingNumber, QString());
+    if (m_mainWindow && !number.isEmpty())
+        m_mainWindow->clickToDial()->offerToDial(number);
+}
+
+void CTIClient::showWindow()
+{
+    QWidget *window = m_mainWindow;
+    if (!window)
+        window = m_loginDialog.data();
+    // An automatic login in progress has no window to show yet.
+    if (!window || (window == m_loginDialog && !window->isVisible()))
+        return;
+    if (window->isMinimized())
+        window->showNormal();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }

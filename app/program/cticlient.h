@@ -3,8 +3,10 @@
 #include "platform.h"
 
 #include <QObject>
+#include <QPointer>
 
 class CTIMainWindow;
+class LoginDialog;
 
 //! The application object: installs the translation, runs the login and builds the main window
 //! once the login succeeded; the main window lives as long as this object.
@@ -28,6 +30,8 @@ public:
     bool installTranslation(int language);
 
     CTIMainWindow *mainWindow() const { return m_mainWindow; }
+    //! The number of a telephone link waiting for the login to be offered; empty when none.
+    QString pendingNumber() const { return m_pendingNumber; }
 
 public slots:
     void exec();
@@ -35,7 +39,19 @@ public slots:
     void onLoginSuccess();
     void onLoginGiveup();
     void shutDownApplication();
+    //! What a later start asked for: the telephone links it was given, or with none, to see the
+    //! client's window.
+    void handleRequest(const QStringList &links);
+    //! Offers the link's number to dial in the click-to-dial menu; after the login when it has
+    //! not happened yet. A link that names no number is ignored.
+    void offerLink(const QString &link);
+    //! Brings the main window (the login dialog before the login) to the front.
+    void showWindow();
 
 private:
+    void offerPendingNumber();
+
     CTIMainWindow *m_mainWindow = nullptr;
+    QPointer<LoginDialog> m_loginDialog;
+    QString m_pendingNumber;
 };

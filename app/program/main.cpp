@@ -1,13 +1,88 @@
+#include "buildinfo.h"
 #include "cticlient.h"
+#include "singleinstance.h"
+#include "tellink.h"
 #include "webenginemapview.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+const QString desktopFileName = QStringLiteral("eu.talvero.CTIClient");
+
+void describe(QCommandLineParser *parser)
+{
+    parser->setApplicationDescription(QCoreApplication::translate(
+        "main", "Telephony client for Talvero phone systems. Given a telephone link (tel:, callto:, sip:), "
+                "it offers the number to dial; a client already running takes the link over."));
+    parser->addHelpOption();
+    parser->addVersionOption();
+    parser->addPositionalArgument(QStringLiteral("link"), QCoreApplication::translate("main", "A telephone link to dial."),
+                                  QStringLiteral("[link]"));
+}
+
+// Help and version need no display: answered before the window system is opened.
+bool asksForHelpOrVersion(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        for (const char *option : {"-h", "--help", "--help-all", "-v", "--version"}) {
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    if (asksForHelpOrVersion(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationVersion(BuildInfo::version());
+        QCommandLineParser parser;
+        describe(&parser);
+        parser.process(app); // prints and exits
+        return 0;
+    }
+
     WebEngineMapView::install();
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(BuildInfo::version());
+    QGuiApplication::setDesktopFileName(desktopFileName);
+    QCommandLineParser parser;
+    describe(&parser);
+    parser.process(app);
+    const QStringList links = parser.positionalArguments();
+    for (const QString &link : links) {
+        if (!TelLink::isLink(link)) {
+            std::fprintf(stderr, "%s\n",
+                         qPrintable(QCoreApplication::translate("main", "Not a telephone link: %1").arg(link)));
+            return 2;
+        }
+    }
+
+    SingleInstance instance(SingleInstance::defaultName());
+    switch (instance.start(links)) {
+    case SingleInstance::Role::HandedOver:
+        return 0;
+    case SingleInstance::Role::Failed:
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(QCoreApplication::translate("main", "The Talvero CTI Client already runs, "
+                                                                    "but neither answers nor ends.")));
+        return 1;
+    case SingleInstance::Role::Running:
+        break;
+    }
+
     CTIClient client;
+    QObject::connect(&instance, &SingleInstance::requestReceived, &client, &CTIClient::handleRequest);
+    // A restart started now waits for this process to end instead of handing over to it.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &instance, &SingleInstance::stopListening);
+    for (const QString &link : links)
+        client.offerLink(link);
     client.exec();
     return app.exec();
 }

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
@@ -120,10 +119,10 @@ private slots:
         QTest::mouseClick(f.logout, Qt::LeftButton);
         QTest::mouseClick(f.logout, Qt::LeftButton);
 
-        QCOMPARE(Settings::instance()->getValueForKey(key, QStringLiteral("unset")).toString(), QString());
+        QVERIFY(!Settings::instance()->getValueForKey(key).isValid());
         QFile file(Settings::instance()->fileName());
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(QString::fromUtf8(file.readAll()).contains(QRegularExpression(QStringLiteral("(?m)^password=$"))));
+        QVERIFY(!QString::fromUtf8(file.readAll()).contains(QStringLiteral("password")));
         QCOMPARE(quits, 1);
         QCOMPARE(launched, QList<QStringList>{QStringList(QCoreApplication::applicationFilePath())
                                                + QCoreApplication::arguments().mid(1)});

@@ -27,6 +27,7 @@ private slots:
     void screenshotIsNotBlank();
     void endedCallRollsThePopUpOut();
     void markedNumberIsDialledWithTheHotKey();
+    void telLinkIsOfferedAndDialled();
 
 private:
     //! Whether a line of that log holds every one of the words.
@@ -49,6 +50,7 @@ private:
     QTemporaryDir home;
     QProcess sim;
     QProcess client;
+    QProcessEnvironment clientEnvironment;
     QRect screen;
     QString callId;
 };
@@ -118,6 +120,7 @@ void tst_X11Session::initTestCase()
     env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("cti.debug=true"));
     env.remove(QStringLiteral("LANGUAGE"));
     env.remove(QStringLiteral("LC_ALL"));
+    clientEnvironment = env;
     client.setProcessEnvironment(env);
     client.setStandardOutputFile(home.filePath(QStringLiteral("client.log")));
     client.setStandardErrorFile(home.filePath(QStringLiteral("client.log")), QIODevice::Append);
@@ -248,6 +251,20 @@ void tst_X11Session::markedNumberIsDialledWithTheHotKey()
     // pressed until the menu, once up, has it.
     QTRY_VERIFY_WITH_TIMEOUT((run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")}),
                               logged(QStringLiteral("sim.log"), {QStringLiteral("dialNumber"), QStringLiteral("089123456")})),
+                             10000);
+}
+
+void tst_X11Session::telLinkIsOfferedAndDialled()
+{
+    // A browser runs the program with the link; the running client offers the number.
+    QProcess link;
+    link.setProcessEnvironment(clientEnvironment);
+    link.start(QStringLiteral(TALVERO_CLIENT_BIN), {QStringLiteral("tel:0301234567")});
+    QVERIFY(link.waitForFinished(15000));
+    QCOMPARE(link.exitCode(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("client.log"), {QStringLiteral("click-to-dial offers "), QStringLiteral("0301234567")}), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT((run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")}),
+                              logged(QStringLiteral("sim.log"), {QStringLiteral("dialNumber"), QStringLiteral("0301234567")})),
                              10000);
 }
 

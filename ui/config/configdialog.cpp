@@ -7,6 +7,7 @@
 #include "globalshortcut.h"
 #include "cticonnector.h"
 #include "log.h"
+#include "passwordstore.h"
 #include "registry.h"
 #include "settings.h"
 #include "stickybuddylist.h"
@@ -20,7 +21,6 @@
 
 namespace {
 const QString logTag = QStringLiteral("cti");
-const QString passwordKey = QStringLiteral("loginDialog/password");
 constexpr int peerKeyRole = Qt::UserRole;
 } // namespace
 
@@ -245,7 +245,7 @@ void ConfigDialog::onForgetLoginDataButtonClick()
 {
     Settings *settings = Settings::instance();
     settings->rollBackToSnapShot();
-    settings->setValueForKey(passwordKey, QString());
+    PasswordStore::instance()->clear();
     // The opener rolls back again when the dialog ends: the cleared password must survive that.
     settings->saveSnapshot();
     // Clicks already queued must not start a second instance.

@@ -1,0 +1,138 @@
+#include "passwordstore.h"
+#include "settings.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QtTest>
+
+class tst_PasswordStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void keptInTheKeyringOnly();
+    void movedFromTheFileAtTheNextSave();
+    void clearForgetsItEverywhere();
+    void lateKeyringFallsBackToTheFile();
+    void withoutABusTheFileIsUsed();
+
+private:
+    //! What read() answers, waited for.
+    static QString read();
+    static QString fileText();
+    static void setFilePassword(const QString &password)
+    {
+        Settings::instance()->setValueForKey(PasswordStore::settingsKey, password);
+    }
+
+    QByteArray m_bus;
+};
+
+void tst_PasswordStore::initTestCase()
+{
+    m_bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    QVERIFY2(!m_bus.isEmpty(), "runs on a session bus of its own (with-keyring.sh)");
+}
+
+void tst_PasswordStore::init()
+{
+    qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus);
+    PasswordStore::setKeyringTimeoutMs(15000);
+    PasswordStore *store = PasswordStore::instance();
+    store->forgetKeyringState();
+    QVERIFY(store->keyringAvailable());
+    store->clear();
+}
+
+QString tst_PasswordStore::read()
+{
+    QString answer;
+    int answers = 0;
+    QObject context;
+    PasswordStore::instance()->read(&context, [&](const QString &password) {
+        answer = password;
+        ++answers;
+    });
+    if (!QTest::qWaitFor([&answers] { return answers > 0; }, 15000))
+        return QStringLiteral("<no answer>");
+    return answers == 1 ? answer : QStringLiteral("<%1 answers>").arg(answers);
+}
+
+QString tst_PasswordStore::fileText()
+{
+    QFile file(Settings::instance()->fileName());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void tst_PasswordStore::keptInTheKeyringOnly()
+{
+    QSignalSpy saved(PasswordStore::instance(), &PasswordStore::saved);
+    PasswordStore::instance()->save(QStringLiteral("s3cr=t;ä"));
+    QVERIFY(saved.wait(15000));
+    QCOMPARE(saved.first().first().toBool(), true);
+    QVERIFY(!fileText().contains(QStringLiteral("password")));
+    QCOMPARE(read(), QStringLiteral("s3cr=t;ä"));
+}
+
+void tst_PasswordStore::movedFromTheFileAtTheNextSave()
+{
+    // Saved by a version without a keyring: read from the file until moved.
+    setFilePassword(QStringLiteral("old"));
+    QCOMPARE(read(), QStringLiteral("old"));
+
+    QSignalSpy saved(PasswordStore::instance(), &PasswordStore::saved);
+    PasswordStore::instance()->save(QStringLiteral("old"));
+    QVERIFY(saved.wait(15000));
+    QCOMPARE(saved.first().first().toBool(), true);
+    QVERIFY(!fileText().contains(QStringLiteral("password")));
+    QCOMPARE(read(), QStringLiteral("old"));
+}
+
+void tst_PasswordStore::clearForgetsItEverywhere()
+{
+    QSignalSpy saved(PasswordStore::instance(), &PasswordStore::saved);
+    PasswordStore::instance()->save(QStringLiteral("in the keyring"));
+    QVERIFY(saved.wait(15000));
+    setFilePassword(QStringLiteral("in the file"));
+
+    PasswordStore::instance()->clear();
+    QVERIFY(!fileText().contains(QStringLiteral("password")));
+    QCOMPARE(read(), QString());
+}
+
+void tst_PasswordStore::lateKeyringFallsBackToTheFile()
+{
+    QSignalSpy saved(PasswordStore::instance(), &PasswordStore::saved);
+    PasswordStore::instance()->save(QStringLiteral("keyring"));
+    QVERIFY(saved.wait(15000));
+    setFilePassword(QStringLiteral("file"));
+
+    // No keyring answers within no time: the file's answer, and only that one.
+    PasswordStore::setKeyringTimeoutMs(0);
+    QCOMPARE(read(), QStringLiteral("file"));
+}
+
+void tst_PasswordStore::withoutABusTheFileIsUsed()
+{
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    PasswordStore *store = PasswordStore::instance();
+    store->forgetKeyringState();
+    QVERIFY(!store->keyringAvailable());
+
+    QSignalSpy saved(store, &PasswordStore::saved);
+    store->save(QStringLiteral("plain"));
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(saved.first().first().toBool(), false);
+    QCOMPARE(read(), QStringLiteral("plain"));
+    QVERIFY(fileText().contains(QStringLiteral("password=plain")));
+    QCOMPARE(QFile::permissions(Settings::instance()->fileName()) & 0x0077, QFileDevice::Permissions());
+
+    store->clear();
+    QVERIFY(!fileText().contains(QStringLiteral("password")));
+    QCOMPARE(read(), QString());
+}
+
+QTEST_GUILESS_MAIN(tst_PasswordStore)
+#include "tst_passwordstore.moc"

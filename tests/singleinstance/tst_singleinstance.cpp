@@ -1,0 +1,233 @@
+#include "click2dialcomponent.h"
+#include "cticlient.h"
+#include "ctimainwindow.h"
+#include "numbercanonizer.h"
+#include "pbxsimulator.h"
+#include "settings.h"
+#include "singleinstance.h"
+#include "tellink.h"
+
+#include <QApplication>
+#include <QLocalSocket>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest>
+
+class tst_SingleInstance : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void linkNumber_data();
+    void linkNumber();
+    void laterStartHandsOver_data();
+    void laterStartHandsOver();
+    void linkBeforeAndAfterTheLoginOpensTheMenu();
+    void startWaitsForAnEndingInstance();
+    void longRunningInstanceKeepsItsLock();
+    void oversizedRequestIsDropped();
+
+private:
+    //! Starts the program as the desktop would, in this test's session and settings.
+    static void startProgram(QProcess *program, const QStringList &arguments);
+    static void stop(QProcess *program);
+    //! Reads each click-to-dial menu's offer as soon as it is up and closes it with Escape.
+    void abortMenus();
+
+    QStringList m_offers;
+
+    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.107"))};
+};
+
+void tst_SingleInstance::initTestCase()
+{
+    sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
+    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
+}
+
+void tst_SingleInstance::linkNumber_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("dialable");
+    QTest::newRow("separators") << "tel:+49-30-1234567" << "0301234567";
+    QTest::newRow("scheme in capitals") << "TEL:+49.30.1234567" << "0301234567";
+    QTest::newRow("percent-encoded plus and spaces") << "tel:%2B49%20(30)%201234567" << "0301234567";
+    QTest::newRow("foreign number") << "tel:+44-20-7946-0018" << "00442079460018";
+    QTest::newRow("local with global context") << "tel:1234567;phone-context=+49-30" << "0301234567";
+    QTest::newRow("context name in capitals") << "tel:1234567;Phone-Context=%2B49-30" << "0301234567";
+    QTest::newRow("local with domain context") << "tel:7042;phone-context=example.com" << "7042";
+    QTest::newRow("global ignores context") << "tel:+49-89-123;phone-context=+49-30" << "089123";
+    QTest::newRow("extension dropped") << "tel:+49-30-1234567;ext=12" << "0301234567";
+    QTest::newRow("callto with slashes") << "callto://+4930123456" << "030123456";
+    QTest::newRow("callto without") << "callto:030123456" << "030123456";
+    QTest::newRow("sip user part") << "sip:+4930123456@pbx.example.com;user=phone" << "030123456";
+    QTest::newRow("sip with password") << "sip:0301234:secret@pbx.example.com" << "0301234";
+    QTest::newRow("sip user name") << "sip:alice@example.com" << "";
+    QTest::newRow("sip user name with digits") << "sip:alice2@example.com" << "";
+    QTest::newRow("sip without user") << "sip:pbx.example.com" << "";
+    QTest::newRow("letters") << "tel:1-800-FLOWERS" << "";
+    QTest::newRow("service code") << "tel:*31%2301234" << "";
+    QTest::newRow("plus inside") << "tel:+49+30123" << "";
+    QTest::newRow("encoded semicolon is text") << "tel:0301%3B234" << "";
+    QTest::newRow("empty") << "tel:" << "";
+    QTest::newRow("separators only") << "tel:--" << "";
+    QTest::newRow("other scheme") << "mailto:0301234567@example.com" << "";
+    QTest::newRow("no scheme") << "0301234567" << "";
+    QTest::newRow("query dropped") << "sip:030123@pbx?subject=hi" << "030123";
+}
+
+void tst_SingleInstance::linkNumber()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, dialable);
+    const QString number = TelLink::numberOf(link);
+    QCOMPARE(number.isEmpty() ? QString() : NumberCanonizer::convertToDialable(number), dialable);
+}
+
+void tst_SingleInstance::startProgram(QProcess *program, const QStringList &arguments)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program->setProcessEnvironment(env);
+    program->setProcessChannelMode(QProcess::ForwardedChannels);
+    program->start(QStringLiteral(TALVERO_CLIENT_BIN), arguments);
+    QVERIFY(program->waitForStarted());
+}
+
+void tst_SingleInstance::stop(QProcess *program)
+{
+    if (program->state() == QProcess::NotRunning)
+        return;
+    program->terminate();
+    if (!program->waitForFinished(5000))
+        program->kill();
+    program->waitForFinished(5000);
+}
+
+void tst_SingleInstance::abortMenus()
+{
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    if (!menu || menu->actions().isEmpty())
+        return;
+    m_offers << menu->actions().first()->text();
+    QTest::keyClick(menu, Qt::Key_Escape);
+}
+
+void tst_SingleInstance::laterStartHandsOver_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("plain start") << QStringList();
+    QTest::newRow("link") << QStringList{QStringLiteral("tel:+49-30-1234567")};
+}
+
+void tst_SingleInstance::laterStartHandsOver()
+{
+    QFETCH(QStringList, arguments);
+    SingleInstance running(SingleInstance::defaultName());
+    QCOMPARE(running.start({}), SingleInstance::Role::Running);
+    QSignalSpy requests(&running, &SingleInstance::requestReceived);
+
+    QProcess later;
+    startProgram(&later, arguments);
+    QVERIFY(requests.wait(15000));
+    QCOMPARE(requests.first().first().toStringList(), arguments);
+    QVERIFY(later.waitForFinished(5000));
+    QCOMPARE(later.exitCode(), 0);
+}
+
+void tst_SingleInstance::linkBeforeAndAfterTheLoginOpensTheMenu()
+{
+    Settings *settings = Settings::instance();
+    settings->setValueForKey(QStringLiteral("loginDialog/lastUsername"), QStringLiteral("demo"));
+    settings->setValueForKey(QStringLiteral("loginDialog/lastHost"), QStringLiteral("127.0.0.107"));
+    settings->setValueForKey(QStringLiteral("loginDialog/password"), QStringLiteral("demo"));
+
+    SingleInstance running(SingleInstance::defaultName());
+    QCOMPARE(running.start({}), SingleInstance::Role::Running);
+    CTIClient client;
+    connect(&running, &SingleInstance::requestReceived, &client, &CTIClient::handleRequest);
+
+    QTimer menuWatch;
+    connect(&menuWatch, &QTimer::timeout, this, &tst_SingleInstance::abortMenus);
+    menuWatch.start(20);
+
+    // Given at the start, offered once logged in.
+    client.offerLink(QStringLiteral("tel:%2B49%2030%20999888"));
+    QCOMPARE(client.pendingNumber(), QStringLiteral("+49 30 999888"));
+    client.exec();
+    QTRY_VERIFY(client.mainWindow());
+    QTRY_COMPARE(m_offers, QStringList{QStringLiteral("Dial: 030999888")});
+
+    // From a later start; a link naming no number offers nothing.
+    QProcess later;
+    startProgram(&later, {QStringLiteral("sip:alice@example.com"), QStringLiteral("tel:0301234567;phone-context=+49")});
+    QTRY_COMPARE_WITH_TIMEOUT(later.state(), QProcess::NotRunning, 15000);
+    QTRY_COMPARE(m_offers.size(), 2);
+    QCOMPARE(m_offers.last(), QStringLiteral("Dial: 0301234567"));
+    QVERIFY(sim.receivedCommands(QStringLiteral("dialNumber")).isEmpty());
+}
+
+void tst_SingleInstance::startWaitsForAnEndingInstance()
+{
+    const QString name = SingleInstance::defaultName();
+    QProcess restarted;
+    {
+        SingleInstance ending(name);
+        QCOMPARE(ending.start({}), SingleInstance::Role::Running);
+        // What a client does as it quits for its restart.
+        ending.stopListening();
+        QSignalSpy ended(&restarted, &QProcess::stateChanged);
+        startProgram(&restarted, {});
+        ended.clear();
+        // Neither handed over (nobody takes it) nor given up: it waits.
+        QVERIFY(!ended.wait(2000));
+    }
+    // The old one is gone: the restart runs and takes requests.
+    const QLockFile lock(name + QStringLiteral(".lock"));
+    qint64 holder = 0;
+    QString host;
+    QString application;
+    QTRY_VERIFY_WITH_TIMEOUT(lock.getLockInfo(&holder, &host, &application) && holder == restarted.processId(), 15000);
+    SingleInstance probe(name);
+    QCOMPARE(probe.start({QStringLiteral("tel:0301")}, 15000), SingleInstance::Role::HandedOver);
+    stop(&restarted);
+}
+
+void tst_SingleInstance::longRunningInstanceKeepsItsLock()
+{
+    const QString name = SingleInstance::defaultName();
+    SingleInstance running(name);
+    QCOMPARE(running.start({}), SingleInstance::Role::Running);
+    QSignalSpy requests(&running, &SingleInstance::requestReceived);
+    // Running for a day: its lock is not stale while its process lives.
+    QFile lock(name + QStringLiteral(".lock"));
+    QVERIFY(lock.open(QIODevice::ReadWrite));
+    QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    lock.close();
+
+    QProcess later;
+    startProgram(&later, {});
+    QVERIFY(requests.wait(15000));
+    QVERIFY(later.waitForFinished(5000));
+    QCOMPARE(later.exitCode(), 0);
+}
+
+void tst_SingleInstance::oversizedRequestIsDropped()
+{
+    SingleInstance running(SingleInstance::defaultName());
+    QCOMPARE(running.start({}), SingleInstance::Role::Running);
+    QSignalSpy requests(&running, &SingleInstance::requestReceived);
+
+    QLocalSocket flood;
+    flood.connectToServer(running.name());
+    QVERIFY(flood.waitForConnected(5000));
+    QSignalSpy gone(&flood, &QLocalSocket::disconnected);
+    flood.write(QByteArray(SingleInstance::maxRequestBytes + 4096, 'x'));
+    QVERIFY(gone.wait(10000));
+    QCOMPARE(requests.count(), 0);
+}
+
+QTEST_MAIN(tst_SingleInstance)
+#include "tst_singleinstance.moc"
