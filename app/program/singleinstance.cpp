@@ -28,8 +28,6 @@ SingleInstance::SingleInstance(const QString &name, QObject *parent)
     , m_name(name)
     , m_lock(name + QStringLiteral(".lock"))
 {
-    // Only a lock whose process is gone is stale: a client may run for weeks.
-    m_lock.setStaleLockTime(0);
 }
 
 SingleInstance::~SingleInstance()

@@ -34,6 +34,9 @@ void tst_PasswordStore::initTestCase()
 {
     m_bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     QVERIFY2(!m_bus.isEmpty(), "runs on a session bus of its own (with-keyring.sh)");
+    // The keyring daemon is started in the background: wait until it is on the bus.
+    PasswordStore *store = PasswordStore::instance();
+    QTRY_VERIFY_WITH_TIMEOUT((store->forgetKeyringState(), store->keyringAvailable()), 15000);
 }
 
 void tst_PasswordStore::init()
