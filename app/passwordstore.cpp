@@ -17,8 +17,17 @@ namespace {
 const QString logTag = QStringLiteral("PasswordStore");
 // What the keyring's own tools show the entry as.
 const QString keyringService = QStringLiteral("Talvero CTI Client");
-const QString keyringKey = QStringLiteral("login");
+const QString lastUsernameKey = QStringLiteral("loginDialog/lastUsername");
+const QString lastHostKey = QStringLiteral("loginDialog/lastHost");
 int g_keyringTimeoutMs = 15000;
+
+// One entry per account, so clients with other settings (another server, a demo) keep theirs.
+QString keyringKey()
+{
+    const Settings *settings = Settings::instance();
+    return settings->getValueForKey(lastUsernameKey, QString()).toString() + QLatin1Char('@')
+        + settings->getValueForKey(lastHostKey, QString()).toString();
+}
 
 QString keyringError(const QKeychain::Job *job)
 {
@@ -92,7 +101,7 @@ void PasswordStore::read(QObject *context, std::function<void(const QString &)> 
         return;
     }
     auto *job = new QKeychain::ReadPasswordJob(keyringService);
-    job->setKey(keyringKey);
+    job->setKey(keyringKey());
     // One answer only: the keyring's, or the file's when the keyring is late.
     auto answered = std::make_shared<bool>(false);
     QPointer<QObject> receiver(context);
@@ -123,7 +132,7 @@ void PasswordStore::save(const QString &password)
         return;
     }
     auto *job = new QKeychain::WritePasswordJob(keyringService);
-    job->setKey(keyringKey);
+    job->setKey(keyringKey());
     job->setTextData(password);
     connect(job, &QKeychain::Job::finished, this, [this, password](QKeychain::Job *finished) {
         if (finished->error() != QKeychain::NoError) {
@@ -145,7 +154,7 @@ void PasswordStore::clear()
     if (!keyringAvailable())
         return;
     auto *job = new QKeychain::DeletePasswordJob(keyringService);
-    job->setKey(keyringKey);
+    job->setKey(keyringKey());
     QEventLoop loop;
     bool finished = false;
     connect(job, &QKeychain::Job::finished, &loop, [&loop, &finished](QKeychain::Job *done) {

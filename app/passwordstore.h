@@ -7,7 +7,8 @@
 
 //! Where the saved login password lives: in the desktop's keyring (a Secret Service or KWallet
 //! running on the session bus) when there is one, otherwise in the owner-only settings file.
-//! A password found in the file while a keyring runs is moved there by the next save().
+//! A password found in the file while a keyring runs is moved there by the next save(). The
+//! keyring holds one password per account: the last user name and host the login dialog stored.
 class PasswordStore final : public QObject
 {
     Q_OBJECT

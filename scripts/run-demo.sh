@@ -113,6 +113,8 @@ grep -m1 'listening on ws://' "$work/sim.log"
 export XDG_CONFIG_HOME="$work/config"
 export XDG_DATA_HOME="$work/data"
 export XDG_CACHE_HOME="$work/cache"
+# The demo's password stays in its own settings file, never in the user's keyring.
+unset DBUS_SESSION_BUS_ADDRESS
 conf_dir="$XDG_CONFIG_HOME/Talvero Europe GmbH"
 mkdir -p "$conf_dir" "$XDG_DATA_HOME" "$XDG_CACHE_HOME"
 (

@@ -16,6 +16,7 @@ private slots:
     void movedFromTheFileAtTheNextSave();
     void clearForgetsItEverywhere();
     void lateKeyringFallsBackToTheFile();
+    void onePasswordPerAccount();
     void withoutABusTheFileIsUsed();
 
 private:
@@ -115,6 +116,27 @@ void tst_PasswordStore::lateKeyringFallsBackToTheFile()
     // No keyring answers within no time: the file's answer, and only that one.
     PasswordStore::setKeyringTimeoutMs(0);
     QCOMPARE(read(), QStringLiteral("file"));
+}
+
+void tst_PasswordStore::onePasswordPerAccount()
+{
+    Settings *settings = Settings::instance();
+    const auto account = [settings](const QString &user, const QString &host) {
+        settings->setValueForKey(QStringLiteral("loginDialog/lastUsername"), user);
+        settings->setValueForKey(QStringLiteral("loginDialog/lastHost"), host);
+    };
+    QSignalSpy saved(PasswordStore::instance(), &PasswordStore::saved);
+    account(QStringLiteral("anna"), QStringLiteral("pbx.example.com"));
+    PasswordStore::instance()->save(QStringLiteral("annas"));
+    QVERIFY(saved.wait(15000));
+
+    // Another client's settings (a demo, another server) neither read nor replace it.
+    account(QStringLiteral("demo"), QStringLiteral("127.0.0.1"));
+    QCOMPARE(read(), QString());
+    PasswordStore::instance()->save(QStringLiteral("demo"));
+    QVERIFY(saved.wait(15000));
+    account(QStringLiteral("anna"), QStringLiteral("pbx.example.com"));
+    QCOMPARE(read(), QStringLiteral("annas"));
 }
 
 void tst_PasswordStore::withoutABusTheFileIsUsed()
