@@ -25,9 +25,10 @@ bool IconEntry::parse(const QString &line, IconEntry *entry, QString *error)
         *error = QStringLiteral("size out of range '%1'").arg(fields.at(2));
         return false;
     }
-    if (!parsed.resourcePath.endsWith(QLatin1String(".png")) || parsed.resourcePath.startsWith(QLatin1Char('/'))
+    const bool knownType = parsed.resourcePath.endsWith(QLatin1String(".png")) || parsed.writesSvg();
+    if (!knownType || parsed.resourcePath.startsWith(QLatin1Char('/'))
         || parsed.resourcePath.contains(QLatin1String(".."))) {
-        *error = QStringLiteral("resource path must be a relative .png path: '%1'").arg(parsed.resourcePath);
+        *error = QStringLiteral("resource path must be a relative .png or .svg path: '%1'").arg(parsed.resourcePath);
         return false;
     }
 
@@ -42,4 +43,9 @@ bool IconEntry::parse(const QString &line, IconEntry *entry, QString *error)
 
     *entry = parsed;
     return true;
+}
+
+bool IconEntry::writesSvg() const
+{
+    return resourcePath.endsWith(QLatin1String(".svg"));
 }

@@ -1,5 +1,6 @@
 // Renders the hand-written SVG icon sources to PNG at their exact pixel size and
-// writes the .qrc that embeds them, so only sources live in the repository.
+// writes the .qrc that embeds them, so only sources live in the repository. Entries
+// ending in .svg get the expanded source instead (the desktop's scalable icon).
 
 #include "contactsheet.h"
 #include "iconentry.h"
@@ -17,6 +18,7 @@
 #include <QSet>
 #include <QSvgRenderer>
 #include <QTextStream>
+#include <QXmlStreamReader>
 
 #include <cstdio>
 
@@ -92,6 +94,27 @@ QImage renderEntry(const QByteArray &svg, const QSize &size)
     renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
     painter.end();
     return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+// QtSvg draws what it understands of a broken document; an SVG handed to other programs
+// (the desktop's icon theme) must be well-formed XML as a whole.
+bool isWellFormed(const QByteArray &svg, QString *error)
+{
+    QXmlStreamReader reader(svg);
+    while (!reader.atEnd())
+        reader.readNext();
+    if (!reader.hasError())
+        return true;
+    *error = QStringLiteral("expanded SVG is not well-formed: line %1: %2")
+                 .arg(reader.lineNumber())
+                 .arg(reader.errorString());
+    return false;
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
 }
 
 bool writeQrc(const QString &path, const QList<IconEntry> &entries, QString *error)
@@ -194,8 +217,14 @@ int main(int argc, char **argv)
             ++failures;
             continue;
         }
+        if (entry.writesSvg() && !isWellFormed(svg, &error)) {
+            std::fprintf(stderr, "icongen: %s: %s\n", qPrintable(entry.resourcePath), qPrintable(error));
+            ++failures;
+            continue;
+        }
         const QString target = outDir.filePath(entry.resourcePath);
-        if (!QDir().mkpath(QFileInfo(target).absolutePath()) || !image.save(target, "PNG")) {
+        if (!QDir().mkpath(QFileInfo(target).absolutePath())
+            || !(entry.writesSvg() ? writeFile(target, svg) : image.save(target, "PNG"))) {
             std::fprintf(stderr, "icongen: cannot write %s\n", qPrintable(target));
             ++failures;
             continue;
