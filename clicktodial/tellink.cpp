@@ -3,6 +3,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 // Only digits, a leading '+' and the separators people write numbers with. Anything else
@@ -34,6 +35,14 @@ bool TelLink::isLink(const QString &text)
 {
     const int colon = text.indexOf(QLatin1Char(':'));
     return colon > 0 && schemes.contains(text.left(colon).trimmed().toLower());
+}
+
+QStringList TelLink::withoutLinks(const QStringList &arguments)
+{
+    QStringList rest;
+    std::copy_if(arguments.cbegin(), arguments.cend(), std::back_inserter(rest),
+                 [](const QString &argument) { return !isLink(argument); });
+    return rest;
 }
 
 QString TelLink::numberOf(const QString &link)

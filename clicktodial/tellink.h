@@ -17,6 +17,9 @@ public:
 
     //! Whether the text starts with one of the schemes (in any case) and a colon.
     static bool isLink(const QString &text);
+    //! The arguments without links: what a restart of the program is given, so that a number
+    //! offered once is not offered again.
+    static QStringList withoutLinks(const QStringList &arguments);
     //! The number the link names; empty when it names none (a user name, letters, service codes
     //! with '*' or '#', several '+'), so that nothing is offered to dial.
     static QString numberOf(const QString &link);

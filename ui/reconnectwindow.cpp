@@ -4,6 +4,7 @@
 #include "cticonnector.h"
 #include "log.h"
 #include "passwordstore.h"
+#include "tellink.h"
 
 #include <QCoreApplication>
 #include <QHideEvent>
@@ -112,7 +113,7 @@ void ReconnectWindow::on_logoutButton_clicked()
     m_quitter();
     // The absolute path, so a start through a relative path from another directory still works.
     const QString program = QCoreApplication::applicationFilePath();
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    const QStringList arguments = TelLink::withoutLinks(QCoreApplication::arguments().mid(1));
     if (!m_launcher(program, arguments))
         Log::w(QStringLiteral("could not start a new instance of ") + program, logTag);
 }

@@ -22,6 +22,8 @@ private slots:
     void initTestCase();
     void linkNumber_data();
     void linkNumber();
+    void commandLine_data();
+    void commandLine();
     void laterStartHandsOver_data();
     void laterStartHandsOver();
     void linkBeforeAndAfterTheLoginOpensTheMenu();
@@ -113,6 +115,40 @@ void tst_SingleInstance::abortMenus()
         return;
     m_offers << menu->actions().first()->text();
     QTest::keyClick(menu, Qt::Key_Escape);
+}
+
+void tst_SingleInstance::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("display");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    // Help and version are answered without a display.
+    QTest::newRow("version") << QStringList{"--version"} << false << 0 << "talvero-cti-client " TALVERO_VERSION;
+    QTest::newRow("help") << QStringList{"--help"} << false << 0 << "telephone link";
+    QTest::newRow("no link") << QStringList{"0301234567"} << true << 2 << "Not a telephone link: 0301234567";
+    QTest::newRow("unknown option") << QStringList{"--dial"} << true << 1 << "Unknown option 'dial'";
+}
+
+void tst_SingleInstance::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, display);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    if (display)
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(TALVERO_CLIENT_BIN), arguments);
+    QVERIFY(program.waitForFinished(15000));
+    QCOMPARE(program.exitCode(), exitCode);
+    const QString printed = QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
+    QVERIFY2(printed.contains(output), qPrintable(printed));
 }
 
 void tst_SingleInstance::laterStartHandsOver_data()

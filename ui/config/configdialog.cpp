@@ -11,6 +11,7 @@
 #include "registry.h"
 #include "settings.h"
 #include "stickybuddylist.h"
+#include "tellink.h"
 #include "user.h"
 
 #include <QCoreApplication>
@@ -253,7 +254,7 @@ void ConfigDialog::onForgetLoginDataButtonClick()
 
     m_quitter();
     const QString program = QCoreApplication::applicationFilePath();
-    if (!m_launcher(program, QCoreApplication::arguments().mid(1)))
+    if (!m_launcher(program, TelLink::withoutLinks(QCoreApplication::arguments().mid(1))))
         Log::w(QStringLiteral("could not start a new instance of ") + program, logTag);
 }
 
