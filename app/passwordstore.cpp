@@ -84,6 +84,13 @@ QString PasswordStore::filePassword() const
     return Settings::instance()->getValueForKey(settingsKey, QString()).toString();
 }
 
+void PasswordStore::removeFileCopy()
+{
+    // Removing writes the file: only when there is something to remove.
+    if (Settings::instance()->getValueForKey(settingsKey).isValid())
+        Settings::instance()->removeValueForKey(settingsKey);
+}
+
 void PasswordStore::saveToFile(const QString &password, const QString &why)
 {
     if (!m_fileUseLogged) {
@@ -140,8 +147,7 @@ void PasswordStore::save(const QString &password)
             return;
         }
         // Stored safely: a copy left in the file (saved before there was a keyring) goes.
-        if (Settings::instance()->getValueForKey(settingsKey).isValid())
-            Settings::instance()->removeValueForKey(settingsKey);
+        removeFileCopy();
         emit saved(true);
     });
     job->start();
@@ -149,8 +155,7 @@ void PasswordStore::save(const QString &password)
 
 void PasswordStore::clear()
 {
-    if (Settings::instance()->getValueForKey(settingsKey).isValid())
-        Settings::instance()->removeValueForKey(settingsKey);
+    removeFileCopy();
     if (!keyringAvailable())
         return;
     auto *job = new QKeychain::DeletePasswordJob(keyringService);

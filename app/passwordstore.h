@@ -48,6 +48,7 @@ private:
 
     QString filePassword() const;
     void saveToFile(const QString &password, const QString &why);
+    void removeFileCopy();
 
     enum class Keyring { Unknown, Available, Absent };
     Keyring m_keyring = Keyring::Unknown;

@@ -104,7 +104,8 @@ bool SingleInstance::listen()
 
 void SingleInstance::readRequest(QLocalSocket *socket)
 {
-    if (socket->property("answered").toBool())
+    // Answered already: the socket is closing.
+    if (socket->state() != QLocalSocket::ConnectedState)
         return;
     if (!socket->canReadLine()) {
         if (socket->bytesAvailable() > maxRequestBytes) {
@@ -125,7 +126,6 @@ void SingleInstance::readRequest(QLocalSocket *socket)
     QStringList request;
     for (const QJsonValue &link : links.toArray())
         request << link.toString();
-    socket->setProperty("answered", true);
     socket->write(acknowledgement);
     socket->flush();
     socket->disconnectFromServer();

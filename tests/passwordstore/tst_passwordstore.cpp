@@ -22,6 +22,8 @@ private slots:
 private:
     //! What read() answers, waited for.
     static QString read();
+    //! Where save() stored the password, waited for: "keyring", "file" or "nowhere".
+    static QString save(const QString &password);
     static QString fileText();
     static void setFilePassword(const QString &password)
     {
@@ -64,6 +66,15 @@ QString tst_PasswordStore::read()
     return answers == 1 ? answer : QStringLiteral("<%1 answers>").arg(answers);
 }
 
+QString tst_PasswordStore::save(const QString &password)
+{
+    QSignalSpy saved(PasswordStore::instance(), &PasswordStore::saved);
+    PasswordStore::instance()->save(password);
+    if (saved.isEmpty() && !saved.wait(15000))
+        return QStringLiteral("nowhere");
+    return saved.first().first().toBool() ? QStringLiteral("keyring") : QStringLiteral("file");
+}
+
 QString tst_PasswordStore::fileText()
 {
     QFile file(Settings::instance()->fileName());
@@ -72,10 +83,7 @@ QString tst_PasswordStore::fileText()
 
 void tst_PasswordStore::keptInTheKeyringOnly()
 {
-    QSignalSpy saved(PasswordStore::instance(), &PasswordStore::saved);
-    PasswordStore::instance()->save(QStringLiteral("s3cr=t;ä"));
-    QVERIFY(saved.wait(15000));
-    QCOMPARE(saved.first().first().toBool(), true);
+    QCOMPARE(save(QStringLiteral("s3cr=t;ä")), QStringLiteral("keyring"));
     QVERIFY(!fileText().contains(QStringLiteral("password")));
     QCOMPARE(read(), QStringLiteral("s3cr=t;ä"));
 }
@@ -86,19 +94,14 @@ void tst_PasswordStore::movedFromTheFileAtTheNextSave()
     setFilePassword(QStringLiteral("old"));
     QCOMPARE(read(), QStringLiteral("old"));
 
-    QSignalSpy saved(PasswordStore::instance(), &PasswordStore::saved);
-    PasswordStore::instance()->save(QStringLiteral("old"));
-    QVERIFY(saved.wait(15000));
-    QCOMPARE(saved.first().first().toBool(), true);
+    QCOMPARE(save(QStringLiteral("old")), QStringLiteral("keyring"));
     QVERIFY(!fileText().contains(QStringLiteral("password")));
     QCOMPARE(read(), QStringLiteral("old"));
 }
 
 void tst_PasswordStore::clearForgetsItEverywhere()
 {
-    QSignalSpy saved(PasswordStore::instance(), &PasswordStore::saved);
-    PasswordStore::instance()->save(QStringLiteral("in the keyring"));
-    QVERIFY(saved.wait(15000));
+    QCOMPARE(save(QStringLiteral("in the keyring")), QStringLiteral("keyring"));
     setFilePassword(QStringLiteral("in the file"));
 
     PasswordStore::instance()->clear();
@@ -108,9 +111,7 @@ void tst_PasswordStore::clearForgetsItEverywhere()
 
 void tst_PasswordStore::lateKeyringFallsBackToTheFile()
 {
-    QSignalSpy saved(PasswordStore::instance(), &PasswordStore::saved);
-    PasswordStore::instance()->save(QStringLiteral("keyring"));
-    QVERIFY(saved.wait(15000));
+    QCOMPARE(save(QStringLiteral("keyring")), QStringLiteral("keyring"));
     setFilePassword(QStringLiteral("file"));
 
     // No keyring answers within no time: the file's answer, and only that one.
@@ -125,16 +126,13 @@ void tst_PasswordStore::onePasswordPerAccount()
         settings->setValueForKey(QStringLiteral("loginDialog/lastUsername"), user);
         settings->setValueForKey(QStringLiteral("loginDialog/lastHost"), host);
     };
-    QSignalSpy saved(PasswordStore::instance(), &PasswordStore::saved);
     account(QStringLiteral("anna"), QStringLiteral("pbx.example.com"));
-    PasswordStore::instance()->save(QStringLiteral("annas"));
-    QVERIFY(saved.wait(15000));
+    QCOMPARE(save(QStringLiteral("annas")), QStringLiteral("keyring"));
 
     // Another client's settings (a demo, another server) neither read nor replace it.
     account(QStringLiteral("demo"), QStringLiteral("127.0.0.1"));
     QCOMPARE(read(), QString());
-    PasswordStore::instance()->save(QStringLiteral("demo"));
-    QVERIFY(saved.wait(15000));
+    QCOMPARE(save(QStringLiteral("demo")), QStringLiteral("keyring"));
     account(QStringLiteral("anna"), QStringLiteral("pbx.example.com"));
     QCOMPARE(read(), QStringLiteral("annas"));
 }
@@ -146,10 +144,7 @@ void tst_PasswordStore::withoutABusTheFileIsUsed()
     store->forgetKeyringState();
     QVERIFY(!store->keyringAvailable());
 
-    QSignalSpy saved(store, &PasswordStore::saved);
-    store->save(QStringLiteral("plain"));
-    QCOMPARE(saved.count(), 1);
-    QCOMPARE(saved.first().first().toBool(), false);
+    QCOMPARE(save(QStringLiteral("plain")), QStringLiteral("file"));
     QCOMPARE(read(), QStringLiteral("plain"));
     QVERIFY(fileText().contains(QStringLiteral("password=plain")));
     QCOMPARE(QFile::permissions(Settings::instance()->fileName()) & 0x0077, QFileDevice::Permissions());
