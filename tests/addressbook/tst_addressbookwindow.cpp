@@ -30,18 +30,30 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include <functional>
+
 namespace {
 const QString host = QStringLiteral("127.0.0.100");
 
-// Answers every modal question box with one button and notes what it asked.
+// Answers every modal question box with one button and notes what it asked. While a box is open,
+// `meanwhile` runs once and the answer waits until `ready` holds: what the server does meanwhile.
 class BoxAnswerer : public QObject
 {
 public:
-    explicit BoxAnswerer(QMessageBox::StandardButton button)
+    explicit BoxAnswerer(QMessageBox::StandardButton button, std::function<void()> meanwhile = {},
+                         std::function<bool()> ready = {})
     {
-        connect(&m_timer, &QTimer::timeout, this, [this, button] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        connect(&m_timer, &QTimer::timeout, this, [=] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            if (asked.size() == m_seen) {
                 asked << box->windowTitle() + QLatin1Char('|') + box->text();
+                if (meanwhile)
+                    meanwhile();
+            }
+            if (!ready || ready()) {
+                ++m_seen;
                 box->button(button)->click();
             }
         });
@@ -51,6 +63,7 @@ public:
 
 private:
     QTimer m_timer;
+    int m_seen = 0;
 };
 
 // Records the links handed to the desktop, by scheme.
@@ -85,6 +98,8 @@ private slots:
     void mapQuery();
     void dialButtons();
     void editAndSave();
+    void unchangedTextsAreSavedAsStored_data();
+    void unchangedTextsAreSavedAsStored();
     void newEntryAndTypes_data();
     void newEntryAndTypes();
     void pictureDropSaveUpload();
@@ -92,6 +107,8 @@ private slots:
     void unsavedChangesGuard();
     void deleteWithConfirmation();
     void unansweredSaveReturnsToTheEdits();
+    void aSaveBelongsToItsContact_data();
+    void aSaveBelongsToItsContact();
     void removedOnTheServerWhileEdited();
     void anotherTabsSaveLeavesThisTabAlone();
     void recordsAreAdoptedOrReleased();
@@ -117,6 +134,8 @@ private:
     QStringList listedLastNames(AddressBookTabWidget *tab) const;
     void show(AddressBookTabWidget *tab, const QString &id);
     QJsonObject lastSaved();
+    //! Everything sent so far has reached the simulator: the connector sends in order.
+    void settle();
     QString writePicture(const QString &name, const QSize &size);
     void drop(QWidget *target, const QList<QUrl> &urls);
 
@@ -181,6 +200,13 @@ QJsonObject tst_AddressBookWindow::lastSaved()
     return saved.isEmpty() ? QJsonObject() : saved.last().value("data").toObject();
 }
 
+void tst_AddressBookWindow::settle()
+{
+    const int before = sim.receivedCommands(QStringLiteral("getContactTypes")).size();
+    connector->requestContactTypes();
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("getContactTypes")).size(), before + 1);
+}
+
 QString tst_AddressBookWindow::writePicture(const QString &name, const QSize &size)
 {
     QImage image(size, QImage::Format_RGB32);
@@ -207,7 +233,7 @@ void tst_AddressBookWindow::tabsAndButtonsFollowTheBooks()
     auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
     QCOMPARE(tabs->count(), 3);
     QCOMPARE(tabs->tabText(0), QStringLiteral("Company"));
-    QCOMPARE(tabs->tabText(1), QStringLiteral("Suppliers"));
+    QCOMPARE(tabs->tabText(1), QStringLiteral("Suppliers && Partners")); // an "&" as typed, no shortcut
     QCOMPARE(tabs->tabText(2), QStringLiteral("Fixed"));
     QCOMPARE(window->windowTitle(), QStringLiteral("Talvero CTI Client - Addressbook"));
 
@@ -429,7 +455,7 @@ void tst_AddressBookWindow::dialButtons()
     QVERIFY(child<QWidget>(company, "tel_workDialButton")->isHidden());
     QVERIFY(!child<QWidget>(company, "tel_cellDialButton")->isHidden());
     company->dialButtonClicked(QStringLiteral("tel_cell")); // not a dial button's name
-    QCoreApplication::processEvents();
+    settle();
     QCOMPARE(sim.receivedCommands(QStringLiteral("dialNumber")).size(), 1);
 }
 
@@ -460,6 +486,35 @@ void tst_AddressBookWindow::editAndSave()
     QCOMPARE(child<QLabel>(company, "contact_typeViewLabel")->text(), QStringLiteral("Office"));
     QCOMPARE(company->getStandardItemsById(QStringLiteral("a-1")).value(1).data().toString(), QStringLiteral("Anne"));
     QCOMPARE(company->listModel()->rowCount(), 5);
+}
+
+void tst_AddressBookWindow::unchangedTextsAreSavedAsStored_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("note with blanks and tabs") << "contact_note" << "  indented\tand  two blanks\n\nlast line  ";
+    QTest::newRow("note with CR LF") << "contact_note" << "first\r\nsecond";
+    QTest::newRow("note with a no-break space") << "contact_note" << QStringLiteral("10\u00a0km");
+    QTest::newRow("longer than a line edit holds") << "contact_pubkey" << QString(40000, QLatin1Char('k'));
+}
+
+// The edit widgets give some texts back altered; one the user did not touch is neither a change
+// to ask about nor rewritten by a save.
+void tst_AddressBookWindow::unchangedTextsAreSavedAsStored()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    AddressBookTabWidget *company = tab(0);
+    QVERIFY(sim.addressBooks().changeContact(QStringLiteral("a-5"), {{key, value}}));
+    QTRY_COMPARE(company->getAddressById(QStringLiteral("a-5"))->value(key).toString(), value);
+    show(company, QStringLiteral("a-5"));
+    company->startEditMode();
+    BoxAnswerer cancel(QMessageBox::Cancel);
+    QVERIFY(!company->checkForLoosingChanges());
+    QCOMPARE(cancel.asked, QStringList());
+    child<QLineEdit>(company, "n_givenLineEdit")->setText(QStringLiteral("Erika"));
+    company->saveChanges();
+    QCOMPARE(lastSaved().value("address").toObject().value(key).toString(), value);
 }
 
 void tst_AddressBookWindow::newEntryAndTypes_data()
@@ -555,12 +610,16 @@ void tst_AddressBookWindow::unsavedChangesGuard_data()
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("asked");
     QTest::addColumn<bool>("moved"); // the other contact is shown
-    QTest::newRow("name, OK") << "name" << int(QMessageBox::Ok) << true << true;
-    QTest::newRow("name, Cancel") << "name" << int(QMessageBox::Cancel) << true << false;
-    QTest::newRow("type only") << "type" << int(QMessageBox::Cancel) << false << true;
-    QTest::newRow("picture only") << "picture" << int(QMessageBox::Cancel) << true << false;
-    QTest::newRow("nothing") << "" << int(QMessageBox::Cancel) << false << true;
-    QTest::newRow("new entry") << "new" << int(QMessageBox::Cancel) << false << true;
+    QTest::addColumn<QString>("meanwhile"); // what the server does to it while the question is open
+    QTest::newRow("name, OK") << "name" << int(QMessageBox::Ok) << true << true << "";
+    QTest::newRow("name, Cancel") << "name" << int(QMessageBox::Cancel) << true << false << "";
+    QTest::newRow("type only") << "type" << int(QMessageBox::Cancel) << false << true << "";
+    QTest::newRow("picture only") << "picture" << int(QMessageBox::Cancel) << true << false << "";
+    QTest::newRow("nothing") << "" << int(QMessageBox::Cancel) << false << true << "";
+    QTest::newRow("new entry") << "new" << int(QMessageBox::Cancel) << false << true << "";
+    // Its record is replaced or freed while the question is open.
+    QTest::newRow("OK, changed meanwhile") << "name" << int(QMessageBox::Ok) << true << true << "changed";
+    QTest::newRow("OK, removed meanwhile") << "name" << int(QMessageBox::Ok) << true << false << "removed";
 }
 
 void tst_AddressBookWindow::unsavedChangesGuard()
@@ -569,6 +628,7 @@ void tst_AddressBookWindow::unsavedChangesGuard()
     QFETCH(int, answer);
     QFETCH(bool, asked);
     QFETCH(bool, moved);
+    QFETCH(QString, meanwhile);
     AddressBookTabWidget *company = tab(0);
     show(company, QStringLiteral("a-1"));
     if (change == QLatin1String("new")) {
@@ -584,7 +644,16 @@ void tst_AddressBookWindow::unsavedChangesGuard()
     if (change == QLatin1String("picture"))
         company->memoryImageToBeSaved(QImage(10, 10, QImage::Format_RGB32));
 
-    BoxAnswerer answerer{QMessageBox::StandardButton(answer)};
+    const QString schulzId = QStringLiteral("a-2");
+    const QPointer<Addresses> before = company->getAddressById(schulzId);
+    BoxAnswerer answerer{QMessageBox::StandardButton(answer),
+                         [&] {
+                             if (meanwhile == QLatin1String("changed"))
+                                 sim.addressBooks().changeContact(schulzId, {{"n_family", "Schulze"}});
+                             else if (meanwhile == QLatin1String("removed"))
+                                 sim.addressBooks().deleteContact(schulzId);
+                         },
+                         [&] { return meanwhile.isEmpty() || before.isNull(); }};
     // The user picks Schulz in the list.
     const QModelIndex schulz = company->proxyModel()->index(2, 1);
     QCOMPARE(schulz.data().toString(), QStringLiteral("Bernd"));
@@ -592,8 +661,11 @@ void tst_AddressBookWindow::unsavedChangesGuard()
 
     QCOMPARE(answerer.asked, asked ? QStringList{"Please confirm data loss|You have unsaved changes in this entry?"}
                                    : QStringList());
-    QCOMPARE(company->currentAddressId(), moved ? QStringLiteral("a-2") : QStringLiteral("a-1"));
+    QCOMPARE(company->currentAddressId(), moved ? schulzId : QStringLiteral("a-1"));
     QCOMPARE(page(company), int(moved ? AddressBookTabWidget::ViewPage : AddressBookTabWidget::EditPage));
+    if (moved) // what the server holds now
+        QCOMPARE(child<QLabel>(company, "personNameViewLabel")->text(),
+                 meanwhile == QLatin1String("changed") ? QStringLiteral("Schulze, Bernd") : QStringLiteral("Schulz, Bernd"));
     if (!moved) {
         QCOMPARE(child<QLineEdit>(company, "n_givenLineEdit")->text(),
                  change == QLatin1String("name") ? QStringLiteral("Changed") : QStringLiteral("Anna"));
@@ -611,7 +683,7 @@ void tst_AddressBookWindow::deleteWithConfirmation()
         QTest::mouseClick(child<QToolButton>(company, "deleteButton"), Qt::LeftButton);
         QCOMPARE(cancel.asked, QStringList{"Please confirm|Are you sure you want to delete this entry?"});
     }
-    QCoreApplication::processEvents();
+    settle();
     QCOMPARE(sim.receivedCommands(QStringLiteral("deleteAddress")).size(), 0);
     {
         BoxAnswerer ok(QMessageBox::Ok);
@@ -626,6 +698,17 @@ void tst_AddressBookWindow::deleteWithConfirmation()
     QCOMPARE(child<QLabel>(company, "personNameViewLabel")->text(), QString());
     QVERIFY(!child<QTreeView>(company, "addessesTreeView")->selectionModel()->hasSelection());
     QCOMPARE(child<QLabel>(company, "totalCountLabel")->text(), QStringLiteral("4"));
+
+    // Removed on the server while the question is open: nothing more to delete, nor anything else.
+    show(company, QStringLiteral("a-2"));
+    {
+        BoxAnswerer ok(QMessageBox::Ok, [this] { sim.addressBooks().deleteContact(QStringLiteral("a-2")); },
+                       [company] { return !company->getAddressById(QStringLiteral("a-2")); });
+        QTest::mouseClick(child<QToolButton>(company, "deleteButton"), Qt::LeftButton);
+        QCOMPARE(ok.asked.size(), 1);
+    }
+    settle();
+    QCOMPARE(sim.receivedCommands(QStringLiteral("deleteAddress")).size(), 1);
 }
 
 void tst_AddressBookWindow::unansweredSaveReturnsToTheEdits()
@@ -659,6 +742,99 @@ void tst_AddressBookWindow::unansweredSaveReturnsToTheEdits()
     QCOMPARE(address.value("contact_jpegphoto").toString(), QStringLiteral("1"));
     QTRY_COMPARE(page(company), int(AddressBookTabWidget::ViewPage));
     QTRY_COMPARE(sim.receivedCommands(QStringLiteral("setAddressPicture")).size(), 1);
+}
+
+void tst_AddressBookWindow::aSaveBelongsToItsContact_data()
+{
+    QTest::addColumn<bool>("editing");   // the user edits the next contact meanwhile, or only looks at it
+    QTest::addColumn<QString>("answer"); // when the save's answer comes
+    QTest::newRow("looking, late answer") << false << "late";
+    QTest::newRow("editing, late answer") << true << "late";
+    QTest::newRow("editing, answer after the time-out") << true << "after time-out";
+    QTest::newRow("looking, no answer") << false << "never";
+    QTest::newRow("editing, no answer") << true << "never";
+}
+
+void tst_AddressBookWindow::aSaveBelongsToItsContact()
+{
+    QFETCH(bool, editing);
+    QFETCH(QString, answer);
+    AddressBookTabWidget *company = tab(0);
+    auto *givenName = child<QLineEdit>(company, "n_givenLineEdit");
+    auto *status = child<QLabel>(company, "editStatusLabel");
+    BoxAnswerer discard(QMessageBox::Ok);
+    if (answer == QLatin1String("late"))
+        company->setSaveAnswerTimeout(60000);
+    // Anna's save goes out with a picture, and the server is slow.
+    show(company, QStringLiteral("a-1"));
+    company->startEditMode();
+    givenName->setText(QStringLiteral("Anne"));
+    QImage picture(12, 12, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    company->memoryImageToBeSaved(picture);
+    sim.setUnansweredCommands({QStringLiteral("saveAddress")});
+    company->saveChanges();
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("saveAddress")).size(), 1);
+
+    // The user leaves the saving page for Schulz; the save keeps its edits, so nothing is asked.
+    child<QTreeView>(company, "addessesTreeView")->setCurrentIndex(company->proxyModel()->index(2, 1));
+    QCOMPARE(company->currentAddressId(), QStringLiteral("a-2"));
+    // His changes on the server show although a save is out.
+    sim.addressBooks().changeContact(QStringLiteral("a-2"), {{"org_name", "Schulz KG"}});
+    QTRY_COMPARE(child<QLabel>(company, "companyNameViewLabel")->text(), QStringLiteral("Schulz KG"));
+    if (editing) {
+        company->startEditMode();
+        givenName->setText(QStringLiteral("Bernhard"));
+    }
+    const auto uploadedFor = [this] {
+        const QList<QJsonObject> sent = sim.receivedCommands(QStringLiteral("setAddressPicture"));
+        return sent.isEmpty() ? QString() : sent.last().value("data").toObject().value("id").toString();
+    };
+
+    if (answer != QLatin1String("never")) {
+        if (answer == QLatin1String("after time-out"))
+            QTRY_COMPARE(company->pendingSaveCount(), 0);
+        // The server stored the save; its answer comes late.
+        QVERIFY(sim.addressBooks().changeContact(QStringLiteral("a-1"), {{"n_given", "Anne"}}));
+        sim.pushResponse(QStringLiteral("saveAddress"),
+                         {{"id", "a-1"},
+                          {"address", QJsonObject{{"contact_tid", "a"}, {"n_given", "Anne"}, {"n_family", "Meyer"}}}});
+        QTRY_COMPARE(uploadedFor(), QStringLiteral("a-1"));
+        QCOMPARE(company->getAddressById(QStringLiteral("a-1"))->getFirstname(), QStringLiteral("Anne"));
+        // Schulz stays as the user has him; Anna's save, confirmed, does not come back.
+        QCOMPARE(company->currentAddressId(), QStringLiteral("a-2"));
+        QCOMPARE(page(company), int(editing ? AddressBookTabWidget::EditPage : AddressBookTabWidget::ViewPage));
+        QCOMPARE(givenName->text(), editing ? QStringLiteral("Bernhard") : QStringLiteral("Bernd"));
+        if (editing)
+            company->cancelEditMode();
+        QCoreApplication::processEvents();
+        QCOMPARE(company->currentAddressId(), QStringLiteral("a-2"));
+        QCOMPARE(page(company), int(AddressBookTabWidget::ViewPage));
+        QCOMPARE(discard.asked.size(), editing ? 1 : 0);
+        return;
+    }
+
+    QTRY_COMPARE(company->pendingSaveCount(), 0);
+    if (editing) {
+        // The time-out puts nothing of Anna's on Schulz; her edits wait until he is done.
+        QCOMPARE(company->currentAddressId(), QStringLiteral("a-2"));
+        QCOMPARE(givenName->text(), QStringLiteral("Bernhard"));
+        QVERIFY(status->isHidden());
+        company->cancelEditMode();
+        QCOMPARE(discard.asked.size(), 1);
+    }
+    // Anna's edits come back on her edit page, with the message; her picture goes to her.
+    QTRY_COMPARE(page(company), int(AddressBookTabWidget::EditPage));
+    QCOMPARE(company->currentAddressId(), QStringLiteral("a-1"));
+    QCOMPARE(givenName->text(), QStringLiteral("Anne"));
+    QVERIFY(!status->isHidden());
+    QVERIFY(status->text().contains(QLatin1String("did not confirm")));
+    sim.setUnansweredCommands({});
+    company->saveChanges();
+    QTRY_COMPARE(uploadedFor(), QStringLiteral("a-1"));
+    QTRY_COMPARE(page(company), int(AddressBookTabWidget::ViewPage));
+    QCOMPARE(child<QLabel>(company, "personNameViewLabel")->text(), QStringLiteral("Meyer, Anne"));
+    QCOMPARE(discard.asked.size(), editing ? 1 : 0);
 }
 
 void tst_AddressBookWindow::removedOnTheServerWhileEdited()
@@ -744,11 +920,15 @@ void tst_AddressBookWindow::recordsAreAdoptedOrReleased()
     QTRY_VERIFY(before.isNull());
     QCOMPARE(tab(0)->getAddressById(QStringLiteral("a-1"))->getFirstname(), QStringLiteral("Anna"));
 
-    // A contact of a book with no tab is nobody's: released.
+    // A contact of a book with no tab is nobody's, and one without an id is nobody's either: a new
+    // entry would take its fields. Both released.
     sim.pushEvent(QStringLiteral("addressAdded"),
                   {{"id", "z-1"}, {"address", QJsonObject{{"contact_tid", "z"}, {"n_given", "Nobody"}}}});
-    QTRY_COMPARE(handed.size(), 4);
-    QTRY_VERIFY(handed.last().isNull());
+    sim.pushEvent(QStringLiteral("addressAdded"), {{"address", QJsonObject{{"contact_tid", "a"}, {"n_given", "Ghost"}}}});
+    QTRY_COMPARE(handed.size(), 5);
+    QTRY_VERIFY(handed.at(3).isNull());
+    QTRY_VERIFY(handed.at(4).isNull());
+    QCOMPARE(tab(0)->getAddressById(QString()), nullptr);
 }
 
 void tst_AddressBookWindow::droppedFiles_data()

@@ -39,12 +39,6 @@ QString textOf(const QMap<QString, QVariant> &values, const QString &key)
     return values.value(key).toString();
 }
 
-// Notes may come with CR LF; the editor gives LF back.
-QString withLineFeeds(QString text)
-{
-    return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-}
-
 void setPlainText(QLabel *label, const QString &text)
 {
     label->setTextFormat(Qt::PlainText);
@@ -130,8 +124,13 @@ AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
     m_flushTimer.setInterval(loadingFlushIntervalMs);
     connect(&m_flushTimer, &QTimer::timeout, this, &AddressBookTabWidget::flushPendingRows);
     m_saveTimer.setSingleShot(true);
-    m_saveTimer.setInterval(saveAnswerTimeoutMs);
+    m_saveTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_saveTimer, &QTimer::timeout, this, &AddressBookTabWidget::onSaveAnswerTimeout);
+    // Back on the contact page the user edits nothing: a save left unconfirmed meanwhile comes back.
+    connect(ui->addressViewStackedWidget, &QStackedWidget::currentChanged, this, [this](int page) {
+        if (page == ViewPage && !m_unconfirmedSaves.isEmpty())
+            QMetaObject::invokeMethod(this, &AddressBookTabWidget::reopenUnconfirmedSave, Qt::QueuedConnection);
+    });
 
     setContactTypes({});
     ui->addressViewStackedWidget->setEnabled(false);
@@ -249,8 +248,9 @@ AddressListModel::Row AddressBookTabWidget::rowOf(Addresses *address)
 
 void AddressBookTabWidget::addressAdded(Addresses *address)
 {
-    // Every tab hears of every contact.
-    if (!m_book || !address || address->value(AddressKeys::addressBookId).toString() != m_book->id())
+    // Every tab hears of every contact. One without an id would take the place of a new entry.
+    if (!m_book || !address || address->value(AddressKeys::addressBookId).toString() != m_book->id()
+        || address->id().isEmpty())
         return;
     const QString id = address->id();
     Addresses *stored = m_contacts.value(id);
@@ -272,11 +272,12 @@ void AddressBookTabWidget::addressAdded(Addresses *address)
         m_pendingRows[*pending] = rowOf(address);
     else
         m_listModel->updateRow(rowOf(address));
-    if (id == m_currentAddressId && !m_saving) { // while a save is out, its answer shows it again
+    if (id == m_currentAddressId) {
+        const int page = ui->addressViewStackedWidget->currentIndex();
         // No question box on the server's account: edits in progress stay, and the user is told.
-        if (ui->addressViewStackedWidget->currentIndex() == EditPage)
+        if (page == EditPage)
             showEditStatus(tr("This contact was changed on the server meanwhile. Saving replaces those changes."));
-        else
+        else if (page == ViewPage) // on the saving page the save's answer shows it
             loadAddressIntoView(address);
     }
     updateCounterLabels();
@@ -408,9 +409,16 @@ void AddressBookTabWidget::loadAddressIntoView(const QString &id)
 
 void AddressBookTabWidget::loadAddressIntoView(Addresses *address)
 {
+    const QString id = address->id();
     ui->addressViewStackedWidget->setEnabled(true);
     if (checkForLoosingChanges())
         return;
+    // The question ran an event loop: the server may have replaced or removed the record meanwhile.
+    address = m_contacts.value(id);
+    if (!address) {
+        Log::w(QStringLiteral("address with ID ") + id + QStringLiteral(" is not loaded"), logTag);
+        return;
+    }
     clearAddressView();
     showViewPage();
     m_currentAddressId = address->id();
@@ -427,6 +435,14 @@ void AddressBookTabWidget::loadAddressIntoView(Addresses *address)
         if (QLabel *label = findLabelByFieldName(it.key()))
             setPlainText(label, text);
     }
+    for (const QLineEdit *edit : ui->addressViewStackedWidget->findChildren<QLineEdit *>()) {
+        const QString name = edit->objectName();
+        if (name.endsWith(lineEditSuffix)) {
+            const QString key = name.chopped(lineEditSuffix.size());
+            m_loadedTexts.insert(key, {edit->text(), textOf(values, key)});
+        }
+    }
+    m_loadedTexts.insert(AddressKeys::note, {ui->contact_noteTextEdit->toPlainText(), textOf(values, AddressKeys::note)});
     selectRowOf(m_currentAddressId);
 }
 
@@ -482,9 +498,9 @@ bool AddressBookTabWidget::setCustomField(const QString &key, Addresses *address
         return false;
     }
     if (key == AddressKeys::note) {
-        const QString html = withLineFeeds(value).toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"));
-        ui->contact_noteViewTextEdit->setHtml(html);
-        ui->contact_noteTextEdit->setHtml(html);
+        // As plain text: blanks, tabs and line breaks show as stored, markup as typed.
+        ui->contact_noteViewTextEdit->setPlainText(value);
+        ui->contact_noteTextEdit->setPlainText(value);
         return true;
     }
     return false;
@@ -530,6 +546,7 @@ void AddressBookTabWidget::clearAddressView()
     ui->customContactTypeLineEdit->hide();
     ui->cancelContactTypeButton->hide();
     m_keptContactType.clear();
+    m_loadedTexts.clear();
     m_pendingPicture = QImage();
     ui->editStatusLabel->hide();
 }
@@ -599,47 +616,72 @@ void AddressBookTabWidget::updateCounterLabels()
 
 // ---- Editing ----
 
+int AddressBookTabWidget::pendingSaveFor(const QVector<PendingSave> &saves, const QString &answerId)
+{
+    int newEntry = -1;
+    for (int i = 0; i < saves.size(); ++i) {
+        const QString &id = saves.at(i).contactId;
+        if (id == answerId)
+            return i;
+        if (id.isEmpty() && newEntry < 0)
+            newEntry = i;
+    }
+    return newEntry;
+}
+
+bool AddressBookTabWidget::isWaitingFor(const PendingSave &save) const
+{
+    return ui->addressViewStackedWidget->currentIndex() == SavingPage && m_currentAddressId == save.contactId;
+}
+
 void AddressBookTabWidget::addressSaved(Addresses *address)
 {
     // Every tab hears of every save; only this book's concern this tab.
-    if (!m_book || !address || address->value(AddressKeys::addressBookId).toString() != m_book->id())
+    if (!m_book || !address || address->value(AddressKeys::addressBookId).toString() != m_book->id()
+        || address->id().isEmpty())
         return;
     const QString id = address->id();
-    if (!m_saving) {
+    PendingSave save;
+    if (const int index = pendingSaveFor(m_pendingSaves, id); index >= 0) {
+        save = m_pendingSaves.takeAt(index);
+        restartSaveTimer();
+    } else if (const int late = pendingSaveFor(m_unconfirmedSaves, id); late >= 0) {
+        // Confirmed after all, before its edits came back: nothing to bring back.
+        save = m_unconfirmedSaves.takeAt(late);
+    } else {
         // An answer after the time-out: the list shows what the server holds.
         addressAdded(address);
         return;
     }
-    m_saving = false;
-    m_saveTimer.stop();
-    // The edits were just sent: showing the stored contact is no loss.
-    showViewPage();
+    if (!save.picture.isNull())
+        CTIConnector::instance()->saveAddressPicture(id, save.picture);
+    // The answer is shown only to a user who waits for it: edits in progress elsewhere stay.
+    const bool waited = isWaitingFor(save);
+    if (waited) {
+        // The edits on the page are the ones just saved: showing the answer loses nothing.
+        showViewPage();
+        m_currentAddressId.clear();
+    }
     addressAdded(address);
-    flushPendingRows();
-    loadAddressIntoView(id);
-    showViewPage();
-    if (!m_pictureToUpload.isNull()) {
-        CTIConnector *connector = CTIConnector::instance();
-        connector->saveAddressPicture(id, m_pictureToUpload);
-        connector->requestAddressPicture(id);
-        m_pictureToUpload = QImage();
+    if (waited) {
+        flushPendingRows();
+        loadAddressIntoView(id);
     }
 }
 
 void AddressBookTabWidget::addressPictureSaved(const QString &id)
 {
-    Addresses *address = m_contacts.value(id);
-    // Editing meanwhile: the picture shows once the user is done.
-    if (!address || ui->addressViewStackedWidget->currentIndex() == EditPage)
+    // The picture shows where its contact is shown; the user looking elsewhere stays there.
+    if (id.isEmpty() || id != m_currentAddressId || !m_contacts.contains(id)
+        || ui->addressViewStackedWidget->currentIndex() != ViewPage)
         return;
-    addressAdded(address);
-    loadAddressIntoView(id);
-    showViewPage();
+    CTIConnector::instance()->requestAddressPicture(id);
 }
 
 bool AddressBookTabWidget::checkForLoosingChanges()
 {
-    if (m_currentAddressId.isEmpty() || ui->addressViewStackedWidget->currentIndex() == ViewPage)
+    // On the saving page the edits are with their save, which brings them back if unconfirmed.
+    if (m_currentAddressId.isEmpty() || ui->addressViewStackedWidget->currentIndex() != EditPage)
         return false;
     bool differs = false;
     if (Addresses *stored = m_contacts.value(m_currentAddressId)) {
@@ -651,7 +693,7 @@ bool AddressBookTabWidget::checkForLoosingChanges()
             if (it.key() == AddressKeys::birthday)
                 differs = stored->getBirthday() != ui->contact_bdayDateEdit->date();
             else
-                differs = withLineFeeds(textOf(values, it.key())) != it.value().toString();
+                differs = textOf(values, it.key()) != it.value().toString();
         }
     } else {
         differs = true; // removed on the server: nothing holds these values any more
@@ -666,13 +708,19 @@ bool AddressBookTabWidget::checkForLoosingChanges()
 
 QMap<QString, QVariant> AddressBookTabWidget::getKeyValuesFromEditMode() const
 {
+    const auto asLoaded = [this](const QString &key, const QString &typed) {
+        const auto loaded = m_loadedTexts.constFind(key);
+        return loaded != m_loadedTexts.cend() && loaded->shown == typed ? loaded->stored : typed;
+    };
     QMap<QString, QVariant> values;
     for (const QLineEdit *edit : ui->addressViewStackedWidget->findChildren<QLineEdit *>()) {
         const QString name = edit->objectName();
-        if (name.endsWith(lineEditSuffix))
-            values.insert(name.chopped(lineEditSuffix.size()), edit->text());
+        if (name.endsWith(lineEditSuffix)) {
+            const QString key = name.chopped(lineEditSuffix.size());
+            values.insert(key, asLoaded(key, edit->text()));
+        }
     }
-    values.insert(AddressKeys::note, ui->contact_noteTextEdit->toPlainText());
+    values.insert(AddressKeys::note, asLoaded(AddressKeys::note, ui->contact_noteTextEdit->toPlainText()));
 
     QString type = ui->contact_typeComboBox->currentData().toString();
     if (type == QString::number(customContactTypeData))
@@ -685,6 +733,20 @@ QMap<QString, QVariant> AddressBookTabWidget::getKeyValuesFromEditMode() const
     if (birthday != noBirthday)
         values.insert(AddressKeys::birthday, birthday);
     return values;
+}
+
+void AddressBookTabWidget::fillEditPage(const QMap<QString, QVariant> &values)
+{
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        const QString text = it.value().toString();
+        if (it.key() == AddressKeys::note)
+            ui->contact_noteTextEdit->setPlainText(text);
+        else if (QLineEdit *edit = findLineEditByFieldName(it.key()))
+            edit->setText(text);
+    }
+    const QDate birthday = QDate::fromString(textOf(values, AddressKeys::birthday).left(10), Qt::ISODate);
+    ui->contact_bdayDateEdit->setDate(birthday.isValid() ? birthday : noBirthdayDate);
+    selectContactType(textOf(values, AddressKeys::contactType));
 }
 
 void AddressBookTabWidget::startEditNewEntryMode()
@@ -742,39 +804,83 @@ void AddressBookTabWidget::saveChanges()
     if (!m_pendingPicture.isNull())
         record.setValueForKey(AddressKeys::pictureMarker, QStringLiteral("1"));
     CTIConnector::instance()->saveAddress(&record);
-    if (!m_pendingPicture.isNull()) {
-        m_pictureToUpload = m_pendingPicture;
-        m_pendingPicture = QImage();
-    }
+    m_pendingSaves.append({record.id(), edited, m_pendingPicture, QDeadlineTimer(m_saveAnswerTimeoutMs)});
+    m_currentAddressId = record.id();
+    m_pendingPicture = QImage();
+    restartSaveTimer();
     ui->editStatusLabel->hide();
-    m_saving = true;
-    m_saveTimer.start();
     showSavingProcessPage();
+}
+
+void AddressBookTabWidget::restartSaveTimer()
+{
+    if (m_pendingSaves.isEmpty()) {
+        m_saveTimer.stop();
+        return;
+    }
+    qint64 next = m_pendingSaves.first().deadline.remainingTime();
+    for (const PendingSave &save : qAsConst(m_pendingSaves))
+        next = qMin(next, save.deadline.remainingTime());
+    m_saveTimer.start(int(qMax<qint64>(0, next)));
 }
 
 void AddressBookTabWidget::onSaveAnswerTimeout()
 {
-    if (!m_saving)
-        return;
-    m_saving = false;
-    // Back to the edits as they were; the picture goes along with the next save.
-    if (!m_pictureToUpload.isNull()) {
-        m_pendingPicture = m_pictureToUpload;
-        m_pictureToUpload = QImage();
+    for (int i = 0; i < m_pendingSaves.size();) {
+        if (!m_pendingSaves.at(i).deadline.hasExpired()) {
+            ++i;
+            continue;
+        }
+        const PendingSave save = m_pendingSaves.takeAt(i);
+        Log::w(QStringLiteral("save of address ") + save.contactId + QStringLiteral(" not confirmed"), logTag);
+        if (isWaitingFor(save)) {
+            // Back to the edits as they were; the picture goes along with the next save.
+            m_pendingPicture = save.picture;
+            showEditPage();
+            showEditStatus(tr("The server did not confirm the save. Your changes are kept: save again or cancel."));
+        } else {
+            m_unconfirmedSaves.append(save);
+        }
     }
+    restartSaveTimer();
+    reopenUnconfirmedSave();
+}
+
+void AddressBookTabWidget::reopenUnconfirmedSave()
+{
+    // Only where the user edits nothing: their edits in progress come first.
+    if (m_unconfirmedSaves.isEmpty() || ui->addressViewStackedWidget->currentIndex() != ViewPage)
+        return;
+    const PendingSave save = m_unconfirmedSaves.takeFirst();
+    ui->addressViewStackedWidget->setEnabled(true);
+    if (m_contacts.contains(save.contactId)) {
+        m_currentAddressId.clear();
+        loadAddressIntoView(save.contactId);
+    } else {
+        // A new entry, or a contact removed meanwhile: saving makes it anew.
+        m_currentAddressId.clear();
+        clearAddressView();
+        selectRowOf(QString());
+    }
+    fillEditPage(save.values);
+    m_pendingPicture = save.picture;
+    if (!save.picture.isNull())
+        ui->iconLabel->setPixmap(QPixmap::fromImage(save.picture));
     showEditPage();
     showEditStatus(tr("The server did not confirm the save. Your changes are kept: save again or cancel."));
 }
 
 void AddressBookTabWidget::deleteAddress()
 {
-    if (m_currentAddressId.isEmpty())
+    // The id the user was asked about: the shown contact may change while the question is open.
+    const QString id = m_currentAddressId;
+    if (id.isEmpty())
         return;
     QMessageBox box(QMessageBox::Question, tr("Please confirm"), tr("Are you sure you want to delete this entry?"),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Cancel);
-    if (box.exec() == QMessageBox::Ok)
-        deleteAddressDialogConfirmed();
+    if (box.exec() == QMessageBox::Ok && m_contacts.contains(id))
+        CTIConnector::instance()->deleteAddress(id);
 }
 
 void AddressBookTabWidget::deleteAddressDialogConfirmed()

@@ -2,6 +2,7 @@
 
 #include "addresslistmodel.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QImage>
 #include <QMap>
@@ -39,7 +40,7 @@ public:
     enum Page { ViewPage = 0, EditPage = 1, SavingPage = 2 };
     //! Item data of the chooser's last entry, "... define custom type".
     static constexpr int customContactTypeData = 31337;
-    //! A save the server has not answered by then is reported as not confirmed.
+    //! A save the server has not answered by then is reported as not confirmed, on its contact.
     static constexpr int saveAnswerTimeoutMs = 20000;
     //! While the book loads, its rows join the list at most this often.
     static constexpr int loadingFlushIntervalMs = 150;
@@ -70,7 +71,9 @@ public:
     AddressListProxyModel *proxyModel() const { return m_proxyModel; }
     //! The book's contacts have all arrived.
     bool isLoaded() const { return !m_loading; }
-    void setSaveAnswerTimeout(int ms) { m_saveTimer.setInterval(ms); }
+    void setSaveAnswerTimeout(int ms) { m_saveAnswerTimeoutMs = ms; }
+    //! Saves sent and not yet answered.
+    int pendingSaveCount() const { return m_pendingSaves.size(); }
 
 public slots:
     void addressAdded(Addresses *address);
@@ -114,7 +117,25 @@ private:
     void flushPendingRows();
     void selectRowOf(const QString &id);
     void openLink(const QString &link);
+    //! A save sent and not yet answered. It belongs to its contact: its answer, its picture and
+    //! its time-out concern that contact only, whatever the tab shows meanwhile.
+    struct PendingSave
+    {
+        QString contactId; // empty for a new entry
+        QMap<QString, QVariant> values; // as collected from the edit page
+        QImage picture; // uploaded once the save is answered
+        QDeadlineTimer deadline;
+    };
+    //! The save of those that an answer for that contact id answers: the oldest for the id, else
+    //! the oldest new entry's (answers come in the order the saves went out); -1 for none.
+    static int pendingSaveFor(const QVector<PendingSave> &saves, const QString &answerId);
+    bool isWaitingFor(const PendingSave &save) const;
+    void restartSaveTimer();
     void onSaveAnswerTimeout();
+    //! The edit page of an unconfirmed save's contact, with its edits and picture, once the user
+    //! edits nothing else.
+    void reopenUnconfirmedSave();
+    void fillEditPage(const QMap<QString, QVariant> &values);
     void showEditStatus(const QString &text);
     static AddressListModel::Row rowOf(Addresses *address);
     //! The stored type, or "" for none; a type the chooser does not list is kept aside.
@@ -127,7 +148,6 @@ private:
     AddressListProxyModel *m_proxyModel;
     QMap<QString, Addresses *> m_contacts;
     QImage m_pendingPicture;
-    QImage m_pictureToUpload;
     QMap<QString, int> m_contactTypeIndexes;
 
     QVector<AddressListModel::Row> m_pendingRows;
@@ -136,9 +156,20 @@ private:
     QTimer m_flushTimer;
     bool m_loading = false;
     bool m_ignoreSelection = false;
-    //! A save is out and its answer awaited.
-    bool m_saving = false;
+    QVector<PendingSave> m_pendingSaves; // in the order sent
+    //! Not confirmed while the user was editing something else: reopened afterwards.
+    QVector<PendingSave> m_unconfirmedSaves;
     QTimer m_saveTimer;
+    int m_saveAnswerTimeoutMs = saveAnswerTimeoutMs;
+    //! What each edit widget showed for the stored value when the contact was loaded, and that
+    //! value: a text the user left as it was is saved as the server sent it, not as the widget
+    //! gives it back (a line edit cuts long texts, the note box changes line breaks).
+    struct LoadedText
+    {
+        QString shown;
+        QString stored;
+    };
+    QHash<QString, LoadedText> m_loadedTexts;
     //! The shown contact's stored type when the chooser does not list it: saved unchanged unless
     //! the user chooses another.
     QString m_keptContactType;

@@ -92,7 +92,8 @@ void AddressBookWindow::addressBookAdded(Addressbook *book)
     tab->setContactTypes(m_contactTypes);
     connect(this, &AddressBookWindow::contactTypesChanged, tab, &AddressBookTabWidget::setContactTypes);
     connect(tab, &AddressBookTabWidget::openAddressInMapView, this, &AddressBookWindow::openAddressInMapView);
-    ui->tabWidget->addTab(tab, book->getTitle());
+    // As typed: an "&" in the server's title is no keyboard shortcut.
+    ui->tabWidget->addTab(tab, QString(book->getTitle()).replace(QLatin1Char('&'), QLatin1String("&&")));
 }
 
 void AddressBookWindow::onContactTypesAvailable(const QStringList &types)
