@@ -1,4 +1,5 @@
 #include "pbxsimulator.h"
+#include "simaddressbooks.h"
 #include "simcalls.h"
 
 #include <QCommandLineParser>
@@ -47,6 +48,8 @@ bool quitOnTerminationSignals(QCoreApplication &app)
 // Commands on standard input, one per line, for scripts and tests that drive the PBX side:
 //   ring NUMBER [FIRSTNAME [LASTNAME [COMPANY]]]   a call from outside rings at every logged-in user
 //   answer CALLID | end CALLID                      the user's phone takes it / the other end hangs up
+//   contact ID KEY VALUE | uncontact ID             a colleague changes / removes a contact
+//   mute [COMMAND...]                               commands of these names go unanswered (none: all answered)
 // Arguments with blanks go in double quotes. Each command answers one line on standard output.
 void controlFromStdin(QCoreApplication &app, PbxSimulator &simulator, QTextStream &out)
 {
@@ -76,6 +79,15 @@ void controlFromStdin(QCoreApplication &app, PbxSimulator &simulator, QTextStrea
                 out << (simulator.calls().answerCall(args.at(1)) ? "answered " : "no call ") << args.at(1) << Qt::endl;
             } else if (command == QLatin1String("end") && args.size() == 2) {
                 out << (simulator.calls().endCall(args.at(1)) ? "ended " : "no call ") << args.at(1) << Qt::endl;
+            } else if (command == QLatin1String("contact") && args.size() == 4) {
+                const bool changed = simulator.addressBooks().changeContact(args.at(1), {{args.at(2), args.at(3)}});
+                out << (changed ? "changed " : "no contact ") << args.at(1) << Qt::endl;
+            } else if (command == QLatin1String("uncontact") && args.size() == 2) {
+                const bool removed = simulator.addressBooks().deleteContact(args.at(1));
+                out << (removed ? "removed " : "no contact ") << args.at(1) << Qt::endl;
+            } else if (command == QLatin1String("mute")) {
+                simulator.setUnansweredCommands(args.mid(1));
+                out << "muted " << args.mid(1).join(QLatin1Char(' ')) << Qt::endl;
             } else if (command == QLatin1String("unplug") && args.size() == 1) {
                 // The cable pulled: every link drops and nobody gets through until it is back.
                 simulator.setRefuseConnections(true);
@@ -131,7 +143,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption controlOption(
         QStringLiteral("control"),
         QStringLiteral("Read commands on standard input: ring NUMBER [FIRST [LAST [COMPANY]]], answer ID, "
-                       "end ID, unplug, freeze, plug."));
+                       "end ID, contact ID KEY VALUE, uncontact ID, mute [COMMAND...], unplug, freeze, plug."));
     parser.addOption(addressOption);
     parser.addOption(scenarioOption);
     parser.addOption(controlOption);
