@@ -64,6 +64,7 @@ void tst_AddressBookMap::mapPageLoadsAndReturns()
     window.openAddressInMapView(&contact, QStringLiteral("adr_two"));
     QCOMPARE(pages->currentIndex(), 1);
     QCOMPARE(loading->currentIndex(), 0); // "Loading Map..."
+    QCOMPARE(window.findChild<MapView *>(QStringLiteral("webView")), window.webView());
     QVERIFY(window.webView());
     QSignalSpy finished(window.webView(), &MapView::loadFinished);
     QVERIFY(finished.wait(60000));

@@ -12,6 +12,7 @@
 #include "simaddressbooks.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDesktopServices>
@@ -48,7 +49,11 @@ public:
             if (!box)
                 return;
             if (asked.size() == m_seen) {
-                asked << box->windowTitle() + QLatin1Char('|') + box->text();
+                // Enter must not lose anything: a default other than Cancel shows in the note.
+                const QString enter = box->defaultButton() == box->button(QMessageBox::Cancel)
+                    ? QString()
+                    : QStringLiteral(" (Enter: %1)").arg(box->defaultButton() ? box->defaultButton()->text() : QString());
+                asked << box->windowTitle() + QLatin1Char('|') + box->text() + enter;
                 if (meanwhile)
                     meanwhile();
             }
@@ -103,6 +108,8 @@ private slots:
     void newEntryAndTypes_data();
     void newEntryAndTypes();
     void pictureDropSaveUpload();
+    void pictureOnlyForItsContact_data();
+    void pictureOnlyForItsContact();
     void unsavedChangesGuard_data();
     void unsavedChangesGuard();
     void deleteWithConfirmation();
@@ -133,7 +140,8 @@ private:
     QStringList listedLastNames(AddressBookTabWidget *tab) const;
     void show(AddressBookTabWidget *tab, const QString &id);
     QJsonObject lastSaved();
-    //! Everything sent so far has reached the simulator: the connector sends in order.
+    //! A round trip: what the client sent has reached the simulator, and what the simulator sent
+    //! before its answer has been handled (both sides keep the order).
     void settle();
     QString writePicture(const QString &name, const QSize &size);
     void drop(QWidget *target, const QList<QUrl> &urls);
@@ -201,9 +209,9 @@ QJsonObject tst_AddressBookWindow::lastSaved()
 
 void tst_AddressBookWindow::settle()
 {
-    const int before = sim.receivedCommands(QStringLiteral("getContactTypes")).size();
+    QSignalSpy answered(connector, &CTIConnector::contactTypesAvailable);
     connector->requestContactTypes();
-    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("getContactTypes")).size(), before + 1);
+    QTRY_COMPARE(answered.count(), 1);
 }
 
 QString tst_AddressBookWindow::writePicture(const QString &name, const QSize &size)
@@ -316,6 +324,10 @@ void tst_AddressBookWindow::contactView()
     QCOMPARE(child<QDateEdit>(company, "contact_bdayDateEdit")->date(), QDate(1975, 4, 2));
     QCOMPARE(child<QLabel>(company, "adr_one_streetViewLabel")->text(), QStringLiteral("Main Street 1"));
     QCOMPARE(child<QLineEdit>(company, "adr_one_streetLineEdit")->text(), QStringLiteral("Main Street 1"));
+    // Fields shown as links are filled on the edit page as stored; the chooser shows the type.
+    QCOMPARE(child<QLineEdit>(company, "contact_urlLineEdit")->text(), QStringLiteral("www.example.com"));
+    QCOMPARE(child<QLineEdit>(company, "contact_emailLineEdit")->text(), QStringLiteral("anna@example.com"));
+    QCOMPARE(child<QComboBox>(company, "contact_typeComboBox")->currentText(), QStringLiteral("Family"));
     QVERIFY(!child<QWidget>(company, "showCompanyAddressOnMapButton")->isHidden());
     QVERIFY(child<QWidget>(company, "showPrivateAddressOnMapButton")->isHidden());
     // The note keeps its lines, and its markup as typed.
@@ -332,6 +344,16 @@ void tst_AddressBookWindow::contactView()
     QCOMPARE(child<QLabel>(company, "adr_one_streetViewLabel")->text(), QString());
     QCOMPARE(child<QLabel>(company, "contact_typeViewLabel")->text(), QStringLiteral("Partner"));
     QVERIFY(child<QWidget>(company, "showCompanyAddressOnMapButton")->isHidden());
+    auto *chooser = child<QComboBox>(company, "contact_typeComboBox");
+    QCOMPARE(chooser->currentText(), QStringLiteral("Partner"));
+
+    // The server's types shrink: his type is listed no more, and the custom entry is still last.
+    window->onContactTypesAvailable({QStringLiteral("Reseller")});
+    show(company, QStringLiteral("a-1"));
+    show(company, QStringLiteral("a-2"));
+    QCOMPARE(chooser->currentIndex(), 0);
+    QCOMPARE(chooser->count(), 9);
+    QCOMPARE(chooser->itemData(8).toInt(), AddressBookTabWidget::customContactTypeData);
 }
 
 void tst_AddressBookWindow::links_data()
@@ -465,7 +487,15 @@ void tst_AddressBookWindow::editAndSave()
     QTest::mouseClick(child<QToolButton>(company, "editButton"), Qt::LeftButton);
     QCOMPARE(page(company), int(AddressBookTabWidget::EditPage));
     child<QLineEdit>(company, "n_givenLineEdit")->setText(QStringLiteral("Anne"));
-    child<QComboBox>(company, "contact_typeComboBox")->setCurrentIndex(6); // Office
+    // A custom type begun and given up: the stored type again.
+    auto *chooser = child<QComboBox>(company, "contact_typeComboBox");
+    chooser->setCurrentIndex(chooser->count() - 1);
+    QVERIFY(chooser->isHidden());
+    QTest::mouseClick(child<QToolButton>(company, "cancelContactTypeButton"), Qt::LeftButton);
+    QVERIFY(!chooser->isHidden());
+    QVERIFY(child<QWidget>(company, "customContactTypeLineEdit")->isHidden());
+    QCOMPARE(chooser->currentText(), QStringLiteral("Family"));
+    chooser->setCurrentIndex(6); // Office
     QTest::mouseClick(child<QToolButton>(company, "saveButton"), Qt::LeftButton);
     QCOMPARE(page(company), int(AddressBookTabWidget::SavingPage));
 
@@ -584,6 +614,15 @@ void tst_AddressBookWindow::pictureDropSaveUpload()
     QTRY_VERIFY(!sim.addressBooks().picture(QStringLiteral("a-2")).isEmpty());
     QTRY_COMPARE(child<QLabel>(company, "iconViewLabel")->pixmap(Qt::ReturnByValue).toImage().pixelColor(5, 5), QColor(40, 120, 200));
 
+    // Shown again, a contact with a picture asks for it; one without asks nothing.
+    const int before = sim.receivedCommands(QStringLiteral("getAddressPicture")).size();
+    show(company, QStringLiteral("a-3"));
+    show(company, QStringLiteral("a-2"));
+    settle();
+    const QList<QJsonObject> askedFor = sim.receivedCommands(QStringLiteral("getAddressPicture")).mid(before);
+    QCOMPARE(askedFor.size(), 1);
+    QCOMPARE(askedFor.first().value("data").toObject().value("id").toString(), QStringLiteral("a-2"));
+
     // A later save of another contact uploads nothing.
     show(company, QStringLiteral("a-3"));
     company->startEditMode();
@@ -601,6 +640,43 @@ void tst_AddressBookWindow::pictureDropSaveUpload()
     QTRY_COMPARE(page(company), int(AddressBookTabWidget::ViewPage));
     QCOMPARE(child<QLabel>(company, "personNameViewLabel")->text(), QStringLiteral("Bildner"));
     QVERIFY(company->listModel()->rowOf(company->currentAddressId()) >= 0);
+}
+
+void tst_AddressBookWindow::pictureOnlyForItsContact_data()
+{
+    QTest::addColumn<QString>("id");  // whose picture the server answers
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("the shown contact's") << "a-2" << true << true;
+    QTest::newRow("one shown before") << "a-1" << true << false;
+    QTest::newRow("no picture") << "a-2" << false << false;
+    QTest::newRow("no id, while a new entry is edited") << "" << true << false;
+}
+
+// Pictures are answered late: one for a contact the user has left shows on nobody else.
+void tst_AddressBookWindow::pictureOnlyForItsContact()
+{
+    QFETCH(QString, id);
+    QFETCH(bool, valid);
+    QFETCH(bool, shown);
+    AddressBookTabWidget *company = tab(0);
+    if (id.isEmpty())
+        company->startEditNewEntryMode();
+    else
+        show(company, QStringLiteral("a-2"));
+    QImage picture(20, 20, QImage::Format_RGB32);
+    picture.fill(QColor(200, 30, 30));
+    QByteArray png;
+    QBuffer buffer(&png);
+    picture.save(&buffer, "PNG");
+    sim.pushResponse(QStringLiteral("getAddressPicture"),
+                     {{"id", id}, {"data", valid ? QString::fromLatin1(png.toBase64()) : QStringLiteral("bm90IGFuIGltYWdl")}});
+    settle();
+    for (const char *name : {"iconViewLabel", "iconLabel"}) {
+        const QPixmap shownPicture = child<QLabel>(company, name)->pixmap(Qt::ReturnByValue);
+        QVERIFY(!shownPicture.isNull()); // the picture before, at least
+        QCOMPARE(shownPicture.toImage().pixelColor(5, 5) == QColor(200, 30, 30), shown);
+    }
 }
 
 void tst_AddressBookWindow::unsavedChangesGuard_data()
@@ -948,6 +1024,7 @@ void tst_AddressBookWindow::droppedFiles()
     QCOMPARE(changed.count(), taken ? 1 : 0);
     if (taken)
         QCOMPARE(changed.first().first().value<QImage>().size(), size);
+    QVERIFY(!label.autoFillBackground()); // the drag's highlight is gone
 }
 
 void tst_AddressBookWindow::geometryAndClose()

@@ -854,7 +854,6 @@ void AddressBookTabWidget::reopenUnconfirmedSave()
     const PendingSave save = m_unconfirmedSaves.takeFirst();
     ui->addressViewStackedWidget->setEnabled(true);
     if (m_contacts.contains(save.contactId)) {
-        m_currentAddressId.clear();
         loadAddressIntoView(save.contactId);
     } else {
         // A new entry, or a contact removed meanwhile: saving makes it anew.
