@@ -33,6 +33,7 @@ public:
     void setValuesForKeys(const QMap<QString, QVariant> &values);
     QStringList getKeysOfGroup(const QString &group) const;
 
+    //! Every value but the saved password's, which is no option to roll back.
     void saveSnapshot();
     //! Writes every snapshot value back in ascending key order; keys added since stay.
     void rollBackToSnapShot();
