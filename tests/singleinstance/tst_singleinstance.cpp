@@ -14,6 +14,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 class tst_SingleInstance : public QObject
 {
     Q_OBJECT
@@ -24,6 +28,8 @@ private slots:
     void linkNumber();
     void commandLine_data();
     void commandLine();
+    void withoutARuntimeFolder_data();
+    void withoutARuntimeFolder();
     void laterStartHandsOver_data();
     void laterStartHandsOver();
     void linkBeforeAndAfterTheLoginOpensTheMenu();
@@ -128,6 +134,9 @@ void tst_SingleInstance::commandLine_data()
     QTest::newRow("help") << QStringList{"--help"} << false << 0 << "telephone link";
     QTest::newRow("no link") << QStringList{"0301234567"} << true << 2 << "Not a telephone link: 0301234567";
     QTest::newRow("unknown option") << QStringList{"--dial"} << true << 1 << "Unknown option 'dial'";
+    // A running client would drop it: refused at once instead of waiting for its answer.
+    QTest::newRow("link too long") << QStringList{"tel:" + QString(SingleInstance::maxRequestBytes, QLatin1Char('1'))}
+                                   << true << 2 << "too long";
 }
 
 void tst_SingleInstance::commandLine()
@@ -149,6 +158,66 @@ void tst_SingleInstance::commandLine()
     QCOMPARE(program.exitCode(), exitCode);
     const QString printed = QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
     QVERIFY2(printed.contains(output), qPrintable(printed));
+}
+
+void tst_SingleInstance::withoutARuntimeFolder_data()
+{
+    // What is at the place of the folder in the temporary folder before the client starts.
+    QTest::addColumn<QString>("kind"); // nothing, "folder", "file" or "link" (to a folder of ours)
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("owner"); // -1: ours
+    QTest::addColumn<bool>("used");
+    QTest::newRow("nothing") << "" << 0 << -1 << true;
+    QTest::newRow("our folder") << "folder" << 0700 << -1 << true;
+    QTest::newRow("another user's folder") << "folder" << 0700 << 4242 << false;
+    QTest::newRow("folder open to others") << "folder" << 0777 << -1 << false;
+    QTest::newRow("link to our folder") << "link" << 0700 << -1 << false;
+    QTest::newRow("file") << "file" << 0600 << -1 << false;
+}
+
+void tst_SingleInstance::withoutARuntimeFolder()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, mode);
+    QFETCH(int, owner);
+    QFETCH(bool, used);
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString own = tmp.filePath(QStringLiteral("talvero-") + QString::number(getuid()));
+    const QString made = kind == QLatin1String("link") ? tmp.filePath(QStringLiteral("elsewhere")) : own;
+    if (kind == QLatin1String("file"))
+        QVERIFY(QFile(made).open(QIODevice::WriteOnly));
+    else if (!kind.isEmpty())
+        QVERIFY(QDir().mkdir(made));
+    if (!kind.isEmpty())
+        QCOMPARE(::chmod(QFile::encodeName(made).constData(), mode_t(mode)), 0);
+    if (kind == QLatin1String("link"))
+        QVERIFY(QFile::link(made, own));
+    if (owner >= 0 && ::chown(QFile::encodeName(made).constData(), uid_t(owner), gid_t(owner)) != 0)
+        QSKIP("giving a folder to another user needs root");
+
+    // No runtime folder: none is set, and where the toolkit would make one a file is in the way.
+    QVERIFY(QFile(tmp.filePath(QStringLiteral("runtime-") + QString::fromLocal8Bit(getpwuid(geteuid())->pw_name)))
+                .open(QIODevice::WriteOnly));
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray temp = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+    const QString name = SingleInstance::defaultName();
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("TMPDIR", temp);
+
+    struct stat info;
+    QCOMPARE(::lstat(QFile::encodeName(own).constData(), &info), 0);
+    if (used) {
+        QCOMPARE(QFileInfo(name).absolutePath(), own);
+        QVERIFY(S_ISDIR(info.st_mode));
+        QCOMPARE(int(info.st_mode & 0777), 0700);
+    } else {
+        // Nothing to squat: this start runs a client of its own, at once.
+        QVERIFY2(name.isEmpty(), qPrintable(name));
+        QCOMPARE(SingleInstance(name).start({}, 0), SingleInstance::Role::Running);
+    }
 }
 
 void tst_SingleInstance::laterStartHandsOver_data()
