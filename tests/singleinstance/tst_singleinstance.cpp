@@ -258,19 +258,22 @@ void tst_SingleInstance::linkBeforeAndAfterTheLoginOpensTheMenu()
     connect(&menuWatch, &QTimer::timeout, this, &tst_SingleInstance::abortMenus);
     menuWatch.start(20);
 
-    // Given at the start, offered once logged in.
+    // Given at the start, offered once logged in, each in turn.
     client.offerLink(QStringLiteral("tel:%2B49%2030%20999888"));
-    QCOMPARE(client.pendingNumber(), QStringLiteral("+49 30 999888"));
+    client.offerLink(QStringLiteral("tel:030777"));
+    QCOMPARE(client.pendingNumbers(), (QStringList{"+49 30 999888", "030777"}));
     client.exec();
     QTRY_VERIFY(client.mainWindow());
-    QTRY_COMPARE(m_offers, QStringList{QStringLiteral("Dial: 030999888")});
+    QTRY_COMPARE(m_offers, (QStringList{"Dial: 030999888", "Dial: 030777"}));
 
     // From a later start; a link naming no number offers nothing.
     QProcess later;
-    startProgram(&later, {QStringLiteral("sip:alice@example.com"), QStringLiteral("tel:0301234567;phone-context=+49")});
+    startProgram(&later, {QStringLiteral("tel:030111"), QStringLiteral("sip:alice@example.com"),
+                          QStringLiteral("tel:0301234567;phone-context=+49")});
     QTRY_COMPARE_WITH_TIMEOUT(later.state(), QProcess::NotRunning, 15000);
-    QTRY_COMPARE(m_offers.size(), 2);
-    QCOMPARE(m_offers.last(), QStringLiteral("Dial: 0301234567"));
+    QCOMPARE(later.exitCode(), 0);
+    QTRY_COMPARE(m_offers.size(), 4);
+    QCOMPARE(m_offers.mid(2), (QStringList{"Dial: 030111", "Dial: 0301234567"}));
     QVERIFY(sim.receivedCommands(QStringLiteral("dialNumber")).isEmpty());
 }
 
