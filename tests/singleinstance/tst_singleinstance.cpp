@@ -1,6 +1,7 @@
 #include "click2dialcomponent.h"
 #include "cticlient.h"
 #include "ctimainwindow.h"
+#include "logindialog.h"
 #include "numbercanonizer.h"
 #include "pbxsimulator.h"
 #include "settings.h"
@@ -32,14 +33,17 @@ private slots:
     void withoutARuntimeFolder();
     void laterStartHandsOver_data();
     void laterStartHandsOver();
+    void laterStartRaisesTheWindow();
     void linkBeforeAndAfterTheLoginOpensTheMenu();
+    void firstStartOffersItsLink();
     void startWaitsForAnEndingInstance();
     void longRunningInstanceKeepsItsLock();
     void oversizedRequestIsDropped();
 
 private:
-    //! Starts the program as the desktop would, in this test's session and settings.
-    static void startProgram(QProcess *program, const QStringList &arguments);
+    //! Starts the program as the desktop would, in this test's session and settings; with
+    //! logged, its click-to-dial log is read from its output instead of passed on.
+    static void startProgram(QProcess *program, const QStringList &arguments, bool logged = false);
     static void stop(QProcess *program);
     //! Reads each click-to-dial menu's offer as soon as it is up and closes it with Escape.
     void abortMenus();
@@ -94,12 +98,14 @@ void tst_SingleInstance::linkNumber()
     QCOMPARE(number.isEmpty() ? QString() : NumberCanonizer::convertToDialable(number), dialable);
 }
 
-void tst_SingleInstance::startProgram(QProcess *program, const QStringList &arguments)
+void tst_SingleInstance::startProgram(QProcess *program, const QStringList &arguments, bool logged)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (logged)
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("cti.debug=true"));
     program->setProcessEnvironment(env);
-    program->setProcessChannelMode(QProcess::ForwardedChannels);
+    program->setProcessChannelMode(logged ? QProcess::MergedChannels : QProcess::ForwardedChannels);
     program->start(QStringLiteral(TALVERO_CLIENT_BIN), arguments);
     QVERIFY(program->waitForStarted());
 }
@@ -242,6 +248,39 @@ void tst_SingleInstance::laterStartHandsOver()
     QCOMPARE(later.exitCode(), 0);
 }
 
+void tst_SingleInstance::laterStartRaisesTheWindow()
+{
+    // Nothing saved: the login dialog is up, behind another window and minimised. A later start
+    // without a link brings it to the front; once logged in, the main window.
+    SingleInstance running(SingleInstance::defaultName());
+    QCOMPARE(running.start({}), SingleInstance::Role::Running);
+    CTIClient client;
+    connect(&running, &SingleInstance::requestReceived, &client, &CTIClient::handleRequest);
+    client.exec();
+    LoginDialog *login = nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        login = login ? login : qobject_cast<LoginDialog *>(window);
+    QVERIFY(login && login->isVisible());
+
+    QWidget other;
+    const auto raises = [&](QWidget *window) {
+        window->showMinimized();
+        other.show();
+        other.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &other);
+        QProcess later;
+        startProgram(&later, {});
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), window, 15000);
+        QVERIFY(!window->isMinimized());
+        QTRY_COMPARE(later.state(), QProcess::NotRunning);
+    };
+    raises(login);
+    // What the login dialog's success leads to (the connector logs in once per process: the
+    // test after this one does).
+    client.onLoginSuccess();
+    raises(client.mainWindow());
+}
+
 void tst_SingleInstance::linkBeforeAndAfterTheLoginOpensTheMenu()
 {
     Settings *settings = Settings::instance();
@@ -275,6 +314,16 @@ void tst_SingleInstance::linkBeforeAndAfterTheLoginOpensTheMenu()
     QTRY_COMPARE(m_offers.size(), 4);
     QCOMPARE(m_offers.mid(2), (QStringList{"Dial: 030111", "Dial: 0301234567"}));
     QVERIFY(sim.receivedCommands(QStringLiteral("dialNumber")).isEmpty());
+}
+
+void tst_SingleInstance::firstStartOffersItsLink()
+{
+    // Logs in by itself with the password saved above, then offers the link it was started with.
+    QProcess first;
+    startProgram(&first, {QStringLiteral("tel:030555")}, true);
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += first.readAll()).contains("click-to-dial offers 030555"), 15000);
+    stop(&first);
 }
 
 void tst_SingleInstance::startWaitsForAnEndingInstance()

@@ -34,6 +34,8 @@ private slots:
     void escapeAndNothingMarked();
     void keyWithoutKeycodeGrabsNothing();
     void layoutChangeReleasesTheGrabbedKey();
+    void keysAreFoundInTheLayout_data();
+    void keysAreFoundInTheLayout();
     void refusedKeyIsShownAndAnotherCanBeChosen();
 
 private:
@@ -236,8 +238,33 @@ void tst_X11ClickToDial::layoutChangeReleasesTheGrabbedKey()
     const bool released = shortcut.unsetShortcut();
     other.map(lowest, 0);
     QVERIFY(released);
+    QVERIFY(GlobalShortCut::hotKeyIdsByKey().isEmpty());
     // The key that was grabbed is free again.
     QVERIFY(other.grab(grabbed, alt));
+}
+
+void tst_X11ClickToDial::keysAreFoundInTheLayout_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<uint>("keysym");
+    QTest::newRow("digit") << int(Qt::Key_1) << 0x31u;
+    QTest::newRow("last of Latin-1") << int(Qt::Key_ydiaeresis) << 0xFFu;
+    QTest::newRow("beyond Latin-1") << 0x263A << 0x100263Au;
+    QTest::newRow("keypad digit") << int(Qt::KeypadModifier | Qt::Key_3) << 0xFFB3u;
+}
+
+void tst_X11ClickToDial::keysAreFoundInTheLayout()
+{
+    QFETCH(int, key);
+    QFETCH(uint, keysym);
+    // On the lowest keycode (unused in the server's keymap), which a look-up finds first.
+    OtherClient other;
+    const xcb_keycode_t lowest = other.minKeycode();
+    other.map(lowest, keysym);
+    const auto found = [key] { return GlobalShortCut::nativeKeycode(Qt::Key(key)); };
+    QTRY_COMPARE(found(), quint32(lowest));
+    other.map(lowest, 0);
+    QTRY_VERIFY(found() != lowest);
 }
 
 void tst_X11ClickToDial::refusedKeyIsShownAndAnotherCanBeChosen()
