@@ -107,7 +107,6 @@ void tst_Click2Dial::shortcutBookkeeping()
     QVERIFY(GlobalShortCut::hotKeyRefsById().isEmpty());
     QCOMPARE(GlobalShortCut::lastRegistering(), &shortcut);
     QCOMPARE(shortcut.shortcut(), QKeySequence(Qt::AltModifier | Qt::Key_F1));
-    QCOMPARE(shortcut.property("shortcut").value<QKeySequence>(), QKeySequence(QStringLiteral("Alt+F1")));
 
     // An unknown id finds the pair (0, 0): it activates only an instance whose registered values
     // are both 0, and only while enabled.
@@ -136,6 +135,7 @@ void tst_Click2Dial::withoutADisplayStaysInert()
     QCOMPARE(component.hotKey(), Click2DialComponent::defaultHotKey());
     // The option still follows the settings, so the dialog's choice is there once a desktop is.
     Settings::instance()->setValueForKey(Click2DialComponent::hotKeySetting, QStringLiteral("Ctrl+Alt+D"));
+    Settings::instance()->setValueForKey(QStringLiteral("dialPrefix"), QString());
     QCOMPARE(state.size(), 2);
     QCOMPARE(component.hotKey(), QKeySequence(QStringLiteral("Ctrl+Alt+D")));
     Settings::instance()->removeValueForKey(Click2DialComponent::hotKeySetting);

@@ -86,6 +86,7 @@ void tst_SingleInstance::linkNumber_data()
     QTest::newRow("empty") << "tel:" << "";
     QTest::newRow("separators only") << "tel:--" << "";
     QTest::newRow("other scheme") << "mailto:0301234567@example.com" << "";
+    QTest::newRow("other scheme with a number") << "fax:0301234567" << "";
     QTest::newRow("no scheme") << "0301234567" << "";
     QTest::newRow("query dropped") << "sip:030123@pbx?subject=hi" << "030123";
 }
