@@ -36,6 +36,7 @@ QString keyringError(const QKeychain::Job *job)
 } // namespace
 
 const QString PasswordStore::settingsKey = QStringLiteral("loginDialog/password");
+const QString PasswordStore::keyringAccountsKey = QStringLiteral("loginDialog/keyringAccounts");
 
 PasswordStore::PasswordStore() = default;
 
@@ -148,6 +149,12 @@ void PasswordStore::save(const QString &password)
         }
         // Stored safely: a copy left in the file (saved before there was a keyring) goes.
         removeFileCopy();
+        Settings *settings = Settings::instance();
+        QStringList accounts = settings->getValueForKey(keyringAccountsKey).toStringList();
+        if (!accounts.contains(finished->key())) {
+            accounts << finished->key();
+            settings->setValueForKey(keyringAccountsKey, accounts);
+        }
         emit saved(true);
     });
     job->start();
@@ -158,21 +165,31 @@ void PasswordStore::clear()
     removeFileCopy();
     if (!keyringAvailable())
         return;
-    auto *job = new QKeychain::DeletePasswordJob(keyringService);
-    job->setKey(keyringKey());
+    // The user name and host change with each login: every account saved from these settings,
+    // and the current one (saved before the accounts were recorded).
+    Settings *settings = Settings::instance();
+    QStringList accounts = settings->getValueForKey(keyringAccountsKey).toStringList();
+    if (!accounts.contains(keyringKey()))
+        accounts << keyringKey();
     QEventLoop loop;
-    bool finished = false;
-    connect(job, &QKeychain::Job::finished, &loop, [&loop, &finished](QKeychain::Job *done) {
-        finished = true;
-        if (done->error() != QKeychain::NoError && done->error() != QKeychain::EntryNotFound)
-            Log::w(QStringLiteral("the keyring could not forget the password: ") + keyringError(done), logTag);
-        loop.quit();
-    });
+    int unanswered = accounts.size();
+    for (const QString &account : qAsConst(accounts)) {
+        auto *job = new QKeychain::DeletePasswordJob(keyringService);
+        job->setKey(account);
+        connect(job, &QKeychain::Job::finished, &loop, [&loop, &unanswered](QKeychain::Job *done) {
+            if (done->error() != QKeychain::NoError && done->error() != QKeychain::EntryNotFound)
+                Log::w(QStringLiteral("the keyring could not forget a password: ") + keyringError(done), logTag);
+            if (--unanswered == 0)
+                loop.quit();
+        });
+        job->start();
+    }
     QTimer::singleShot(g_keyringTimeoutMs, &loop, &QEventLoop::quit);
-    job->start();
     // The user's clicks wait: they would act on a window that is about to go.
-    if (!finished)
+    if (unanswered > 0)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!finished)
-        Log::w(QStringLiteral("the keyring did not answer in time; the password may still be saved there"), logTag);
+    if (unanswered > 0)
+        Log::w(QStringLiteral("the keyring did not answer in time; a password may still be saved there"), logTag);
+    if (settings->getValueForKey(keyringAccountsKey).isValid())
+        settings->removeValueForKey(keyringAccountsKey);
 }

@@ -19,6 +19,8 @@ public:
 
     //! The settings key of the file copy.
     static const QString settingsKey;
+    //! The settings key of the accounts whose password save() put in the keyring, for clear().
+    static const QString keyringAccountsKey;
     //! How long a keyring may take to answer before the file is used (or, on clear, given up on).
     static int keyringTimeoutMs();
     static void setKeyringTimeoutMs(int ms);
@@ -35,7 +37,8 @@ public:
     //! Saves the password: in the keyring, removing the file copy once it is stored there;
     //! in the file when there is no keyring or it refuses.
     void save(const QString &password);
-    //! Forgets the saved password everywhere. Returns once the keyring has forgotten it too (or
+    //! Forgets the saved passwords everywhere: the file copy and the keyring entry of every
+    //! account saved with these settings. Returns once the keyring has forgotten them too (or
     //! did not answer in time), so a process that ends right after leaves none behind.
     void clear();
 

@@ -1,5 +1,7 @@
 #include "settings.h"
 
+#include "passwordstore.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -93,8 +95,13 @@ void Settings::saveSnapshot()
 {
     m_snapshot.clear();
     const QStringList keys = m_store->allKeys();
-    for (const QString &key : keys)
+    for (const QString &key : keys) {
+        // The password store's, no option: it moves the password to the keyring at any time,
+        // and a roll-back would write it back into the file.
+        if (key == PasswordStore::settingsKey || key == PasswordStore::keyringAccountsKey)
+            continue;
         m_snapshot.insert(key, m_store->value(key));
+    }
 }
 
 void Settings::rollBackToSnapShot()

@@ -33,6 +33,8 @@ public:
     void setValuesForKeys(const QMap<QString, QVariant> &values);
     QStringList getKeysOfGroup(const QString &group) const;
 
+    //! Every value but the password store's (the saved password, the keyring's accounts): no
+    //! options, and moved to the keyring at any time.
     void saveSnapshot();
     //! Writes every snapshot value back in ascending key order; keys added since stay.
     void rollBackToSnapShot();

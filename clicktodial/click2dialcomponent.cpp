@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QProcess>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -121,31 +122,42 @@ void Click2DialComponent::onDialGlobalHotKey()
     offerToDial(text);
 }
 
-void Click2DialComponent::offerToDial(const QString &text)
+void Click2DialComponent::offerToDial(const QString &text, Origin origin)
 {
     if (m_menuOpen) {
         Log::d(QStringLiteral("click-to-dial: a menu is open already"), logTag);
         return;
     }
+    showMenu(text, origin);
+    // Links that came meanwhile, each in a menu of its own.
+    if (!m_waitingLinks.isEmpty())
+        QTimer::singleShot(0, this, &Click2DialComponent::offerNextLink);
+}
+
+void Click2DialComponent::showMenu(const QString &text, Origin origin)
+{
     if (text.size() > maxMarkedLength) {
         Log::d(QStringLiteral("click-to-dial: the marked text is too long for a number"), logTag);
         return;
     }
-    const QString number = NumberCanonizer::convertToDialable(text);
     // Text without a digit would offer the bare dial prefix, or nothing, to dial.
-    const bool hasDigit = std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit(); });
-    if (text.isEmpty() || !hasDigit || number.isEmpty())
+    const QString canonical = NumberCanonizer::convertToE123(text);
+    if (std::none_of(canonical.cbegin(), canonical.cend(), [](QChar c) { return c.isDigit(); }))
         return;
+    const QString number = NumberCanonizer::convertToDialable(text);
 
     m_menuOpen = true;
+    m_menuOrigin = origin;
     QMenu menu;
     QAction *dial = menu.addAction(QIcon(QStringLiteral(":/images/dialbutton_label.png")), tr("Dial: ") + number);
     menu.addAction(QIcon(QStringLiteral(":/images/abort.png")), tr("Abort"));
     connect(dial, &QAction::triggered, this, &Click2DialComponent::onMenuDialClicked);
     connect(&menu, &QMenu::aboutToHide, this, &Click2DialComponent::menuClosed);
     m_numberToDial = number;
-    // Enter dials at once; Escape (or a click elsewhere) aborts.
-    menu.setActiveAction(dial);
+    // Asked for by the hot key, Enter dials at once. A link may come while the user types
+    // elsewhere: its menu waits for a choice. Escape (or a click elsewhere) aborts either.
+    if (origin == Origin::HotKey)
+        menu.setActiveAction(dial);
     menu.installEventFilter(this);
     Log::d(QStringLiteral("click-to-dial offers ") + number, logTag);
     emit menuAboutToShow(number);
@@ -153,11 +165,50 @@ void Click2DialComponent::offerToDial(const QString &text)
     m_numberToDial.clear();
 }
 
+void Click2DialComponent::offerLink(const QString &number)
+{
+    m_waitingLinks << number;
+    // The menu runs a loop of its own: not inside the caller's handler.
+    if (!m_menuOpen)
+        QTimer::singleShot(0, this, &Click2DialComponent::offerNextLink);
+}
+
+void Click2DialComponent::offerNextLink()
+{
+    if (!m_menuOpen && !m_waitingLinks.isEmpty())
+        offerToDial(m_waitingLinks.takeFirst(), Origin::Link);
+}
+
+bool Click2DialComponent::choosesUnasked(const QMenu *menu, const QKeyEvent *key)
+{
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        return !menu->activeAction();
+    // These would move to an entry as well; only the arrow keys and the mouse choose one.
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool Click2DialComponent::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
         return QObject::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
+    const auto *menu = qobject_cast<QMenu *>(watched);
+    if (m_menuOrigin == Origin::Link && menu && event->type() == QEvent::KeyPress && choosesUnasked(menu, key)) {
+        Log::d(QStringLiteral("click-to-dial: a link's menu waits for a choice"), logTag);
+        return true;
+    }
     const int combination = key->key() | int(key->modifiers() & ~Qt::KeypadModifier);
     switch (key->key()) {
     case Qt::Key_Alt:

@@ -3,8 +3,10 @@
 #include <QKeySequence>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class GlobalShortCut;
+class QMenu;
 
 //! Dials a number marked in any application: the system-wide hot key reads the marked text,
 //! makes it dialable and offers it in a small menu at the pointer. The hot key is an option
@@ -48,9 +50,18 @@ public:
     QString numberToDial() const { return m_numberToDial; }
     GlobalShortCut *globalShortCut() const { return m_shortcut; }
 
+    //! Who asked for a menu: the user by the hot key, or a program by a telephone link.
+    enum class Origin { HotKey, Link };
+
     //! Offers the text to dial in the menu at the pointer, as the hot key does with the marked
-    //! text: nothing when it is too long, holds no digit, or a menu is open already.
-    void offerToDial(const QString &text);
+    //! text: nothing when it is too long, holds no digit, or a menu is open already. A menu for
+    //! a link has no entry chosen: Enter does nothing until the user moves to one.
+    void offerToDial(const QString &text, Origin origin = Origin::HotKey);
+    //! Offers a link's number in a menu of its own once no other menu is open, links in the
+    //! order they came; returns at once.
+    void offerLink(const QString &number);
+    //! Links waiting for the open menu to close.
+    QStringList waitingLinks() const { return m_waitingLinks; }
 
 public slots:
     void onDialGlobalHotKey();
@@ -70,11 +81,17 @@ protected:
 
 private:
     void applyHotKey();
+    void showMenu(const QString &text, Origin origin);
+    void offerNextLink();
+    //! Whether the key would pick an entry of a link's menu before the user moved to one.
+    static bool choosesUnasked(const QMenu *menu, const class QKeyEvent *key);
 
     GlobalShortCut *m_shortcut;
     QKeySequence m_hotKey;
     bool m_registered = false;
     bool m_initialised = false;
     bool m_menuOpen = false;
+    Origin m_menuOrigin = Origin::HotKey;
     QString m_numberToDial;
+    QStringList m_waitingLinks;
 };

@@ -52,11 +52,15 @@ QKeySequence GlobalShortCut::shortcut() const
 
 bool GlobalShortCut::unsetShortcut()
 {
-    const bool released = unregisterShortcut(nativeKeycode(m_key), nativeModifiers(m_modifiers));
+    // What was registered, not a new look-up: after a change of the keyboard layout the key may
+    // sit elsewhere now, and the old grab would stay.
+    const bool released = unregisterShortcut(m_nativeKey, m_nativeMods);
     if (!released)
         qWarning() << "GlobalShortCut failed to unregister:" << shortcut().toString(QKeySequence::PortableText);
     m_key = Qt::Key(0);
     m_modifiers = Qt::KeyboardModifiers();
+    m_nativeKey = 0;
+    m_nativeMods = 0;
     return released;
 }
 

@@ -20,12 +20,16 @@ bool startsWith(const QString &text, const QString &prefix)
 
 QString NumberCanonizer::convertToE123(QString number)
 {
-    // Only '+' and digits count; a '+' in the middle stays where it is.
+    // Only '+' and digits count; a '+' in the middle stays where it is. Digits of other scripts
+    // (full-width, Arabic-Indic) are the same digits: dropping them would dial another number.
+    constexpr uint fullWidthPlus = 0xFF0B;
     QString n;
     n.reserve(number.size());
-    for (const QChar c : qAsConst(number)) {
-        if (c == QLatin1Char('+') || (c >= QLatin1Char('0') && c <= QLatin1Char('9')))
-            n.append(c);
+    for (const uint c : number.toUcs4()) {
+        if (c == '+' || c == fullWidthPlus)
+            n.append(QLatin1Char('+'));
+        else if (QChar::category(c) == QChar::Number_DecimalDigit)
+            n.append(QLatin1Char(char('0' + QChar::digitValue(c))));
     }
     if (n.isEmpty())
         return n;

@@ -10,7 +10,6 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QLocale>
-#include <QTimer>
 #include <QTranslator>
 
 #include <utility>
@@ -84,8 +83,8 @@ void CTIClient::onLoginSuccess()
     connect(m_mainWindow, &CTIMainWindow::applicationQuitRequest, this, &CTIClient::shutDownApplication);
     m_mainWindow->onApplicationStartup();
     m_mainWindow->show();
-    if (!m_pendingNumber.isEmpty())
-        QTimer::singleShot(0, this, &CTIClient::offerPendingNumber);
+    for (const QString &number : std::exchange(m_pendingNumbers, QStringList()))
+        m_mainWindow->clickToDial()->offerLink(number);
 }
 
 void CTIClient::onLoginGiveup()
@@ -115,17 +114,10 @@ void CTIClient::offerLink(const QString &link)
         Log::d(QStringLiteral("the link names no number to dial"), logTag);
         return;
     }
-    m_pendingNumber = number;
-    // The menu runs a loop of its own: not inside the handler of the request that asked for it.
     if (m_mainWindow)
-        QTimer::singleShot(0, this, &CTIClient::offerPendingNumber);
-}
-
-void CTIClient::offerPendingNumber()
-{
-    const QString number = std::exchange(m_pendingNumber, QString());
-    if (m_mainWindow && !number.isEmpty())
-        m_mainWindow->clickToDial()->offerToDial(number);
+        m_mainWindow->clickToDial()->offerLink(number);
+    else
+        m_pendingNumbers << number;
 }
 
 void CTIClient::showWindow()

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 
 class CTIMainWindow;
 class LoginDialog;
@@ -30,8 +31,8 @@ public:
     bool installTranslation(int language);
 
     CTIMainWindow *mainWindow() const { return m_mainWindow; }
-    //! The number of a telephone link waiting for the login to be offered; empty when none.
-    QString pendingNumber() const { return m_pendingNumber; }
+    //! The numbers of telephone links waiting for the login to be offered, in the order they came.
+    QStringList pendingNumbers() const { return m_pendingNumbers; }
 
 public slots:
     void exec();
@@ -42,16 +43,14 @@ public slots:
     //! What a later start asked for: the telephone links it was given, or with none, to see the
     //! client's window.
     void handleRequest(const QStringList &links);
-    //! Offers the link's number to dial in the click-to-dial menu; after the login when it has
-    //! not happened yet. A link that names no number is ignored.
+    //! Offers the link's number to dial in a click-to-dial menu of its own, after those of earlier
+    //! links and after the login when it has not happened yet. A link that names no number is ignored.
     void offerLink(const QString &link);
     //! Brings the main window (the login dialog before the login) to the front.
     void showWindow();
 
 private:
-    void offerPendingNumber();
-
     CTIMainWindow *m_mainWindow = nullptr;
     QPointer<LoginDialog> m_loginDialog;
-    QString m_pendingNumber;
+    QStringList m_pendingNumbers;
 };

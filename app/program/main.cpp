@@ -63,6 +63,11 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
+    // A running client would drop it, and this start would wait in vain for an answer.
+    if (!SingleInstance::fits(links)) {
+        std::fprintf(stderr, "%s\n", qPrintable(QCoreApplication::translate("main", "The telephone link is too long.")));
+        return 2;
+    }
 
     SingleInstance instance(SingleInstance::defaultName());
     switch (instance.start(links)) {

@@ -13,6 +13,9 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -37,16 +40,64 @@ SingleInstance::~SingleInstance()
 
 QString SingleInstance::defaultName()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty() || folder.size() > maxFolderLength)
-        folder = QDir::tempPath();
     const QByteArray settings = Settings::instance()->fileName().toUtf8();
     const QString key = QString::fromLatin1(QCryptographicHash::hash(settings, QCryptographicHash::Sha1).toHex().left(12));
-    return folder + QStringLiteral("/talvero-") + QString::number(getuid()) + QLatin1Char('-') + key;
+    const QString file = QStringLiteral("/talvero-") + QString::number(getuid()) + QLatin1Char('-') + key;
+    // The runtime folder is the user's own already (the toolkit checks its owner).
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty() && runtime.size() <= maxFolderLength)
+        return runtime + file;
+    // A name in the shared temporary folder anyone could take first: only inside a folder of ours.
+    QString why = QStringLiteral("its path is too long");
+    const QString own = QDir::tempPath() + QStringLiteral("/talvero-") + QString::number(getuid());
+    const QString folder = own.size() <= maxFolderLength ? privateFolder(own, &why) : QString();
+    if (folder.isEmpty()) {
+        Log::w(QStringLiteral("no runtime folder, and ") + own + QStringLiteral(" cannot be used (") + why
+                   + QStringLiteral("): every start runs a client of its own"),
+               logTag);
+        return QString();
+    }
+    return folder + file;
+}
+
+QString SingleInstance::privateFolder(const QString &path, QString *why)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
+        *why = QString::fromLocal8Bit(std::strerror(errno));
+        return QString();
+    }
+    // What the folder is, not what may be done in it: root passes every access check, and a
+    // symbolic link would lead to somebody else's folder.
+    struct stat info;
+    if (::lstat(native.constData(), &info) != 0)
+        *why = QString::fromLocal8Bit(std::strerror(errno));
+    else if (!S_ISDIR(info.st_mode))
+        *why = QStringLiteral("not a folder");
+    else if (info.st_uid != ::geteuid())
+        *why = QStringLiteral("owned by user %1").arg(info.st_uid);
+    else if ((info.st_mode & 0777) != 0700)
+        *why = QStringLiteral("mode %1 instead of 700").arg(info.st_mode & 0777, 3, 8, QLatin1Char('0'));
+    else
+        return path;
+    return QString();
+}
+
+QByteArray SingleInstance::encoded(const QStringList &request)
+{
+    const QJsonObject message{{requestKey, QJsonArray::fromStringList(request)}};
+    return QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n';
+}
+
+bool SingleInstance::fits(const QStringList &request)
+{
+    return encoded(request).size() <= maxRequestBytes;
 }
 
 SingleInstance::Role SingleInstance::start(const QStringList &request, int waitMs)
 {
+    if (m_name.isEmpty())
+        return Role::Running;
     QDir().mkpath(QFileInfo(m_name).absolutePath());
     const QDeadlineTimer deadline(waitMs);
     for (;;) {
@@ -69,8 +120,7 @@ bool SingleInstance::handOver(const QStringList &request, int timeoutMs)
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(int(deadline.remainingTime())))
         return false;
-    const QJsonObject message{{requestKey, QJsonArray::fromStringList(request)}};
-    socket.write(QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n');
+    socket.write(encoded(request));
     if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
         return false;
     QByteArray answer;

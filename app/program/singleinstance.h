@@ -25,12 +25,19 @@ public:
     //! How long a start waits for a running client that neither answers nor ends.
     static constexpr int defaultWaitMs = 30000;
 
-    //! name: the path of the socket; the lock is that path with ".lock".
+    //! name: the path of the socket; the lock is that path with ".lock". Empty: no hand-over,
+    //! every start runs a client of its own.
     explicit SingleInstance(const QString &name, QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    //! In the session's runtime folder, keyed on the settings file.
+    //! In the session's runtime folder, else in a folder of this user's alone in the temporary
+    //! folder, keyed on the settings file. Empty (with one log line) when neither can be had.
     static QString defaultName();
+    //! The folder at path, made owner-only if it is not there; empty (why says why) unless it is
+    //! a folder of this user's that nobody else may enter, so no other user can squat the socket.
+    static QString privateFolder(const QString &path, QString *why);
+    //! Whether a running client would take the request (it drops one too long to be one).
+    static bool fits(const QStringList &request);
 
     //! Becomes the running client, or hands the request to the running one and returns
     //! HandedOver once it confirmed. Failed when none confirmed and none ended within waitMs.
@@ -44,6 +51,7 @@ signals:
     void requestReceived(const QStringList &request);
 
 private:
+    static QByteArray encoded(const QStringList &request);
     bool handOver(const QStringList &request, int timeoutMs);
     bool listen();
     void readRequest(class QLocalSocket *socket);

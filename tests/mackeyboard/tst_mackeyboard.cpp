@@ -193,6 +193,9 @@ void tst_MacKeyboard::searchLayout_data()
     QTest::newRow("table size and count beyond the data") << build({lying}) << quint16('s') << 1u;
     QTest::newRow("table size and count beyond the data, absent") << build({lying}) << quint16(0x2603) << 0u;
     lying = plain;
+    lying.tableCount = 1;
+    QTest::newRow("tables beyond the count not searched") << build({lying}) << quint16('D') << 0u;
+    lying = plain;
     lying.firstTableAt = 0xFFFFFFFF;
     QTest::newRow("table offset wraps") << build({lying}) << quint16('s') << 0u;
     lying = plain;

@@ -34,6 +34,12 @@ void tst_NumberCanonizer::conversions_data()
     QTest::newRow("+49 without separators") << "+4989" << "004989" << "089" << "0089";
     QTest::newRow("+490 loses the trunk zero") << "+4907111234" << "00497111234" << "07111234" << "007111234";
     QTest::newRow("+ in the middle stays") << "12+34" << "12+34" << "12+34" << "012+34";
+    // Digits of other scripts are the same digits.
+    QTest::newRow("full-width") << "\uFF0B49 \uFF18\uFF19 123456" << "004989123456" << "089123456" << "0089123456";
+    QTest::newRow("Arabic-Indic") << "\u0660\u0668\u0669 \u0661\u0662\u0663\u0664\u0665\u0666" << "004989123456"
+                                  << "089123456" << "0089123456";
+    QTest::newRow("outside the basic plane") << "\U0001D7CE\U0001D7D6\U0001D7D7 123456" << "004989123456"
+                                             << "089123456" << "0089123456";
     // Area codes 049x: the 49 after the home code belongs to the number.
     QTest::newRow("national 0491") << "0491 12345" << "004949112345" << "049112345" << "0049112345";
     QTest::newRow("+49 491") << "+49 491 12345" << "004949112345" << "049112345" << "0049112345";

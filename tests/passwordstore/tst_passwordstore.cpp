@@ -135,6 +135,14 @@ void tst_PasswordStore::onePasswordPerAccount()
     QCOMPARE(save(QStringLiteral("demo")), QStringLiteral("keyring"));
     account(QStringLiteral("anna"), QStringLiteral("pbx.example.com"));
     QCOMPARE(read(), QStringLiteral("annas"));
+
+    // A logout after a login to a third account forgets what these settings saved for each.
+    account(QStringLiteral("bob"), QStringLiteral("pbx.example.com"));
+    PasswordStore::instance()->clear();
+    account(QStringLiteral("anna"), QStringLiteral("pbx.example.com"));
+    QCOMPARE(read(), QString());
+    account(QStringLiteral("demo"), QStringLiteral("127.0.0.1"));
+    QCOMPARE(read(), QString());
 }
 
 void tst_PasswordStore::withoutABusTheFileIsUsed()

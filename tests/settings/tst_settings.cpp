@@ -154,11 +154,16 @@ void tst_Settings::rollBackRestoresSnapshotAndKeepsNewKeys()
     settings->setValueForKey(QStringLiteral("b"), 1);
     settings->setValueForKey(QStringLiteral("a"), QStringLiteral("one"));
     settings->setValueForKey(QStringLiteral("c"), true);
+    settings->setValueForKey(QStringLiteral("loginDialog/password"), QStringLiteral("secret"));
+    settings->setValueForKey(QStringLiteral("loginDialog/keyringAccounts"), QStringList{"anna@pbx"});
     settings->saveSnapshot();
 
     settings->setValueForKey(QStringLiteral("a"), QStringLiteral("two"));
     settings->setValueForKey(QStringLiteral("b"), 2);
     settings->setValueForKey(QStringLiteral("new"), 9);
+    // Moved to the keyring meanwhile: neither written back into the file nor forgotten there.
+    settings->removeValueForKey(QStringLiteral("loginDialog/password"));
+    settings->setValueForKey(QStringLiteral("loginDialog/keyringAccounts"), QStringList{"anna@pbx", "bob@pbx"});
 
     QSignalSpy spy(settings, &Settings::settingChanged);
     settings->rollBackToSnapShot();
@@ -172,6 +177,8 @@ void tst_Settings::rollBackRestoresSnapshotAndKeepsNewKeys()
     QCOMPARE(settings->getValueForKey(QStringLiteral("a")).toString(), QStringLiteral("one"));
     QCOMPARE(settings->getValueForKey(QStringLiteral("b")).toInt(), 1);
     QCOMPARE(settings->getValueForKey(QStringLiteral("new")).toInt(), 9);
+    QVERIFY(!settings->getValueForKey(QStringLiteral("loginDialog/password")).isValid());
+    QCOMPARE(settings->getValueForKey(QStringLiteral("loginDialog/keyringAccounts")).toStringList().size(), 2);
 
     // The snapshot survives a roll-back: a second one restores the same values.
     settings->setValueForKey(QStringLiteral("a"), QStringLiteral("three"));

@@ -1,6 +1,7 @@
 #include "click2dialcomponent.h"
 #include "cticlient.h"
 #include "ctimainwindow.h"
+#include "logindialog.h"
 #include "numbercanonizer.h"
 #include "pbxsimulator.h"
 #include "settings.h"
@@ -14,6 +15,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 class tst_SingleInstance : public QObject
 {
     Q_OBJECT
@@ -24,16 +29,21 @@ private slots:
     void linkNumber();
     void commandLine_data();
     void commandLine();
+    void withoutARuntimeFolder_data();
+    void withoutARuntimeFolder();
     void laterStartHandsOver_data();
     void laterStartHandsOver();
+    void laterStartRaisesTheWindow();
     void linkBeforeAndAfterTheLoginOpensTheMenu();
+    void firstStartOffersItsLink();
     void startWaitsForAnEndingInstance();
     void longRunningInstanceKeepsItsLock();
     void oversizedRequestIsDropped();
 
 private:
-    //! Starts the program as the desktop would, in this test's session and settings.
-    static void startProgram(QProcess *program, const QStringList &arguments);
+    //! Starts the program as the desktop would, in this test's session and settings; with
+    //! logged, its click-to-dial log is read from its output instead of passed on.
+    static void startProgram(QProcess *program, const QStringList &arguments, bool logged = false);
     static void stop(QProcess *program);
     //! Reads each click-to-dial menu's offer as soon as it is up and closes it with Escape.
     void abortMenus();
@@ -76,6 +86,7 @@ void tst_SingleInstance::linkNumber_data()
     QTest::newRow("empty") << "tel:" << "";
     QTest::newRow("separators only") << "tel:--" << "";
     QTest::newRow("other scheme") << "mailto:0301234567@example.com" << "";
+    QTest::newRow("other scheme with a number") << "fax:0301234567" << "";
     QTest::newRow("no scheme") << "0301234567" << "";
     QTest::newRow("query dropped") << "sip:030123@pbx?subject=hi" << "030123";
 }
@@ -88,12 +99,14 @@ void tst_SingleInstance::linkNumber()
     QCOMPARE(number.isEmpty() ? QString() : NumberCanonizer::convertToDialable(number), dialable);
 }
 
-void tst_SingleInstance::startProgram(QProcess *program, const QStringList &arguments)
+void tst_SingleInstance::startProgram(QProcess *program, const QStringList &arguments, bool logged)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (logged)
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("cti.debug=true"));
     program->setProcessEnvironment(env);
-    program->setProcessChannelMode(QProcess::ForwardedChannels);
+    program->setProcessChannelMode(logged ? QProcess::MergedChannels : QProcess::ForwardedChannels);
     program->start(QStringLiteral(TALVERO_CLIENT_BIN), arguments);
     QVERIFY(program->waitForStarted());
 }
@@ -128,6 +141,9 @@ void tst_SingleInstance::commandLine_data()
     QTest::newRow("help") << QStringList{"--help"} << false << 0 << "telephone link";
     QTest::newRow("no link") << QStringList{"0301234567"} << true << 2 << "Not a telephone link: 0301234567";
     QTest::newRow("unknown option") << QStringList{"--dial"} << true << 1 << "Unknown option 'dial'";
+    // A running client would drop it: refused at once instead of waiting for its answer.
+    QTest::newRow("link too long") << QStringList{"tel:" + QString(SingleInstance::maxRequestBytes, QLatin1Char('1'))}
+                                   << true << 2 << "too long";
 }
 
 void tst_SingleInstance::commandLine()
@@ -149,6 +165,66 @@ void tst_SingleInstance::commandLine()
     QCOMPARE(program.exitCode(), exitCode);
     const QString printed = QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
     QVERIFY2(printed.contains(output), qPrintable(printed));
+}
+
+void tst_SingleInstance::withoutARuntimeFolder_data()
+{
+    // What is at the place of the folder in the temporary folder before the client starts.
+    QTest::addColumn<QString>("kind"); // nothing, "folder", "file" or "link" (to a folder of ours)
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("owner"); // -1: ours
+    QTest::addColumn<bool>("used");
+    QTest::newRow("nothing") << "" << 0 << -1 << true;
+    QTest::newRow("our folder") << "folder" << 0700 << -1 << true;
+    QTest::newRow("another user's folder") << "folder" << 0700 << 4242 << false;
+    QTest::newRow("folder open to others") << "folder" << 0777 << -1 << false;
+    QTest::newRow("link to our folder") << "link" << 0700 << -1 << false;
+    QTest::newRow("file") << "file" << 0600 << -1 << false;
+}
+
+void tst_SingleInstance::withoutARuntimeFolder()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, mode);
+    QFETCH(int, owner);
+    QFETCH(bool, used);
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString own = tmp.filePath(QStringLiteral("talvero-") + QString::number(getuid()));
+    const QString made = kind == QLatin1String("link") ? tmp.filePath(QStringLiteral("elsewhere")) : own;
+    if (kind == QLatin1String("file"))
+        QVERIFY(QFile(made).open(QIODevice::WriteOnly));
+    else if (!kind.isEmpty())
+        QVERIFY(QDir().mkdir(made));
+    if (!kind.isEmpty())
+        QCOMPARE(::chmod(QFile::encodeName(made).constData(), mode_t(mode)), 0);
+    if (kind == QLatin1String("link"))
+        QVERIFY(QFile::link(made, own));
+    if (owner >= 0 && ::chown(QFile::encodeName(made).constData(), uid_t(owner), gid_t(owner)) != 0)
+        QSKIP("giving a folder to another user needs root");
+
+    // No runtime folder: none is set, and where the toolkit would make one a file is in the way.
+    QVERIFY(QFile(tmp.filePath(QStringLiteral("runtime-") + QString::fromLocal8Bit(getpwuid(geteuid())->pw_name)))
+                .open(QIODevice::WriteOnly));
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray temp = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+    const QString name = SingleInstance::defaultName();
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("TMPDIR", temp);
+
+    struct stat info;
+    QCOMPARE(::lstat(QFile::encodeName(own).constData(), &info), 0);
+    if (used) {
+        QCOMPARE(QFileInfo(name).absolutePath(), own);
+        QVERIFY(S_ISDIR(info.st_mode));
+        QCOMPARE(int(info.st_mode & 0777), 0700);
+    } else {
+        // Nothing to squat: this start runs a client of its own, at once.
+        QVERIFY2(name.isEmpty(), qPrintable(name));
+        QCOMPARE(SingleInstance(name).start({}, 0), SingleInstance::Role::Running);
+    }
 }
 
 void tst_SingleInstance::laterStartHandsOver_data()
@@ -173,6 +249,39 @@ void tst_SingleInstance::laterStartHandsOver()
     QCOMPARE(later.exitCode(), 0);
 }
 
+void tst_SingleInstance::laterStartRaisesTheWindow()
+{
+    // Nothing saved: the login dialog is up, behind another window and minimised. A later start
+    // without a link brings it to the front; once logged in, the main window.
+    SingleInstance running(SingleInstance::defaultName());
+    QCOMPARE(running.start({}), SingleInstance::Role::Running);
+    CTIClient client;
+    connect(&running, &SingleInstance::requestReceived, &client, &CTIClient::handleRequest);
+    client.exec();
+    LoginDialog *login = nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        login = login ? login : qobject_cast<LoginDialog *>(window);
+    QVERIFY(login && login->isVisible());
+
+    QWidget other;
+    const auto raises = [&](QWidget *window) {
+        window->showMinimized();
+        other.show();
+        other.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &other);
+        QProcess later;
+        startProgram(&later, {});
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), window, 15000);
+        QVERIFY(!window->isMinimized());
+        QTRY_COMPARE(later.state(), QProcess::NotRunning);
+    };
+    raises(login);
+    // What the login dialog's success leads to (the connector logs in once per process: the
+    // test after this one does).
+    client.onLoginSuccess();
+    raises(client.mainWindow());
+}
+
 void tst_SingleInstance::linkBeforeAndAfterTheLoginOpensTheMenu()
 {
     Settings *settings = Settings::instance();
@@ -189,20 +298,33 @@ void tst_SingleInstance::linkBeforeAndAfterTheLoginOpensTheMenu()
     connect(&menuWatch, &QTimer::timeout, this, &tst_SingleInstance::abortMenus);
     menuWatch.start(20);
 
-    // Given at the start, offered once logged in.
+    // Given at the start, offered once logged in, each in turn.
     client.offerLink(QStringLiteral("tel:%2B49%2030%20999888"));
-    QCOMPARE(client.pendingNumber(), QStringLiteral("+49 30 999888"));
+    client.offerLink(QStringLiteral("tel:030777"));
+    QCOMPARE(client.pendingNumbers(), (QStringList{"+49 30 999888", "030777"}));
     client.exec();
     QTRY_VERIFY(client.mainWindow());
-    QTRY_COMPARE(m_offers, QStringList{QStringLiteral("Dial: 030999888")});
+    QTRY_COMPARE(m_offers, (QStringList{"Dial: 030999888", "Dial: 030777"}));
 
     // From a later start; a link naming no number offers nothing.
     QProcess later;
-    startProgram(&later, {QStringLiteral("sip:alice@example.com"), QStringLiteral("tel:0301234567;phone-context=+49")});
+    startProgram(&later, {QStringLiteral("tel:030111"), QStringLiteral("sip:alice@example.com"),
+                          QStringLiteral("tel:0301234567;phone-context=+49")});
     QTRY_COMPARE_WITH_TIMEOUT(later.state(), QProcess::NotRunning, 15000);
-    QTRY_COMPARE(m_offers.size(), 2);
-    QCOMPARE(m_offers.last(), QStringLiteral("Dial: 0301234567"));
+    QCOMPARE(later.exitCode(), 0);
+    QTRY_COMPARE(m_offers.size(), 4);
+    QCOMPARE(m_offers.mid(2), (QStringList{"Dial: 030111", "Dial: 0301234567"}));
     QVERIFY(sim.receivedCommands(QStringLiteral("dialNumber")).isEmpty());
+}
+
+void tst_SingleInstance::firstStartOffersItsLink()
+{
+    // Logs in by itself with the password saved above, then offers the link it was started with.
+    QProcess first;
+    startProgram(&first, {QStringLiteral("tel:030555")}, true);
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += first.readAll()).contains("click-to-dial offers 030555"), 15000);
+    stop(&first);
 }
 
 void tst_SingleInstance::startWaitsForAnEndingInstance()

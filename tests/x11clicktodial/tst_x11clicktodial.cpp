@@ -13,9 +13,11 @@
 #include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QVector>
 #include <QtTest>
 
 #include <cstdlib>
+#include <memory>
 #include <xcb/xcb.h>
 
 // The hot key on a real X server: keys pressed with xdotool, the selection made with xclip, and a
@@ -31,6 +33,9 @@ private slots:
     void markedNumberIsDialled();
     void escapeAndNothingMarked();
     void keyWithoutKeycodeGrabsNothing();
+    void layoutChangeReleasesTheGrabbedKey();
+    void keysAreFoundInTheLayout_data();
+    void keysAreFoundInTheLayout();
     void refusedKeyIsShownAndAnotherCanBeChosen();
 
 private:
@@ -70,6 +75,17 @@ public:
                                       XCB_GRAB_MODE_ASYNC));
         std::free(error);
         return !error;
+    }
+
+    xcb_keycode_t minKeycode() const { return xcb_get_setup(m_c)->min_keycode; }
+    //! Puts the keysym on the keycode, or takes every keysym off it (0).
+    void map(xcb_keycode_t keycode, xcb_keysym_t keysym)
+    {
+        std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&std::free)> reply(
+            xcb_get_keyboard_mapping_reply(m_c, xcb_get_keyboard_mapping(m_c, keycode, 1), nullptr), &std::free);
+        const QVector<xcb_keysym_t> syms(reply->keysyms_per_keycode, keysym);
+        xcb_change_keyboard_mapping(m_c, 1, keycode, reply->keysyms_per_keycode, syms.constData());
+        xcb_flush(m_c);
     }
 
 private:
@@ -205,6 +221,50 @@ void tst_X11ClickToDial::keyWithoutKeycodeGrabsNothing()
     QVERIFY(!shortcut.setShortcut(QKeySequence(int(Qt::AltModifier) | 0x263A)));
     OtherClient other;
     QVERIFY(other.grab(GlobalShortCut::nativeKeycode(Qt::Key_F5), GlobalShortCut::nativeModifiers(Qt::AltModifier)));
+}
+
+void tst_X11ClickToDial::layoutChangeReleasesTheGrabbedKey()
+{
+    GlobalShortCut shortcut;
+    QVERIFY(shortcut.setShortcut(QKeySequence(Qt::AltModifier | Qt::Key_F1)));
+    const quint32 grabbed = GlobalShortCut::nativeKeycode(Qt::Key_F1);
+    const quint32 alt = GlobalShortCut::nativeModifiers(Qt::AltModifier);
+    // Another layout puts the key on a keycode of its own (the lowest one, unused in the
+    // server's keymap), found first by a look-up now.
+    OtherClient other;
+    const xcb_keycode_t lowest = other.minKeycode();
+    other.map(lowest, 0xFFBE); // F1
+    QTRY_COMPARE(GlobalShortCut::nativeKeycode(Qt::Key_F1), quint32(lowest));
+    const bool released = shortcut.unsetShortcut();
+    other.map(lowest, 0);
+    QVERIFY(released);
+    QVERIFY(GlobalShortCut::hotKeyIdsByKey().isEmpty());
+    // The key that was grabbed is free again.
+    QVERIFY(other.grab(grabbed, alt));
+}
+
+void tst_X11ClickToDial::keysAreFoundInTheLayout_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<uint>("keysym");
+    QTest::newRow("digit") << int(Qt::Key_1) << 0x31u;
+    QTest::newRow("last of Latin-1") << int(Qt::Key_ydiaeresis) << 0xFFu;
+    QTest::newRow("beyond Latin-1") << 0x263A << 0x100263Au;
+    QTest::newRow("keypad digit") << int(Qt::KeypadModifier | Qt::Key_3) << 0xFFB3u;
+}
+
+void tst_X11ClickToDial::keysAreFoundInTheLayout()
+{
+    QFETCH(int, key);
+    QFETCH(uint, keysym);
+    // On the lowest keycode (unused in the server's keymap), which a look-up finds first.
+    OtherClient other;
+    const xcb_keycode_t lowest = other.minKeycode();
+    other.map(lowest, keysym);
+    const auto found = [key] { return GlobalShortCut::nativeKeycode(Qt::Key(key)); };
+    QTRY_COMPARE(found(), quint32(lowest));
+    other.map(lowest, 0);
+    QTRY_VERIFY(found() != lowest);
 }
 
 void tst_X11ClickToDial::refusedKeyIsShownAndAnotherCanBeChosen()

@@ -27,11 +27,11 @@ private slots:
     void screenshotIsNotBlank();
     void endedCallRollsThePopUpOut();
     void markedNumberIsDialledWithTheHotKey();
-    void telLinkIsOfferedAndDialled();
+    void telLinksAreOfferedInTurnAndWaitForAChoice();
 
 private:
-    //! Whether a line of that log holds every one of the words.
-    bool logged(const QString &log, const QStringList &words) const;
+    //! How many lines of that log hold every one of the words.
+    int logged(const QString &log, const QStringList &words) const;
     struct Window
     {
         QString name;
@@ -223,17 +223,18 @@ void tst_X11Session::endedCallRollsThePopUpOut()
     QVERIFY(!mainWindow().name.isEmpty());
 }
 
-bool tst_X11Session::logged(const QString &log, const QStringList &words) const
+int tst_X11Session::logged(const QString &log, const QStringList &words) const
 {
     QFile file(home.filePath(log));
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return 0;
+    int lines = 0;
     while (!file.atEnd()) {
         const QString line = QString::fromUtf8(file.readLine());
         if (std::all_of(words.cbegin(), words.cend(), [&line](const QString &word) { return line.contains(word); }))
-            return true;
+            ++lines;
     }
-    return false;
+    return lines;
 }
 
 void tst_X11Session::markedNumberIsDialledWithTheHotKey()
@@ -254,18 +255,34 @@ void tst_X11Session::markedNumberIsDialledWithTheHotKey()
                              10000);
 }
 
-void tst_X11Session::telLinkIsOfferedAndDialled()
+void tst_X11Session::telLinksAreOfferedInTurnAndWaitForAChoice()
 {
-    // A browser runs the program with the link; the running client offers the number.
+    // A web page opens two links while the user types elsewhere; the running client offers
+    // each in a menu of its own.
+    const QString first = QStringLiteral("0301234567");
+    const QString second = QStringLiteral("0307654321");
     QProcess link;
     link.setProcessEnvironment(clientEnvironment);
-    link.start(QStringLiteral(TALVERO_CLIENT_BIN), {QStringLiteral("tel:0301234567")});
+    link.start(QStringLiteral(TALVERO_CLIENT_BIN), {QStringLiteral("tel:") + first, QStringLiteral("tel:") + second});
     QVERIFY(link.waitForFinished(15000));
     QCOMPARE(link.exitCode(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("client.log"), {QStringLiteral("click-to-dial offers "), QStringLiteral("0301234567")}), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT((run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")}),
-                              logged(QStringLiteral("sim.log"), {QStringLiteral("dialNumber"), QStringLiteral("0301234567")})),
-                             10000);
+    const QString clientLog = QStringLiteral("client.log");
+    const QStringList waits{QStringLiteral("a link's menu waits for a choice")};
+    const auto press = [](const QString &keys) {
+        run(QStringLiteral("xdotool"), QStringList{QStringLiteral("key")} + keys.split(QLatin1Char(' ')));
+    };
+    for (const QString &number : {first, second}) {
+        const QStringList offer{QStringLiteral("click-to-dial offers "), number};
+        QTRY_VERIFY_WITH_TIMEOUT(logged(clientLog, offer), 10000);
+        // Enter, typed for something else, until the menu has the keyboard: it dials nothing.
+        const int before = logged(clientLog, waits);
+        QTRY_VERIFY_WITH_TIMEOUT((press(QStringLiteral("Return")), logged(clientLog, waits) > before), 10000);
+        // The first is aborted, the second chosen with the arrow key.
+        press(number == first ? QStringLiteral("Escape") : QStringLiteral("Down Return"));
+    }
+    const QString simLog = QStringLiteral("sim.log");
+    QTRY_VERIFY_WITH_TIMEOUT(logged(simLog, {QStringLiteral("dialNumber"), second}), 10000);
+    QCOMPARE(logged(simLog, {QStringLiteral("dialNumber"), first}), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_X11Session)
