@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class GlobalShortCut;
+class QKeyEvent;
 class QMenu;
 
 //! Dials a number marked in any application: the system-wide hot key reads the marked text,
@@ -84,7 +85,7 @@ private:
     void showMenu(const QString &text, Origin origin);
     void offerNextLink();
     //! Whether the key would pick an entry of a link's menu before the user moved to one.
-    static bool choosesUnasked(const QMenu *menu, const class QKeyEvent *key);
+    static bool choosesUnasked(const QMenu *menu, const QKeyEvent *key);
 
     GlobalShortCut *m_shortcut;
     QKeySequence m_hotKey;

@@ -34,7 +34,7 @@ bool GlobalShortCut::setShortcut(const QKeySequence &sequence)
 {
     const int combined = sequence.isEmpty() ? 0 : sequence[0];
     // The keypad bit stays with the key: it selects another key, not a modifier.
-    m_key = Qt::Key(combined & ~modifierBits);
+    m_key = combined & ~modifierBits;
     m_modifiers = Qt::KeyboardModifiers(combined & modifierBits);
     const quint32 nativeKey = nativeKeycode(m_key);
     const quint32 nativeMods = nativeModifiers(m_modifiers);
@@ -47,7 +47,7 @@ bool GlobalShortCut::setShortcut(const QKeySequence &sequence)
 
 QKeySequence GlobalShortCut::shortcut() const
 {
-    return QKeySequence(int(m_key) | int(m_modifiers));
+    return QKeySequence(m_key | int(m_modifiers));
 }
 
 bool GlobalShortCut::unsetShortcut()
@@ -57,7 +57,7 @@ bool GlobalShortCut::unsetShortcut()
     const bool released = unregisterShortcut(m_nativeKey, m_nativeMods);
     if (!released)
         qWarning() << "GlobalShortCut failed to unregister:" << shortcut().toString(QKeySequence::PortableText);
-    m_key = Qt::Key(0);
+    m_key = 0;
     m_modifiers = Qt::KeyboardModifiers();
     m_nativeKey = 0;
     m_nativeMods = 0;

@@ -44,7 +44,9 @@ public:
     static bool isAvailable();
     static QString unavailableReason();
 
-    static quint32 nativeKeycode(Qt::Key key);
+    //! A Qt key code, with the keypad bit where the key is on the keypad (no Qt::Key: that bit
+    //! lies outside the enum's range).
+    static quint32 nativeKeycode(int key);
     static quint32 nativeModifiers(Qt::KeyboardModifiers modifiers);
 
     bool registerShortcut(quint32 nativeKey, quint32 nativeMods);
@@ -71,7 +73,7 @@ private:
     static bool platformUnregister(quint32 nativeKey, quint32 nativeMods, HotKeyRef ref);
 
     bool m_enabled = false;
-    Qt::Key m_key = Qt::Key(0);
+    int m_key = 0;
     Qt::KeyboardModifiers m_modifiers;
     quint32 m_nativeKey = 0;
     quint32 m_nativeMods = 0;

@@ -41,8 +41,10 @@ QString GlobalShortCut::unavailableReason()
     return QString();
 }
 
-quint32 GlobalShortCut::nativeKeycode(Qt::Key key)
+quint32 GlobalShortCut::nativeKeycode(int keyCode)
 {
+    // The layouts here know no keypad of their own: a keypad digit is found as the digit.
+    const auto key = Qt::Key(keyCode & ~Qt::KeypadModifier);
     unsigned code = 0;
     if (MacKeyboard::fixedKeyCode(key, &code))
         return code;

@@ -13,7 +13,7 @@ QString GlobalShortCut::unavailableReason()
     return QStringLiteral("this build has no system-wide hot keys (platform \"%1\")").arg(QGuiApplication::platformName());
 }
 
-quint32 GlobalShortCut::nativeKeycode(Qt::Key)
+quint32 GlobalShortCut::nativeKeycode(int)
 {
     return 0;
 }

@@ -129,10 +129,10 @@ ModifierMasks readModifierMasks(xcb_connection_t *c)
     return masks;
 }
 
-xcb_keysym_t keysymOf(Qt::Key key)
+xcb_keysym_t keysymOf(int key)
 {
-    const int code = int(key) & ~Qt::KeypadModifier;
-    const bool keypad = int(key) & Qt::KeypadModifier;
+    const int code = key & ~Qt::KeypadModifier;
+    const bool keypad = key & Qt::KeypadModifier;
     if (keypad && code >= Qt::Key_0 && code <= Qt::Key_9)
         return KeySym::KeypadZero + xcb_keysym_t(code - Qt::Key_0);
     if (code >= Qt::Key_F1 && code <= Qt::Key_F35)
@@ -216,7 +216,7 @@ QString GlobalShortCut::unavailableReason()
         .arg(QGuiApplication::platformName());
 }
 
-quint32 GlobalShortCut::nativeKeycode(Qt::Key key)
+quint32 GlobalShortCut::nativeKeycode(int key)
 {
     xcb_connection_t *c = connection();
     const xcb_keysym_t sym = keysymOf(key);
