@@ -13,6 +13,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QJsonArray>
+#include <QJsonObject>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -325,18 +327,24 @@ void tst_ConfigTab::queueCheckBoxSends()
 void tst_ConfigTab::dndFromTheServer_data()
 {
     QTest::addColumn<bool>("before");
-    QTest::addColumn<bool>("serverSays");
+    QTest::addColumn<QJsonObject>("event"); // "phoneConfigChanged"
+    QTest::addColumn<bool>("after");
     QTest::addColumn<QStringList>("sent");
-    QTest::newRow("switched on") << false << true << QStringList{"setDnd 1"};
-    QTest::newRow("switched off") << true << false << QStringList{"setDnd 0"};
-    QTest::newRow("already on") << true << true << QStringList();
-    QTest::newRow("already off") << false << false << QStringList();
+    const QJsonObject on{{"dnd", true}};
+    const QJsonObject off{{"dnd", false}};
+    QTest::newRow("switched on") << false << on << true << QStringList{"setDnd 1"};
+    QTest::newRow("switched off") << true << off << false << QStringList{"setDnd 0"};
+    QTest::newRow("already on") << true << on << true << QStringList();
+    QTest::newRow("already off") << false << off << false << QStringList();
+    // Only the forwarding changed: do-not-disturb stays on, here and at the PBX.
+    QTest::newRow("not mentioned") << true << QJsonObject{{"activeForwardPreset", "fw-mobile"}} << true << QStringList();
 }
 
 void tst_ConfigTab::dndFromTheServer()
 {
     QFETCH(bool, before);
-    QFETCH(bool, serverSays);
+    QFETCH(QJsonObject, event);
+    QFETCH(bool, after);
     QFETCH(QStringList, sent);
     auto *box = tab->findChild<QCheckBox *>("checkBoxDNDStatus");
     {
@@ -344,9 +352,10 @@ void tst_ConfigTab::dndFromTheServer()
         box->setChecked(before);
     }
     QSignalSpy dnd(connector, &CTIConnector::dndStatusChanged);
-    sim.phoneConfig().setDnd(QStringLiteral("anna"), serverSays);
-    QVERIFY(dnd.wait());
-    QCOMPARE(box->isChecked(), serverSays);
+    QSignalSpy handled(connector, &CTIConnector::activeForwardPresetChanged);
+    sim.pushEvent(QStringLiteral("phoneConfigChanged"), event);
+    QVERIFY(handled.wait());
+    QCOMPARE(box->isChecked(), after);
     // The box's change goes back to the server once, and the server's echo of it changes nothing.
     QCOMPARE(commandsSentSoFar(), sent);
     if (!sent.isEmpty())
