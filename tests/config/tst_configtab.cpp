@@ -68,6 +68,7 @@ private slots:
     void queueCheckBoxSends();
     void dndFromTheServer_data();
     void dndFromTheServer();
+    void recordsWithoutIdTouchNoRow();
     void advancedConfiguration_data();
     void advancedConfiguration();
 
@@ -361,6 +362,36 @@ void tst_ConfigTab::dndFromTheServer()
     if (!sent.isEmpty())
         QTRY_COMPARE(dnd.count(), 2);
     QCOMPARE(commandsSentSoFar(), QStringList());
+}
+
+// A phone or queue without id: the connector files it under the empty id, which names no row.
+void tst_ConfigTab::recordsWithoutIdTouchNoRow()
+{
+    // Rows of this page's own records, each waiting for the server's word.
+    ConfigTab page;
+    Phone phone;
+    phone.buildFromVariantMap({{"id", "ph-own"}, {"type", "Own"}, {"assigned", false}});
+    Queue queue;
+    queue.buildFromVariantMap({{"id", "q-own"}, {"extension", "800"}, {"name", "Own"}, {"loggedIn", false}});
+    page.phoneAdded(&phone);
+    page.queueAdded(&queue);
+    auto *button = page.findChild<QPushButton *>("pushButton");
+    auto *box = page.findChild<ConfigTab_Queue *>("q-own")->findChild<QCheckBox *>("checkBox");
+    button->click();
+    box->click();
+
+    QSignalSpy handled(connector, &CTIConnector::queueChanged);
+    sim.pushResponse(QStringLiteral("requestPhoneConfig"),
+                     {{"phones", QJsonObject{{"a", QJsonObject{{"type", "Anon"}, {"assigned", true}}}}},
+                      {"queues", QJsonObject{{"a", QJsonObject{{"name", "Anon"}, {"loggedIn", true}}}}}});
+    sim.pushEvent(QStringLiteral("phoneChanged"), {{"phone", QJsonObject{{"assigned", false}}}});
+    sim.pushEvent(QStringLiteral("agentChanged"), {{"agent", QJsonObject{{"loggedIn", false}}}});
+    QVERIFY(handled.wait());
+    QCOMPARE(button->text(), QStringLiteral("waiting..."));
+    QVERIFY(!button->isEnabled());
+    QVERIFY(box->isChecked());
+    QCOMPARE(page.findChildren<ConfigTab_Phone *>().size(), 1);
+    QCOMPARE(page.findChildren<ConfigTab_Queue *>().size(), 1);
 }
 
 void tst_ConfigTab::advancedConfiguration_data()
