@@ -38,7 +38,7 @@ const char *scenarioJson = R"({
             {"id": "ph-soft", "type": "Softphone", "assigned": false}
         ],
         "queues": [
-            {"id": "q-support", "extension": "500", "name": "Support", "loggedIn": false},
+            {"id": "q-support", "extension": "500", "name": "Sales & Support", "loggedIn": false},
             {"id": "q-reception", "extension": "610", "name": "Reception", "loggedIn": false, "static_member": true}
         ]
     }
@@ -171,7 +171,9 @@ void tst_ConfigTab::configurationShown()
     QCOMPARE(phoneRow("ph-soft")->findChild<QLabel *>("statusLabel")->pixmap(Qt::ReturnByValue).size(), QSize(15, 15));
 
     auto *support = queueRow("q-support")->findChild<QCheckBox *>("checkBox");
-    QCOMPARE(support->text(), QStringLiteral("<500> Support"));
+    // The name as typed: "&&" shows one "&", and no Alt+letter joins or leaves the queue.
+    QCOMPARE(support->text(), QStringLiteral("<500> Sales && Support"));
+    QVERIFY(QKeySequence::mnemonic(support->text()).isEmpty());
     QVERIFY(support->isEnabled());
     QVERIFY(!support->isChecked());
     // A static member is in, whatever the queue says, and cannot leave.
