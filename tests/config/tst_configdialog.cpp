@@ -6,6 +6,7 @@
 #include "user.h"
 
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QListWidget>
@@ -18,6 +19,7 @@
 #include <QTextDocument>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -100,11 +102,13 @@ void tst_ConfigDialog::loadedValues_data()
 {
     QTest::addColumn<QVariantMap>("stored");
     QTest::addColumn<QVariantMap>("expected");
+    // The monitor's own: top right, on the second screen where there is one.
     const QVariantMap defaults = {{"stickyBuddyListEnabled", true}, {"stickyBuddyListStayOnTop", true},
                                   {"stickyBuddyListHideOnMouseOver", true}, {"stickyBuddyListHorizontal", true},
                                   {"stickyBuddyListAutoPosition", true}, {"stickyBuddyListHideMs", 1000},
-                                  {"stickyBuddyListScreen", 1}, {"stickyBuddyListColumns", 1},
-                                  {"stickyBuddyListOpacity", 0}, {"stickyBuddyListCorner", 1}};
+                                  {"stickyBuddyListScreen", std::min(2, int(QGuiApplication::screens().size()))},
+                                  {"stickyBuddyListColumns", 1}, {"stickyBuddyListOpacity", 0},
+                                  {"stickyBuddyListCorner", 3}};
     QTest::newRow("nothing stored") << QVariantMap() << defaults;
 
     QVariantMap mine = {{"stickyBuddyListEnabled", false}, {"stickyBuddyListStayOnTop", false},
@@ -112,7 +116,7 @@ void tst_ConfigDialog::loadedValues_data()
                         {"stickyBuddyListAutoPosition", false}, {"stickyBuddyListHideMs", 2500},
                         {"stickyBuddyListColumns", 3}, {"stickyBuddyListOpacity", 40}, {"stickyBuddyListCorner", 7}};
     QVariantMap mineShown = mine;
-    mineShown.insert("stickyBuddyListScreen", 1);
+    mineShown.insert("stickyBuddyListScreen", defaults.value("stickyBuddyListScreen"));
     QTest::newRow("stored") << mine << mineShown;
 
     // The form's range clips on screen only: what is stored stays.

@@ -8,6 +8,7 @@
 #include "user.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QScreen>
 #include <QtTest>
@@ -63,7 +64,10 @@ private slots:
     void manyColleaguesOneDrawing();
     void renameByEnterAndByFocusLoss_data();
     void renameByEnterAndByFocusLoss();
+    void hideOnMouseOver_data();
     void hideOnMouseOver();
+    void switchedOff_data();
+    void switchedOff();
     void clickDialsOrPicksUp();
     void colleaguesListedAgainOrMoved();
 
@@ -326,14 +330,17 @@ void tst_StickyBuddyList::manyColleaguesOneDrawing()
 
 void tst_StickyBuddyList::renameByEnterAndByFocusLoss_data()
 {
-    QTest::addColumn<bool>("byEnter");
-    QTest::newRow("Enter") << true;
-    QTest::newRow("focus loss") << false;
+    QTest::addColumn<QString>("finish");
+    QTest::newRow("Enter") << "Enter";
+    QTest::newRow("focus loss") << "focus loss";
+    // A colleague added while the editor's own menu is open (it has taken the focus, so the
+    // edit has not finished): what was typed is taken.
+    QTest::newRow("a redraw") << "redraw";
 }
 
 void tst_StickyBuddyList::renameByEnterAndByFocusLoss()
 {
-    QFETCH(bool, byEnter);
+    QFETCH(QString, finish);
     Settings::instance()->removeValueForKey(QStringLiteral("peer/201"));
     QWidget elsewhere;
     auto *other = new QLineEdit(&elsewhere);
@@ -350,8 +357,14 @@ void tst_StickyBuddyList::renameByEnterAndByFocusLoss()
         QTRY_VERIFY(editor->hasFocus());
         QVERIFY(monitor.findChild<QLabel *>(QStringLiteral("txt_201"))->isHidden());
         editor->setText(QStringLiteral("Jo & <Reception>"));
-        if (byEnter) {
+        if (finish == "Enter") {
             QTest::keyClick(editor, Qt::Key_Return);
+        } else if (finish == "redraw") {
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5), editor->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(editor, &menu);
+            QTRY_VERIFY(QApplication::activePopupWidget());
+            monitor.addPeer(colleague(QStringLiteral("u209"), QStringLiteral("209")));
+            QTRY_VERIFY(monitor.findChild<QLabel *>(QStringLiteral("txt_209")));
         } else {
             editor->setFocus();
             other->setFocus();
@@ -375,22 +388,75 @@ void tst_StickyBuddyList::renameByEnterAndByFocusLoss()
     Settings::instance()->removeValueForKey(QStringLiteral("peer/201"));
 }
 
+void tst_StickyBuddyList::hideOnMouseOver_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("hiddenMs"); // at least
+    QTest::newRow("as stored") << 200 << 200;
+    // A time below the dialog's range, as a settings file may hold: the shortest, not for ever.
+    QTest::newRow("negative") << -5 << 100;
+}
+
 void tst_StickyBuddyList::hideOnMouseOver()
 {
+    QFETCH(int, stored);
+    QFETCH(int, hiddenMs);
     Settings::instance()->setValueForKey(StickyBuddyList::hideOnMouseOverSetting, true);
-    Settings::instance()->setValueForKey(StickyBuddyList::hideMsSetting, 200);
+    Settings::instance()->setValueForKey(StickyBuddyList::hideMsSetting, stored);
     StickyBuddyList monitor;
     monitor.addPeer(colleague(QStringLiteral("h1"), QStringLiteral("501")));
     monitor.drawPeers();
     QTRY_VERIFY(monitor.isVisible());
+    QElapsedTimer hidden;
+    hidden.start();
     monitor.checkHideOrNotHide();
     QVERIFY(monitor.isHidden());
     QTRY_VERIFY(monitor.isVisible());
+    QVERIFY2(hidden.elapsed() >= hiddenMs, qPrintable(QString::number(hidden.elapsed())));
 
     // Not while a lamp is renamed.
     monitor.onBLFRightClicked(QStringLiteral("txt_501"));
     monitor.checkHideOrNotHide();
     QVERIFY(monitor.isVisible());
+}
+
+void tst_StickyBuddyList::switchedOff_data()
+{
+    QTest::addColumn<QString>("when");
+    QTest::newRow("from the start") << "start";
+    QTest::newRow("while it is drawn") << "drawing";
+    QTest::newRow("while hidden under the pointer") << "hidden";
+}
+
+// Off is off, whatever was under way; colleagues seen meanwhile are listed for the dialog all
+// the same, and switching on shows them.
+void tst_StickyBuddyList::switchedOff()
+{
+    QFETCH(QString, when);
+    Settings *settings = Settings::instance();
+    settings->removeValueForKey(QStringLiteral("peers/off1"));
+    settings->setValueForKey(StickyBuddyList::hideOnMouseOverSetting, true);
+    settings->setValueForKey(StickyBuddyList::hideMsSetting, 100);
+    settings->setValueForKey(StickyBuddyList::enabledSetting, when != "start");
+    StickyBuddyList monitor;
+    monitor.initialise();
+    monitor.addPeer(colleague(QStringLiteral("off1"), QStringLiteral("601")));
+    if (when != "start") {
+        QTRY_VERIFY(monitor.findChild<QLabel *>(QStringLiteral("led_601")));
+        when == "hidden" ? monitor.checkHideOrNotHide() : monitor.drawPeers();
+        settings->setValueForKey(StickyBuddyList::enabledSetting, false);
+    }
+    QTimer pending; // outlasts the hide time and the show after a drawing
+    QSignalSpy over(&pending, &QTimer::timeout);
+    pending.start(300);
+    QVERIFY(over.wait());
+    QVERIFY(monitor.isHidden());
+    QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("led_601")) != nullptr, when != "start");
+    QCOMPARE(settings->getValueForKey(QStringLiteral("peers/off1")), QVariant(true));
+
+    settings->setValueForKey(StickyBuddyList::enabledSetting, true);
+    QTRY_VERIFY(monitor.isVisible() && monitor.findChild<QLabel *>(QStringLiteral("led_601")));
+    settings->removeValueForKey(QStringLiteral("peers/off1"));
 }
 
 void tst_StickyBuddyList::clickDialsOrPicksUp()
