@@ -60,6 +60,10 @@ StickyBuddyList::StickyBuddyList()
 
 StickyBuddyList::~StickyBuddyList()
 {
+    // A rename still open is taken now: its editor, losing the focus as the window goes, would
+    // report to a monitor half destroyed.
+    if (m_editor)
+        onRenameLineEditEnterPressed(m_editor->objectName());
     if (Registry::instance()->getStickyBuddyList() == this)
         Registry::instance()->setStickyBuddyList(nullptr);
 }
