@@ -60,7 +60,6 @@ private slots:
     void loadedValues();
     void dependentWidgets_data();
     void dependentWidgets();
-    void cancelRestoresAndAnnounces();
     void missingWidgetIsLoggedAndSkipped_data();
     void missingWidgetIsLoggedAndSkipped();
     void peers_data();
@@ -202,30 +201,6 @@ void tst_ConfigDialog::dependentWidgets()
         QVERIFY2(dialog.findChild<QWidget *>(name)->isEnabled(), qPrintable(name));
     for (const QString &name : disabled)
         QVERIFY2(!dialog.findChild<QWidget *>(name)->isEnabled(), qPrintable(name));
-}
-
-void tst_ConfigDialog::cancelRestoresAndAnnounces()
-{
-    Settings *settings = Settings::instance();
-    settings->setValueForKey("stickyBuddyListColumns", 2);
-    settings->setValueForKey("stickyBuddyListAutoPosition", false);
-    ConfigDialog dialog;
-    dialog.initialise();
-    settings->saveSnapshot();
-    dialog.findChild<QSpinBox *>("stickyBuddyListColumns")->setValue(3);
-    dialog.findChild<QRadioButton *>("stickyBuddyListCorner_5")->click();
-    QCOMPARE(settings->getValueForKey("stickyBuddyListColumns").toInt(), 3);
-    QCOMPARE(settings->getValueForKey("stickyBuddyListCorner").toInt(), 5);
-
-    QSignalSpy changes(settings, &Settings::settingChanged);
-    settings->rollBackToSnapShot();
-    QCOMPARE(settings->getValueForKey("stickyBuddyListColumns").toInt(), 2);
-    bool announced = false;
-    for (const QList<QVariant> &change : changes)
-        announced |= change.at(0) == "stickyBuddyListColumns" && change.at(1).toInt() == 2;
-    QVERIFY(announced);
-    // A key first written in the dialog stays.
-    QCOMPARE(settings->getValueForKey("stickyBuddyListCorner").toInt(), 5);
 }
 
 void tst_ConfigDialog::missingWidgetIsLoggedAndSkipped_data()

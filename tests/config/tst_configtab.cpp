@@ -54,7 +54,6 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void placeholdersUntilTheConfiguration();
     void configurationShown();
     void configurationAgainAddsNothing();
     void longNamesAreShortenedNotWidened();
@@ -139,17 +138,6 @@ ConfigTab_Phone *tst_ConfigTab::phoneRow(const QString &id) const
 ConfigTab_Queue *tst_ConfigTab::queueRow(const QString &id) const
 {
     return tab->findChild<ConfigTab_Queue *>(id);
-}
-
-void tst_ConfigTab::placeholdersUntilTheConfiguration()
-{
-    ConfigTab fresh;
-    auto *dropDown = fresh.findChild<QComboBox *>("callforwardDropDown");
-    QVERIFY(!dropDown->isEnabled());
-    QCOMPARE(dropDown->count(), 1);
-    QCOMPARE(dropDown->itemText(0), QStringLiteral("No Callfowarding"));
-    QVERIFY(!fresh.findChild<QLabel *>("phonesGroupBoxPlaceHolderLabel")->isHidden());
-    QVERIFY(!fresh.findChild<QLabel *>("queuesGroupBoxPlaceHolderLabel")->isHidden());
 }
 
 void tst_ConfigTab::configurationShown()

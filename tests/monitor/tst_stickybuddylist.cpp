@@ -300,8 +300,13 @@ void tst_StickyBuddyList::settingsThatRedraw()
     Settings::instance()->setValueForKey(key, value);
     QCoreApplication::processEvents();
     QCOMPARE(monitor.drawCount(), redraws ? 2 : 1);
-    if (key == QLatin1String("stickyBuddyListOpacity"))
+    // What the options change shows at once.
+    if (key == StickyBuddyList::opacitySetting)
         QCOMPARE(monitor.windowOpacity(), 0.6);
+    if (key == StickyBuddyList::stayOnTopSetting)
+        QVERIFY(!(monitor.windowFlags() & Qt::WindowStaysOnTopHint));
+    if (key == StickyBuddyList::autoPositionSetting)
+        QVERIFY(monitor.windowType() == Qt::Window && !(monitor.windowFlags() & Qt::FramelessWindowHint));
     Settings::instance()->removeValueForKey(key);
     // Whatever was rebuilt, a click on the lamp reaches the lamp.
     QTRY_VERIFY(monitor.findChild<QLabel *>(QStringLiteral("led_209")));
@@ -393,18 +398,22 @@ void tst_StickyBuddyList::renameByEnterAndByFocusLoss()
 
 void tst_StickyBuddyList::hideOnMouseOver_data()
 {
+    QTest::addColumn<bool>("hides");
     QTest::addColumn<int>("stored");
     QTest::addColumn<int>("hiddenMs"); // at least
-    QTest::newRow("as stored") << 200 << 200;
+    QTest::newRow("off") << false << 200 << 0;
+    // Longer than the default, which must not be taken instead.
+    QTest::newRow("as stored") << true << 1500 << 1500;
     // A time below the dialog's range, as a settings file may hold: the shortest, not for ever.
-    QTest::newRow("negative") << -5 << 100;
+    QTest::newRow("negative") << true << -5 << 100;
 }
 
 void tst_StickyBuddyList::hideOnMouseOver()
 {
+    QFETCH(bool, hides);
     QFETCH(int, stored);
     QFETCH(int, hiddenMs);
-    Settings::instance()->setValueForKey(StickyBuddyList::hideOnMouseOverSetting, true);
+    Settings::instance()->setValueForKey(StickyBuddyList::hideOnMouseOverSetting, hides);
     Settings::instance()->setValueForKey(StickyBuddyList::hideMsSetting, stored);
     StickyBuddyList monitor;
     monitor.addPeer(colleague(QStringLiteral("h1"), QStringLiteral("501")));
@@ -413,7 +422,7 @@ void tst_StickyBuddyList::hideOnMouseOver()
     QElapsedTimer hidden;
     hidden.start();
     monitor.checkHideOrNotHide();
-    QVERIFY(monitor.isHidden());
+    QCOMPARE(monitor.isHidden(), hides);
     QTRY_VERIFY(monitor.isVisible());
     QVERIFY2(hidden.elapsed() >= hiddenMs, qPrintable(QString::number(hidden.elapsed())));
 

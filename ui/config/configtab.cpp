@@ -94,8 +94,7 @@ void ConfigTab::phoneAdded(Phone *phone)
         phoneChanged(phone);
         return;
     }
-    if (m_phoneRows.isEmpty())
-        ui->phonesGroupBoxPlaceHolderLabel->hide();
+    ui->phonesGroupBoxPlaceHolderLabel->hide();
     auto *row = new ConfigTab_Phone(phone, ui->phonesGroupBox);
     connect(row, &ConfigTab_Phone::loginPhone, this, &ConfigTab::loginPhone);
     connect(row, &ConfigTab_Phone::logoutPhone, this, &ConfigTab::logoutPhone);
@@ -130,8 +129,7 @@ void ConfigTab::queueAdded(Queue *queue)
         queueChanged(queue);
         return;
     }
-    if (m_queueRows.isEmpty())
-        ui->queuesGroupBoxPlaceHolderLabel->hide();
+    ui->queuesGroupBoxPlaceHolderLabel->hide();
     auto *row = new ConfigTab_Queue(queue, ui->queuesGroupBox);
     connect(row, &ConfigTab_Queue::loginQueue, this, &ConfigTab::loginQueue);
     connect(row, &ConfigTab_Queue::logoutQueue, this, &ConfigTab::logoutQueue);
