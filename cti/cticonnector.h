@@ -204,6 +204,7 @@ signals:
     void addressesLoadingFinished(const QString &bookId);
     void contactTypesAvailable(const QStringList &types);
     void addressPictureAvailable(const QPixmap &pixmap, const QString &addressId);
+    //! Only for a phone configuration or change that carries the state: one without it says nothing.
     void dndStatusChanged(const bool &dndIsEnabled);
 
 private:

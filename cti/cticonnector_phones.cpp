@@ -8,6 +8,8 @@
 #include "queue.h"
 #include "settings.h"
 
+#include <optional>
+
 namespace {
 const QString keyId = QStringLiteral("id");
 const QString keyValue = QStringLiteral("value");
@@ -27,6 +29,18 @@ CTIMessage commandWithId(const QString &name, const QString &id)
     CTIMessage message = CTIMessage::generateCommand(name);
     message.setValueForKey(keyId, id);
     return message;
+}
+
+// Do-not-disturb as a member gives it; a member that is absent, null, an object or a list says
+// nothing, and must not switch do-not-disturb off at the PBX (the configure tab sends back what
+// it is told).
+std::optional<bool> dndMember(const CTIMessage &message, const QString &key)
+{
+    const QVariant value = message.valueForKey(key);
+    const int type = value.userType();
+    if (!value.isValid() || type == QMetaType::QVariantMap || type == QMetaType::QVariantList)
+        return std::nullopt;
+    return value.toBool();
 }
 
 enum class Update { Replace, Merge };
@@ -130,7 +144,8 @@ void CTIConnector::handleResponse_requestPhoneConfig(CTIMessage &message)
     Settings::instance()->setValueForKey(NumberCanonizer::dialPrefixSetting, dialPrefix);
     emit dialPrefixChanged(dialPrefix);
 
-    emit dndStatusChanged(message.valueForKey(keyDndActive).toBool());
+    if (const std::optional<bool> dnd = dndMember(message, keyDndActive))
+        emit dndStatusChanged(*dnd);
 
     for (const QVariantMap &entry : objectMembers(message.valueForKey(keyPhones)))
         emit phoneAdded(storeRecord(m_phones, entry, Update::Replace, this));
@@ -141,7 +156,8 @@ void CTIConnector::handleResponse_requestPhoneConfig(CTIMessage &message)
 void CTIConnector::handleEvent_phoneConfigChanged(CTIMessage &message)
 {
     emit activeForwardPresetChanged(message.valueForKey(keyActiveForwardPreset).toString());
-    emit dndStatusChanged(message.valueForKey(keyDnd).toBool());
+    if (const std::optional<bool> dnd = dndMember(message, keyDnd))
+        emit dndStatusChanged(*dnd);
 }
 
 void CTIConnector::handleEvent_phoneChanged(CTIMessage &message)

@@ -353,4 +353,7 @@ void CTIMainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
+    // Without the tray nothing leads back to this window: the program ends with it, whatever
+    // else still shows (the monitor as a titled window, the address book).
+    emit applicationQuitRequest();
 }

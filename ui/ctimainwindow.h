@@ -71,6 +71,7 @@ public slots:
     void quitApplication();
 
 signals:
+    //! The program should end: the tray's quit, or the window closed while there is no tray.
     void applicationQuitRequest();
 
 protected:

@@ -13,6 +13,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QJsonArray>
+#include <QJsonObject>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -36,7 +38,7 @@ const char *scenarioJson = R"({
             {"id": "ph-soft", "type": "Softphone", "assigned": false}
         ],
         "queues": [
-            {"id": "q-support", "extension": "500", "name": "Support", "loggedIn": false},
+            {"id": "q-support", "extension": "500", "name": "Sales & Support", "loggedIn": false},
             {"id": "q-reception", "extension": "610", "name": "Reception", "loggedIn": false, "static_member": true}
         ]
     }
@@ -52,7 +54,6 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void placeholdersUntilTheConfiguration();
     void configurationShown();
     void configurationAgainAddsNothing();
     void longNamesAreShortenedNotWidened();
@@ -66,6 +67,7 @@ private slots:
     void queueCheckBoxSends();
     void dndFromTheServer_data();
     void dndFromTheServer();
+    void recordsWithoutIdTouchNoRow();
     void advancedConfiguration_data();
     void advancedConfiguration();
 
@@ -138,17 +140,6 @@ ConfigTab_Queue *tst_ConfigTab::queueRow(const QString &id) const
     return tab->findChild<ConfigTab_Queue *>(id);
 }
 
-void tst_ConfigTab::placeholdersUntilTheConfiguration()
-{
-    ConfigTab fresh;
-    auto *dropDown = fresh.findChild<QComboBox *>("callforwardDropDown");
-    QVERIFY(!dropDown->isEnabled());
-    QCOMPARE(dropDown->count(), 1);
-    QCOMPARE(dropDown->itemText(0), QStringLiteral("No Callfowarding"));
-    QVERIFY(!fresh.findChild<QLabel *>("phonesGroupBoxPlaceHolderLabel")->isHidden());
-    QVERIFY(!fresh.findChild<QLabel *>("queuesGroupBoxPlaceHolderLabel")->isHidden());
-}
-
 void tst_ConfigTab::configurationShown()
 {
     auto *dropDown = tab->findChild<QComboBox *>("callforwardDropDown");
@@ -168,7 +159,9 @@ void tst_ConfigTab::configurationShown()
     QCOMPARE(phoneRow("ph-soft")->findChild<QLabel *>("statusLabel")->pixmap(Qt::ReturnByValue).size(), QSize(15, 15));
 
     auto *support = queueRow("q-support")->findChild<QCheckBox *>("checkBox");
-    QCOMPARE(support->text(), QStringLiteral("<500> Support"));
+    // The name as typed: "&&" shows one "&", and no Alt+letter joins or leaves the queue.
+    QCOMPARE(support->text(), QStringLiteral("<500> Sales && Support"));
+    QVERIFY(QKeySequence::mnemonic(support->text()).isEmpty());
     QVERIFY(support->isEnabled());
     QVERIFY(!support->isChecked());
     // A static member is in, whatever the queue says, and cannot leave.
@@ -325,18 +318,24 @@ void tst_ConfigTab::queueCheckBoxSends()
 void tst_ConfigTab::dndFromTheServer_data()
 {
     QTest::addColumn<bool>("before");
-    QTest::addColumn<bool>("serverSays");
+    QTest::addColumn<QJsonObject>("event"); // "phoneConfigChanged"
+    QTest::addColumn<bool>("after");
     QTest::addColumn<QStringList>("sent");
-    QTest::newRow("switched on") << false << true << QStringList{"setDnd 1"};
-    QTest::newRow("switched off") << true << false << QStringList{"setDnd 0"};
-    QTest::newRow("already on") << true << true << QStringList();
-    QTest::newRow("already off") << false << false << QStringList();
+    const QJsonObject on{{"dnd", true}};
+    const QJsonObject off{{"dnd", false}};
+    QTest::newRow("switched on") << false << on << true << QStringList{"setDnd 1"};
+    QTest::newRow("switched off") << true << off << false << QStringList{"setDnd 0"};
+    QTest::newRow("already on") << true << on << true << QStringList();
+    QTest::newRow("already off") << false << off << false << QStringList();
+    // Only the forwarding changed: do-not-disturb stays on, here and at the PBX.
+    QTest::newRow("not mentioned") << true << QJsonObject{{"activeForwardPreset", "fw-mobile"}} << true << QStringList();
 }
 
 void tst_ConfigTab::dndFromTheServer()
 {
     QFETCH(bool, before);
-    QFETCH(bool, serverSays);
+    QFETCH(QJsonObject, event);
+    QFETCH(bool, after);
     QFETCH(QStringList, sent);
     auto *box = tab->findChild<QCheckBox *>("checkBoxDNDStatus");
     {
@@ -344,14 +343,45 @@ void tst_ConfigTab::dndFromTheServer()
         box->setChecked(before);
     }
     QSignalSpy dnd(connector, &CTIConnector::dndStatusChanged);
-    sim.phoneConfig().setDnd(QStringLiteral("anna"), serverSays);
-    QVERIFY(dnd.wait());
-    QCOMPARE(box->isChecked(), serverSays);
+    QSignalSpy handled(connector, &CTIConnector::activeForwardPresetChanged);
+    sim.pushEvent(QStringLiteral("phoneConfigChanged"), event);
+    QVERIFY(handled.wait());
+    QCOMPARE(box->isChecked(), after);
     // The box's change goes back to the server once, and the server's echo of it changes nothing.
     QCOMPARE(commandsSentSoFar(), sent);
     if (!sent.isEmpty())
         QTRY_COMPARE(dnd.count(), 2);
     QCOMPARE(commandsSentSoFar(), QStringList());
+}
+
+// A phone or queue without id: the connector files it under the empty id, which names no row.
+void tst_ConfigTab::recordsWithoutIdTouchNoRow()
+{
+    // Rows of this page's own records, each waiting for the server's word.
+    ConfigTab page;
+    Phone phone;
+    phone.buildFromVariantMap({{"id", "ph-own"}, {"type", "Own"}, {"assigned", false}});
+    Queue queue;
+    queue.buildFromVariantMap({{"id", "q-own"}, {"extension", "800"}, {"name", "Own"}, {"loggedIn", false}});
+    page.phoneAdded(&phone);
+    page.queueAdded(&queue);
+    auto *button = page.findChild<QPushButton *>("pushButton");
+    auto *box = page.findChild<ConfigTab_Queue *>("q-own")->findChild<QCheckBox *>("checkBox");
+    button->click();
+    box->click();
+
+    QSignalSpy handled(connector, &CTIConnector::queueChanged);
+    sim.pushResponse(QStringLiteral("requestPhoneConfig"),
+                     {{"phones", QJsonObject{{"a", QJsonObject{{"type", "Anon"}, {"assigned", true}}}}},
+                      {"queues", QJsonObject{{"a", QJsonObject{{"name", "Anon"}, {"loggedIn", true}}}}}});
+    sim.pushEvent(QStringLiteral("phoneChanged"), {{"phone", QJsonObject{{"assigned", false}}}});
+    sim.pushEvent(QStringLiteral("agentChanged"), {{"agent", QJsonObject{{"loggedIn", false}}}});
+    QVERIFY(handled.wait());
+    QCOMPARE(button->text(), QStringLiteral("waiting..."));
+    QVERIFY(!button->isEnabled());
+    QVERIFY(box->isChecked());
+    QCOMPARE(page.findChildren<ConfigTab_Phone *>().size(), 1);
+    QCOMPARE(page.findChildren<ConfigTab_Queue *>().size(), 1);
 }
 
 void tst_ConfigTab::advancedConfiguration_data()

@@ -5,6 +5,7 @@
 #include "pbxsimulator.h"
 #include "registry.h"
 #include "settings.h"
+#include "stickybuddylist.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -24,6 +25,7 @@ private slots:
     void translation_data();
     void translation();
     void autoLoginBuildsTheMainWindowOnce();
+    void quitRequestShutsDownAndEndsTheLoop_data();
     void quitRequestShutsDownAndEndsTheLoop();
 
 private:
@@ -112,13 +114,28 @@ void tst_CTIClient::autoLoginBuildsTheMainWindowOnce()
     QCOMPARE(client.mainWindow(), window);
 }
 
+void tst_CTIClient::quitRequestShutsDownAndEndsTheLoop_data()
+{
+    QTest::addColumn<bool>("byClosing");
+    QTest::newRow("quit action") << false;
+    // Without the tray, and with the extension monitor a titled window as it is by default.
+    QTest::newRow("main window closed") << true;
+}
+
 void tst_CTIClient::quitRequestShutsDownAndEndsTheLoop()
 {
+    QFETCH(bool, byClosing);
     CTIClient client;
     client.onLoginSuccess();
     CTIMainWindow *window = client.mainWindow();
     QVERIFY(window);
-    QTimer::singleShot(0, window, &CTIMainWindow::quitApplication);
+    QTimer::singleShot(0, window, [window, byClosing] {
+        QVERIFY(window->extensionMonitor()->isVisible());
+        if (byClosing)
+            window->close();
+        else
+            window->quitApplication();
+    });
     QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(99); }); // a safety net only
     QCOMPARE(QCoreApplication::exec(), 0);
 }

@@ -8,6 +8,7 @@
 #include "user.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QScreen>
 #include <QtTest>
@@ -63,7 +64,10 @@ private slots:
     void manyColleaguesOneDrawing();
     void renameByEnterAndByFocusLoss_data();
     void renameByEnterAndByFocusLoss();
+    void hideOnMouseOver_data();
     void hideOnMouseOver();
+    void switchedOff_data();
+    void switchedOff();
     void clickDialsOrPicksUp();
     void colleaguesListedAgainOrMoved();
 
@@ -296,8 +300,13 @@ void tst_StickyBuddyList::settingsThatRedraw()
     Settings::instance()->setValueForKey(key, value);
     QCoreApplication::processEvents();
     QCOMPARE(monitor.drawCount(), redraws ? 2 : 1);
-    if (key == QLatin1String("stickyBuddyListOpacity"))
+    // What the options change shows at once.
+    if (key == StickyBuddyList::opacitySetting)
         QCOMPARE(monitor.windowOpacity(), 0.6);
+    if (key == StickyBuddyList::stayOnTopSetting)
+        QVERIFY(!(monitor.windowFlags() & Qt::WindowStaysOnTopHint));
+    if (key == StickyBuddyList::autoPositionSetting)
+        QVERIFY(monitor.windowType() == Qt::Window && !(monitor.windowFlags() & Qt::FramelessWindowHint));
     Settings::instance()->removeValueForKey(key);
     // Whatever was rebuilt, a click on the lamp reaches the lamp.
     QTRY_VERIFY(monitor.findChild<QLabel *>(QStringLiteral("led_209")));
@@ -326,47 +335,59 @@ void tst_StickyBuddyList::manyColleaguesOneDrawing()
 
 void tst_StickyBuddyList::renameByEnterAndByFocusLoss_data()
 {
-    QTest::addColumn<bool>("byEnter");
-    QTest::newRow("Enter") << true;
-    QTest::newRow("focus loss") << false;
+    QTest::addColumn<QString>("finish");
+    QTest::newRow("Enter") << "Enter";
+    QTest::newRow("focus loss") << "focus loss";
+    // A colleague added while the editor's own menu is open (it has taken the focus, so the
+    // edit has not finished): what was typed is taken.
+    QTest::newRow("a redraw") << "redraw";
+    // The program ends with the editor open and focused.
+    QTest::newRow("the monitor goes") << "end";
 }
 
 void tst_StickyBuddyList::renameByEnterAndByFocusLoss()
 {
-    QFETCH(bool, byEnter);
+    QFETCH(QString, finish);
     Settings::instance()->removeValueForKey(QStringLiteral("peer/201"));
     QWidget elsewhere;
     auto *other = new QLineEdit(&elsewhere);
     elsewhere.show();
-    {
-        StickyBuddyList monitor;
-        monitor.addPeer(colleague(QStringLiteral("u201"), QStringLiteral("201"), QStringLiteral("Jo"), QStringLiteral("Lee")));
-        monitor.drawPeers();
-        QTRY_VERIFY(monitor.isVisible());
-        QTest::mouseClick(monitor.findChild<QLabel *>(QStringLiteral("txt_201")), Qt::RightButton);
-        auto *editor = monitor.findChild<QLineEdit *>(QStringLiteral("edt_201"));
-        QVERIFY(editor);
-        QCOMPARE(editor->text(), QStringLiteral("201 J.Lee"));
-        QTRY_VERIFY(editor->hasFocus());
-        QVERIFY(monitor.findChild<QLabel *>(QStringLiteral("txt_201"))->isHidden());
-        editor->setText(QStringLiteral("Jo & <Reception>"));
-        if (byEnter) {
-            QTest::keyClick(editor, Qt::Key_Return);
-        } else {
-            editor->setFocus();
-            other->setFocus();
-            other->activateWindow();
-            emit editor->editingFinished(); // what the lost focus ends in
-        }
-        QCOMPARE(monitor.getPeerText(QStringLiteral("201")), QStringLiteral("Jo & <Reception>"));
-        QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("txt_201"))->text(),
+    auto monitor = std::make_unique<StickyBuddyList>();
+    monitor->addPeer(colleague(QStringLiteral("u201"), QStringLiteral("201"), QStringLiteral("Jo"), QStringLiteral("Lee")));
+    monitor->drawPeers();
+    QTRY_VERIFY(monitor->isVisible());
+    QTest::mouseClick(monitor->findChild<QLabel *>(QStringLiteral("txt_201")), Qt::RightButton);
+    auto *editor = monitor->findChild<QLineEdit *>(QStringLiteral("edt_201"));
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), QStringLiteral("201 J.Lee"));
+    QTRY_VERIFY(editor->hasFocus());
+    QVERIFY(monitor->findChild<QLabel *>(QStringLiteral("txt_201"))->isHidden());
+    editor->setText(QStringLiteral("Jo & <Reception>"));
+    if (finish == "Enter") {
+        QTest::keyClick(editor, Qt::Key_Return);
+    } else if (finish == "redraw") {
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5), editor->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(editor, &menu);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        monitor->addPeer(colleague(QStringLiteral("u209"), QStringLiteral("209")));
+        QTRY_VERIFY(monitor->findChild<QLabel *>(QStringLiteral("txt_209")));
+    } else if (finish == "focus loss") {
+        editor->setFocus();
+        other->setFocus();
+        other->activateWindow();
+        emit editor->editingFinished(); // what the lost focus ends in
+    }
+    if (finish != "end") {
+        QCOMPARE(monitor->getPeerText(QStringLiteral("201")), QStringLiteral("Jo & <Reception>"));
+        QCOMPARE(monitor->findChild<QLabel *>(QStringLiteral("txt_201"))->text(),
                  QStringLiteral("<font color = black>Jo &amp; &lt;Reception&gt;"));
-        QVERIFY(!monitor.findChild<QLabel *>(QStringLiteral("txt_201"))->isHidden());
-        QTRY_VERIFY(!monitor.findChild<QLineEdit *>(QStringLiteral("edt_201")));
-        monitor.drawPeers(); // kept across a redraw
-        QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("txt_201"))->text(),
+        QVERIFY(!monitor->findChild<QLabel *>(QStringLiteral("txt_201"))->isHidden());
+        QTRY_VERIFY(!monitor->findChild<QLineEdit *>(QStringLiteral("edt_201")));
+        monitor->drawPeers(); // kept across a redraw
+        QCOMPARE(monitor->findChild<QLabel *>(QStringLiteral("txt_201"))->text(),
                  QStringLiteral("<font color = black>Jo &amp; &lt;Reception&gt;"));
     }
+    monitor.reset();
     // And across a restart, whatever the server now calls the colleague.
     StickyBuddyList again;
     again.addPeer(colleague(QStringLiteral("u201"), QStringLiteral("201"), QStringLiteral("Joanna"), QStringLiteral("Li")));
@@ -375,22 +396,79 @@ void tst_StickyBuddyList::renameByEnterAndByFocusLoss()
     Settings::instance()->removeValueForKey(QStringLiteral("peer/201"));
 }
 
+void tst_StickyBuddyList::hideOnMouseOver_data()
+{
+    QTest::addColumn<bool>("hides");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("hiddenMs"); // at least
+    QTest::newRow("off") << false << 200 << 0;
+    // Longer than the default, which must not be taken instead.
+    QTest::newRow("as stored") << true << 1500 << 1500;
+    // A time below the dialog's range, as a settings file may hold: the shortest, not for ever.
+    QTest::newRow("negative") << true << -5 << 100;
+}
+
 void tst_StickyBuddyList::hideOnMouseOver()
 {
-    Settings::instance()->setValueForKey(StickyBuddyList::hideOnMouseOverSetting, true);
-    Settings::instance()->setValueForKey(StickyBuddyList::hideMsSetting, 200);
+    QFETCH(bool, hides);
+    QFETCH(int, stored);
+    QFETCH(int, hiddenMs);
+    Settings::instance()->setValueForKey(StickyBuddyList::hideOnMouseOverSetting, hides);
+    Settings::instance()->setValueForKey(StickyBuddyList::hideMsSetting, stored);
     StickyBuddyList monitor;
     monitor.addPeer(colleague(QStringLiteral("h1"), QStringLiteral("501")));
     monitor.drawPeers();
     QTRY_VERIFY(monitor.isVisible());
+    QElapsedTimer hidden;
+    hidden.start();
     monitor.checkHideOrNotHide();
-    QVERIFY(monitor.isHidden());
+    QCOMPARE(monitor.isHidden(), hides);
     QTRY_VERIFY(monitor.isVisible());
+    QVERIFY2(hidden.elapsed() >= hiddenMs, qPrintable(QString::number(hidden.elapsed())));
 
     // Not while a lamp is renamed.
     monitor.onBLFRightClicked(QStringLiteral("txt_501"));
     monitor.checkHideOrNotHide();
     QVERIFY(monitor.isVisible());
+}
+
+void tst_StickyBuddyList::switchedOff_data()
+{
+    QTest::addColumn<QString>("when");
+    QTest::newRow("from the start") << "start";
+    QTest::newRow("while it is drawn") << "drawing";
+    QTest::newRow("while hidden under the pointer") << "hidden";
+}
+
+// Off is off, whatever was under way; colleagues seen meanwhile are listed for the dialog all
+// the same, and switching on shows them.
+void tst_StickyBuddyList::switchedOff()
+{
+    QFETCH(QString, when);
+    Settings *settings = Settings::instance();
+    settings->removeValueForKey(QStringLiteral("peers/off1"));
+    settings->setValueForKey(StickyBuddyList::hideOnMouseOverSetting, true);
+    settings->setValueForKey(StickyBuddyList::hideMsSetting, 100);
+    settings->setValueForKey(StickyBuddyList::enabledSetting, when != "start");
+    StickyBuddyList monitor;
+    monitor.initialise();
+    monitor.addPeer(colleague(QStringLiteral("off1"), QStringLiteral("601")));
+    if (when != "start") {
+        QTRY_VERIFY(monitor.findChild<QLabel *>(QStringLiteral("led_601")));
+        when == "hidden" ? monitor.checkHideOrNotHide() : monitor.drawPeers();
+        settings->setValueForKey(StickyBuddyList::enabledSetting, false);
+    }
+    QTimer pending; // outlasts the hide time and the show after a drawing
+    QSignalSpy over(&pending, &QTimer::timeout);
+    pending.start(300);
+    QVERIFY(over.wait());
+    QVERIFY(monitor.isHidden());
+    QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("led_601")) != nullptr, when != "start");
+    QCOMPARE(settings->getValueForKey(QStringLiteral("peers/off1")), QVariant(true));
+
+    settings->setValueForKey(StickyBuddyList::enabledSetting, true);
+    QTRY_VERIFY(monitor.isVisible() && monitor.findChild<QLabel *>(QStringLiteral("led_601")));
+    settings->removeValueForKey(QStringLiteral("peers/off1"));
 }
 
 void tst_StickyBuddyList::clickDialsOrPicksUp()

@@ -28,7 +28,6 @@ private slots:
     void queuesFromTheConfiguration_data();
     void queuesFromTheConfiguration();
     void geometryStoredOnCloseAndRestoredOnShow();
-    void closingTheMainWindowEndsTheProgram();
 
 private:
     //! The rows in the order the view shows them, each row's texts joined by "|".
@@ -244,23 +243,6 @@ void tst_QueueMonitor::geometryStoredOnCloseAndRestoredOnShow()
     again.show();
     QCOMPARE(again.size(), QSize(500, 300));
     QCOMPARE(again.pos(), QPoint(130, 90));
-}
-
-void tst_QueueMonitor::closingTheMainWindowEndsTheProgram()
-{
-    // An open monitor does not keep the program running once the main window is closed.
-    QWidget mainWindow;
-    QueueMonitorMainWindow monitor;
-    mainWindow.show();
-    monitor.show();
-    QSignalSpy ended(qApp, &QGuiApplication::lastWindowClosed);
-    // Only a running application tells that its last window closed.
-    QTimer::singleShot(0, qApp, [&] {
-        QVERIFY(mainWindow.close());
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-    });
-    QApplication::exec();
-    QCOMPARE(ended.count(), 1);
 }
 
 QTEST_MAIN(tst_QueueMonitor)

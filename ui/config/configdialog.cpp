@@ -59,22 +59,24 @@ ConfigDialog::~ConfigDialog()
 
 void ConfigDialog::initialise()
 {
+    using Monitor = StickyBuddyList;
     Settings *settings = Settings::instance();
-    ui->buddyListConfigWidget->setEnabled(settings->getValueForKey(QStringLiteral("stickyBuddyListEnabled"), true).toBool());
+    ui->buddyListConfigWidget->setEnabled(settings->getValueForKey(Monitor::enabledSetting, Monitor::defaultEnabled).toBool());
 
     CTIConnector *connector = CTIConnector::instance();
     ui->usernameLabel->setText(connector->getCurrentUsername() + QLatin1Char('@') + connector->getCurrentHost());
 
-    bindBoolKey(QStringLiteral("stickyBuddyListEnabled"), true);
-    bindBoolKey(QStringLiteral("stickyBuddyListStayOnTop"), true);
-    bindBoolKey(QStringLiteral("stickyBuddyListHideOnMouseOver"), true);
-    bindBoolKey(QStringLiteral("stickyBuddyListHorizontal"), true);
-    bindBoolKey(QStringLiteral("stickyBuddyListAutoPosition"), true);
-    bindIntKey(QStringLiteral("stickyBuddyListHideMs"), 1000, 100, 100000);
-    bindIntKey(QStringLiteral("stickyBuddyListScreen"), 1, 1, qMax(1, QGuiApplication::screens().size()));
-    bindIntKey(QStringLiteral("stickyBuddyListColumns"), 1, 1, 100);
-    bindIntKeyToSlider(QStringLiteral("stickyBuddyListOpacity"), 0, 100);
-    bindIntKeyToRadioButtonGroup(QStringLiteral("stickyBuddyListCorner"), 1, 1);
+    // With nothing stored the dialog shows what the monitor does.
+    bindBoolKey(Monitor::enabledSetting, Monitor::defaultEnabled);
+    bindBoolKey(Monitor::stayOnTopSetting, Monitor::defaultStayOnTop);
+    bindBoolKey(Monitor::hideOnMouseOverSetting, Monitor::defaultHideOnMouseOver);
+    bindBoolKey(Monitor::horizontalSetting, Monitor::defaultHorizontal);
+    bindBoolKey(Monitor::autoPositionSetting, Monitor::defaultAutoPosition);
+    bindIntKey(Monitor::hideMsSetting, Monitor::defaultHideMs, Monitor::minHideMs, Monitor::maxHideMs);
+    bindIntKey(Monitor::screenSetting, Monitor::defaultScreen, 1, qMax(1, QGuiApplication::screens().size()));
+    bindIntKey(Monitor::columnsSetting, Monitor::defaultColumns, 1, 100);
+    bindIntKeyToSlider(Monitor::opacitySetting, Monitor::defaultOpacity, 100);
+    bindIntKeyToRadioButtonGroup(Monitor::cornerSetting, Monitor::defaultCorner, 1);
 
     bindHotKey();
 

@@ -86,26 +86,28 @@ void ConfigTab::dndCheckboxToggled(const bool &dndIsActive)
 
 void ConfigTab::phoneAdded(Phone *phone)
 {
-    // A configuration sent again announces the same phones again: one row each.
-    if (!phone || ui->phonesGroupBox->findChild<ConfigTab_Phone *>(phone->id(), Qt::FindDirectChildrenOnly)) {
+    // Without an id a phone cannot be logged in or out: no row. A configuration sent again
+    // announces the same phones again: one row each.
+    if (!phone || phone->id().isEmpty())
+        return;
+    if (m_phoneRows.contains(phone->id())) {
         phoneChanged(phone);
         return;
     }
-    if (m_phones.isEmpty())
-        ui->phonesGroupBoxPlaceHolderLabel->hide();
-    m_phones.insert(phone->id(), phone);
+    ui->phonesGroupBoxPlaceHolderLabel->hide();
     auto *row = new ConfigTab_Phone(phone, ui->phonesGroupBox);
     connect(row, &ConfigTab_Phone::loginPhone, this, &ConfigTab::loginPhone);
     connect(row, &ConfigTab_Phone::logoutPhone, this, &ConfigTab::logoutPhone);
     row->setObjectName(phone->id());
+    m_phoneRows.insert(phone->id(), row);
     ui->phonesLayout->addWidget(row);
 }
 
 void ConfigTab::phoneChanged(Phone *phone)
 {
-    if (!phone)
-        return;
-    if (auto *row = ui->phonesGroupBox->findChild<ConfigTab_Phone *>(phone->id(), Qt::FindDirectChildrenOnly))
+    // By id in a map: a look-up by object name would take an empty id for any row, and end
+    // another phone's wait without its answer.
+    if (ConfigTab_Phone *row = phone ? m_phoneRows.value(phone->id()) : nullptr)
         row->phoneChanged();
 }
 
@@ -121,25 +123,24 @@ void ConfigTab::logoutPhone(const QString &phoneId)
 
 void ConfigTab::queueAdded(Queue *queue)
 {
-    if (!queue || ui->queuesGroupBox->findChild<ConfigTab_Queue *>(queue->id(), Qt::FindDirectChildrenOnly)) {
+    if (!queue || queue->id().isEmpty())
+        return;
+    if (m_queueRows.contains(queue->id())) {
         queueChanged(queue);
         return;
     }
-    if (m_queues.isEmpty())
-        ui->queuesGroupBoxPlaceHolderLabel->hide();
-    m_queues.insert(queue->id(), queue);
+    ui->queuesGroupBoxPlaceHolderLabel->hide();
     auto *row = new ConfigTab_Queue(queue, ui->queuesGroupBox);
     connect(row, &ConfigTab_Queue::loginQueue, this, &ConfigTab::loginQueue);
     connect(row, &ConfigTab_Queue::logoutQueue, this, &ConfigTab::logoutQueue);
     row->setObjectName(queue->id());
+    m_queueRows.insert(queue->id(), row);
     ui->queuesLayout->addWidget(row);
 }
 
 void ConfigTab::queueChanged(Queue *queue)
 {
-    if (!queue)
-        return;
-    if (auto *row = ui->queuesGroupBox->findChild<ConfigTab_Queue *>(queue->id(), Qt::FindDirectChildrenOnly))
+    if (ConfigTab_Queue *row = queue ? m_queueRows.value(queue->id()) : nullptr)
         row->queueChanged();
 }
 

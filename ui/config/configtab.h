@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QMap>
+#include <QHash>
 #include <QString>
 #include <QWidget>
 
@@ -8,6 +8,8 @@ namespace Ui {
 class ConfigTab;
 }
 
+class ConfigTab_Phone;
+class ConfigTab_Queue;
 class ForwardPreset;
 class Phone;
 class Queue;
@@ -45,6 +47,7 @@ public slots:
 
 private:
     Ui::ConfigTab *ui;
-    QMap<QString, Phone *> m_phones;
-    QMap<QString, Queue *> m_queues;
+    //! The rows by the id of their phone or queue; records without an id get none.
+    QHash<QString, ConfigTab_Phone *> m_phoneRows;
+    QHash<QString, ConfigTab_Queue *> m_queueRows;
 };

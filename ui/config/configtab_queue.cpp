@@ -53,7 +53,8 @@ void ConfigTab_Queue::showText()
     option.initFrom(box);
     const int indicator = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box).left();
     const QString shown = box->fontMetrics().elidedText(text, Qt::ElideRight, qMax(width() - indicator - 4, 20));
-    box->setText(shown);
+    // As typed: an "&" in the server's name is no keyboard shortcut that joins or leaves the queue.
+    box->setText(QString(shown).replace(QLatin1Char('&'), QLatin1String("&&")));
     box->setToolTip(shown == text ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap));
 }
 

@@ -60,6 +60,10 @@ StickyBuddyList::StickyBuddyList()
 
 StickyBuddyList::~StickyBuddyList()
 {
+    // A rename still open is taken now: its editor, losing the focus as the window goes, would
+    // report to a monitor half destroyed.
+    if (m_editor)
+        onRenameLineEditEnterPressed(m_editor->objectName());
     if (Registry::instance()->getStickyBuddyList() == this)
         Registry::instance()->setStickyBuddyList(nullptr);
 }
@@ -75,16 +79,17 @@ void StickyBuddyList::initialise()
 void StickyBuddyList::loadSettings(bool redraw)
 {
     const Settings *settings = Settings::instance();
-    m_enabled = settings->getValueForKey(enabledSetting, true).toBool();
-    m_corner = settings->getValueForKey(cornerSetting, 3).toInt();
-    m_stayOnTop = settings->getValueForKey(stayOnTopSetting, true).toBool();
-    m_hideOnMouseOver = settings->getValueForKey(hideOnMouseOverSetting, true).toBool();
-    m_hideMs = settings->getValueForKey(hideMsSetting, 1000).toInt();
-    m_horizontal = settings->getValueForKey(horizontalSetting, true).toBool();
-    m_columns = settings->getValueForKey(columnsSetting, 1).toInt();
-    m_screen = settings->getValueForKey(screenSetting, 2).toInt();
-    m_autoPosition = settings->getValueForKey(autoPositionSetting, true).toBool();
-    m_opacity = settings->getValueForKey(opacitySetting, 0).toInt();
+    m_enabled = settings->getValueForKey(enabledSetting, defaultEnabled).toBool();
+    m_corner = settings->getValueForKey(cornerSetting, defaultCorner).toInt();
+    m_stayOnTop = settings->getValueForKey(stayOnTopSetting, defaultStayOnTop).toBool();
+    m_hideOnMouseOver = settings->getValueForKey(hideOnMouseOverSetting, defaultHideOnMouseOver).toBool();
+    // A negative time would never bring the window back.
+    m_hideMs = qBound(minHideMs, settings->getValueForKey(hideMsSetting, defaultHideMs).toInt(), maxHideMs);
+    m_horizontal = settings->getValueForKey(horizontalSetting, defaultHorizontal).toBool();
+    m_columns = settings->getValueForKey(columnsSetting, defaultColumns).toInt();
+    m_screen = settings->getValueForKey(screenSetting, defaultScreen).toInt();
+    m_autoPosition = settings->getValueForKey(autoPositionSetting, defaultAutoPosition).toBool();
+    m_opacity = settings->getValueForKey(opacitySetting, defaultOpacity).toInt();
     if (m_screen < 1 || m_screen > QGuiApplication::screens().size())
         m_screen = 1;
 
@@ -186,7 +191,7 @@ void StickyBuddyList::addPeer(User *user)
     peer.dnd = user->getDND();
 
     // Every colleague seen once gets an entry for the configuration dialog; a hidden one stays
-    // hidden. A whole list of new colleagues is written in one go when the monitor is drawn.
+    // hidden. A whole list of new colleagues is written in one go, at the next drawing pass.
     const QString key = peersGroup + QLatin1Char('/') + peer.id;
     Settings *settings = Settings::instance();
     if (!settings->getValueForKey(key).isValid())
@@ -263,7 +268,6 @@ void StickyBuddyList::deleteLamps()
     }
     m_lamps.clear();
     m_lampTexts.clear();
-    delete m_editor;
 }
 
 ClickableLabel *StickyBuddyList::makeLabel(const QString &name)
@@ -287,8 +291,7 @@ void StickyBuddyList::setLampText(ClickableLabel *label, const QString &text)
 void StickyBuddyList::drawPeers()
 {
     m_drawQueued = false;
-    if (!m_enabled)
-        return;
+    // Also while the monitor is off: the configuration dialog lists every colleague seen.
     if (!m_newPeerKeys.isEmpty()) {
         // Our own entries: nothing to react to.
         m_writingPeerKeys = true;
@@ -296,10 +299,15 @@ void StickyBuddyList::drawPeers()
         m_writingPeerKeys = false;
         m_newPeerKeys.clear();
     }
+    if (!m_enabled)
+        return;
     hide();
     m_nextX = 0;
     m_width = 0;
     m_height = 0;
+    // A rename in progress goes with its lamp: what was typed so far is taken, not lost.
+    if (m_editor)
+        onRenameLineEditEnterPressed(m_editor->objectName());
     deleteLamps();
 
     const int runLength = std::max(1, int(m_peers.size()) / std::max(1, m_columns));

@@ -38,6 +38,21 @@ public:
     inline static const QString peersGroup = QStringLiteral("peers");
     inline static const QString peerGroup = QStringLiteral("peer");
 
+    //! What applies where nothing is stored; the configuration dialog shows the same.
+    static constexpr bool defaultEnabled = true;
+    static constexpr int defaultCorner = 3;
+    static constexpr bool defaultStayOnTop = true;
+    static constexpr bool defaultHideOnMouseOver = true;
+    static constexpr int defaultHideMs = 1000;
+    static constexpr bool defaultHorizontal = true;
+    static constexpr int defaultColumns = 1;
+    static constexpr int defaultScreen = 2;
+    static constexpr bool defaultAutoPosition = true;
+    static constexpr int defaultOpacity = 0;
+    //! The hide time is kept in this range, whatever the settings file holds.
+    static constexpr int minHideMs = 100;
+    static constexpr int maxHideMs = 100000;
+
     static constexpr int fieldWidth = 100;
     static constexpr int fieldHeight = 20;
     static constexpr int lampSize = 16;
@@ -112,20 +127,20 @@ private:
     QHash<QString, Lamp> m_lamps;
     QHash<QString, QString> m_lampTexts; // the plain text each lamp shows, by extension
     QPointer<QLineEdit> m_editor;
-    //! "peers/" entries of colleagues seen for the first time, written with the next drawing.
+    //! "peers/" entries of colleagues seen for the first time, written at the next drawing pass.
     QMap<QString, QVariant> m_newPeerKeys;
     bool m_writingPeerKeys = false;
 
-    bool m_enabled = true;
-    int m_corner = 3;
-    bool m_stayOnTop = true;
-    bool m_hideOnMouseOver = true;
-    int m_hideMs = 1000;
-    bool m_horizontal = true;
-    int m_columns = 1;
-    int m_screen = 2;
-    bool m_autoPosition = true;
-    int m_opacity = 0;
+    bool m_enabled = defaultEnabled;
+    int m_corner = defaultCorner;
+    bool m_stayOnTop = defaultStayOnTop;
+    bool m_hideOnMouseOver = defaultHideOnMouseOver;
+    int m_hideMs = defaultHideMs;
+    bool m_horizontal = defaultHorizontal;
+    int m_columns = defaultColumns;
+    int m_screen = defaultScreen;
+    bool m_autoPosition = defaultAutoPosition;
+    int m_opacity = defaultOpacity;
 
     int m_nextX = 0;
     int m_width = 0;
