@@ -21,7 +21,6 @@ class tst_CTIClient : public QObject
 
 private slots:
     void initTestCase();
-    void platform();
     void translation_data();
     void translation();
     void autoLoginBuildsTheMainWindowOnce();
@@ -39,13 +38,6 @@ void tst_CTIClient::initTestCase()
     store.sync();
     sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
     QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-}
-
-void tst_CTIClient::platform()
-{
-    QVERIFY(CTIClient::isLinuxX11());
-    QVERIFY(!CTIClient::isMacOSX());
-    QVERIFY(!CTIClient::isWindows());
 }
 
 void tst_CTIClient::translation_data()

@@ -1,10 +1,7 @@
-#include "addressbook.h"
 #include "addresses.h"
-#include "forwardpreset.h"
 #include "line.h"
 #include "phone.h"
 #include "queue.h"
-#include "ucitem.h"
 #include "user.h"
 
 #include <QSignalSpy>
@@ -32,8 +29,6 @@ private slots:
     void keyListTakesAscendingKeys_data();
     void keyListTakesAscendingKeys();
     void absentKeyReadTakesOneSlot();
-    void modelNames_data();
-    void modelNames();
 };
 
 void tst_ModelSubclass::changeDetection_data()
@@ -227,28 +222,6 @@ void tst_ModelSubclass::absentKeyReadTakesOneSlot()
     // One slot more: about 290 B of keys and 16 B of values.
     const size_t perRecord = (heapInUse() - before) / records.size();
     QVERIFY2(perRecord < 450, qPrintable(QString::number(perRecord)));
-}
-
-void tst_ModelSubclass::modelNames_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("Line") << Line().name() << "Line";
-    QTest::newRow("User") << User().name() << "User";
-    QTest::newRow("Phone is plural") << Phone().name() << "Phones";
-    QTest::newRow("Queue") << Queue().name() << "Queue";
-    QTest::newRow("ForwardPreset") << ForwardPreset().name() << "ForwardPreset";
-    QTest::newRow("Addressbook") << Addressbook().name() << "Addressbook";
-    QTest::newRow("Addresses") << Addresses().name() << "Addresses";
-    QTest::newRow("UCItem") << UCItem().name() << "UCItem";
-}
-
-void tst_ModelSubclass::modelNames()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, expected);
-    QCOMPARE(name, expected);
-    QCOMPARE(Phone().domain(), QStringLiteral("default"));
 }
 
 QTEST_GUILESS_MAIN(tst_ModelSubclass)

@@ -11,7 +11,6 @@ private slots:
     void imageLoads_data();
     void imageLoads();
     void absentNamesLoadNothing();
-    void translationsLoad();
     void translated_data();
     void translated();
 };
@@ -65,14 +64,6 @@ void TstResources::absentNamesLoadNothing()
                              ":/images/blf/phone_dark_orange.png", ":/images/blf/phone_dark_magneta.png",
                              ":/styles/client.style"})
         QVERIFY2(!QFile::exists(QLatin1String(path)) && QImage(QLatin1String(path)).isNull(), path);
-}
-
-void TstResources::translationsLoad()
-{
-    for (const QString &name : {QStringLiteral("de_de"), QStringLiteral("ru"), QStringLiteral("no")}) {
-        QTranslator translator;
-        QVERIFY2(translator.load(name, QStringLiteral(":/tr/"), QString(), QStringLiteral(".qm")), qPrintable(name));
-    }
 }
 
 void TstResources::translated_data()

@@ -15,7 +15,6 @@ private slots:
     void displayTextIsLocalTime_data();
     void displayTextIsLocalTime();
     void rolesCarryTheRawValues();
-    void accessors();
 };
 
 void tst_UCItem::initTestCase()
@@ -89,17 +88,6 @@ void tst_UCItem::rolesCarryTheRawValues()
     std::unique_ptr<QStandardItem> emptyRow(empty.toStandardItem());
     QCOMPARE(emptyRow->text(), QString());
     QVERIFY(empty.getValues().isEmpty());
-}
-
-void tst_UCItem::accessors()
-{
-    UCItem item;
-    QCOMPARE(item.name(), QStringLiteral("UCItem"));
-    item.buildFromVariantMap({{"owner_id", "u-1"}, {"typ", "queue"}});
-    QCOMPARE(item.getOwnerId(), QStringLiteral("u-1"));
-    QCOMPARE(item.getTyp(), QStringLiteral("queue"));
-    item.setTyp(QStringLiteral("call"));
-    QCOMPARE(item.getValues().value("typ"), QVariant("call"));
 }
 
 QTEST_MAIN(tst_UCItem)
