@@ -1,7 +1,6 @@
 #include "click2dialcomponent.h"
-#include "cticonnector.h"
+#include "connectedsimulator.h"
 #include "globalshortcut.h"
-#include "pbxsimulator.h"
 #include "settings.h"
 
 #include <QApplication>
@@ -38,33 +37,16 @@ private:
     //! answers the entries of the menus.
     QStringList whileMenuOpen(Click2DialComponent &component, const std::function<void(QMenu *)> &what,
                               const std::function<void()> &open = {});
-    QStringList dialled();
+    QStringList dialled() { return sim.sent(QStringLiteral("dialNumber"), QStringLiteral("number")); }
 
-    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.106"))};
-    CTIConnector *connector = CTIConnector::instance();
+    ConnectedSimulator sim{"127.0.0.106"};
     QTemporaryDir dir;
 };
 
 void tst_Click2Dial::initTestCase()
 {
     QVERIFY(dir.isValid());
-    sim.addAccount(QStringLiteral("anna"), QStringLiteral("secret"));
-    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-    QSignalSpy ok(connector, &CTIConnector::loginSuccess);
-    connector->login(QStringLiteral("anna"), QStringLiteral("secret"), QStringLiteral("127.0.0.106"));
-    QTRY_COMPARE(ok.count(), 1);
-}
-
-QStringList tst_Click2Dial::dialled()
-{
-    // A marker behind the dial tells when everything sent has arrived.
-    connector->hangup(QStringLiteral("marker"));
-    [&] { QTRY_COMPARE(sim.receivedCommands(QStringLiteral("hangup")).size(), 1); }();
-    QStringList numbers;
-    for (const QJsonObject &command : sim.receivedCommands(QStringLiteral("dialNumber")))
-        numbers << command.value(QStringLiteral("data")).toObject().value(QStringLiteral("number")).toString();
-    sim.clearReceived();
-    return numbers;
+    sim.logIn(QStringLiteral("anna"), QStringLiteral("secret"));
 }
 
 QStringList tst_Click2Dial::whileMenuOpen(Click2DialComponent &component, const std::function<void(QMenu *)> &what,

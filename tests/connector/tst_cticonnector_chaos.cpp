@@ -1,6 +1,5 @@
-#include "cticonnector.h"
+#include "connectedsimulator.h"
 #include "line.h"
-#include "pbxsimulator.h"
 #include "phone.h"
 #include "queue.h"
 #include "simcalls.h"
@@ -67,8 +66,7 @@ private:
     void changePbx();
     void note(const QString &what);
 
-    const QString host = QStringLiteral("127.0.0.16");
-    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.16"))};
+    ConnectedSimulator sim{"127.0.0.16"};
     CTIConnector *connector = CTIConnector::instance();
 
     QMap<QString, QPointer<Line>> lines;
@@ -122,8 +120,6 @@ void tst_CTIConnectorChaos::initTestCase()
                               QJsonObject{{"id", "q-3"}, {"extension", "803"}, {"name", "Desk"}, {"static_member", true}}}},
     };
     QVERIFY2(sim.scenario().setSection(QStringLiteral("phoneConfig"), phoneConfig, &error), qPrintable(error));
-    sim.addAccount(user, QStringLiteral("secret"));
-    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
 
     connect(connector, &CTIConnector::lineOpenend, this, [this](Line *line) { lines.insert(line->callId(), line); });
     connect(connector, &CTIConnector::lineChanged, this, [this](Line *line) { lines.insert(line->callId(), line); });
@@ -160,9 +156,7 @@ void tst_CTIConnectorChaos::initTestCase()
         Qt::QueuedConnection);
 
     connector->setPingIntervalMs(pingIntervalMs);
-    QSignalSpy accepted(connector, &CTIConnector::loginSuccess);
-    connector->login(user, QStringLiteral("secret"), host);
-    QTRY_COMPARE(accepted.count(), 1);
+    sim.logIn(user, QStringLiteral("secret"));
     // What the windows ask for once logged in.
     connector->requestLineStatus();
     connector->requestJabberBuddies();

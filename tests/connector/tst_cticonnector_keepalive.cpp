@@ -1,5 +1,5 @@
+#include "connectedsimulator.h"
 #include "cticonnector.h"
-#include "pbxsimulator.h"
 #include "signalrecorder.h"
 
 #include <QSignalSpy>
@@ -16,17 +16,13 @@ private slots:
     void quietServerKeepsTheLink();
 
 private:
-    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.14"))};
+    ConnectedSimulator sim{"127.0.0.14"};
     CTIConnector *connector = CTIConnector::instance();
 };
 
 void tst_CTIConnectorKeepAlive::initTestCase()
 {
-    sim.addAccount(QStringLiteral("anna"), QStringLiteral("secret"));
-    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-    QSignalSpy accepted(connector, &CTIConnector::loginSuccess);
-    connector->login(QStringLiteral("anna"), QStringLiteral("secret"), QStringLiteral("127.0.0.14"));
-    QTRY_COMPARE(accepted.count(), 1);
+    sim.logIn(QStringLiteral("anna"), QStringLiteral("secret"));
 }
 
 // A server with nothing to say answers pings and sends nothing else: its pongs alone must keep

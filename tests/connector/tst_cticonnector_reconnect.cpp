@@ -1,11 +1,11 @@
 #include "addresses.h"
+#include "connectedsimulator.h"
 #include "cticonnector.h"
 #include "line.h"
-#include "pbxsimulator.h"
-#include "simcalls.h"
 #include "signalrecorder.h"
-#include "user.h"
+#include "simcalls.h"
 #include "simpresence.h"
+#include "user.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -31,18 +31,13 @@ private slots:
     void bookLoadingResumesAfterADrop();
 
 private:
-    const QString host = QStringLiteral("127.0.0.12");
-    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.12"))};
+    ConnectedSimulator sim{"127.0.0.12"};
     CTIConnector *connector = CTIConnector::instance();
 };
 
 void tst_CTIConnectorReconnect::initTestCase()
 {
-    sim.addAccount(QStringLiteral("anna"), QStringLiteral("secret"));
-    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-    QSignalSpy accepted(connector, &CTIConnector::loginSuccess);
-    connector->login(QStringLiteral("anna"), QStringLiteral("secret"), host);
-    QTRY_COMPARE(accepted.count(), 1);
+    sim.logIn(QStringLiteral("anna"), QStringLiteral("secret"));
 }
 
 void tst_CTIConnectorReconnect::serverAwayEndsInConnectionLost()

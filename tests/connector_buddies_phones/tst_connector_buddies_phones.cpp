@@ -1,6 +1,6 @@
+#include "connectedsimulator.h"
 #include "cticonnector.h"
 #include "forwardpreset.h"
-#include "pbxsimulator.h"
 #include "phone.h"
 #include "queue.h"
 #include "settings.h"
@@ -36,7 +36,7 @@ private:
     //! "#n": the n-th distinct record announced in this row.
     QString tag(ModelSubclass *record);
 
-    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.30"))};
+    ConnectedSimulator sim{"127.0.0.30"};
     CTIConnector *connector = CTIConnector::instance();
     QStringList log;
     QList<QPointer<ModelSubclass>> seen;
@@ -44,11 +44,7 @@ private:
 
 void tst_ConnectorBuddiesPhones::initTestCase()
 {
-    sim.addAccount("anna", "pw");
-    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-    QSignalSpy ok(connector, &CTIConnector::loginSuccess);
-    connector->login("anna", "pw", "127.0.0.30");
-    QTRY_COMPARE(ok.count(), 1);
+    sim.logIn("anna", "pw");
 
     auto buddy = [this](const char *sign, User *u) {
         log << QStringLiteral("%1%2 %3 %4%5 %6").arg(sign, u->id(), u->getExtension(), u->getPhonePresence(),

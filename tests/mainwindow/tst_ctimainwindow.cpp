@@ -1,8 +1,8 @@
-#include "cticonnector.h"
 #include "addressbooktabwidget.h"
 #include "addressbookwindow.h"
+#include "connectedsimulator.h"
+#include "cticonnector.h"
 #include "ctimainwindow.h"
-#include "pbxsimulator.h"
 #include "queuemonitormainwindow.h"
 #include "reconnectwindow.h"
 #include "registry.h"
@@ -55,9 +55,14 @@ private:
     QStringList viewOrder() const;
     QList<RollOverPopUp *> popUps() const;
     int suggestionRows() const { return window->findChild<QCompleter *>()->model()->rowCount(); }
+    void reopen()
+    {
+        delete window;
+        init();
+    }
     void contactEvent(const QString &name, const QJsonObject &data) { sim.pushEvent(name, data); }
 
-    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.51"))};
+    ConnectedSimulator sim{"127.0.0.51"};
     CTIConnector *connector = CTIConnector::instance();
     CTIMainWindow *window = nullptr;
 };
@@ -68,11 +73,7 @@ void tst_CTIMainWindow::initTestCase()
     QSettings stored(Settings::instance()->fileName(), QSettings::IniFormat);
     stored.remove(QStringLiteral("MainWindow"));
     stored.sync();
-    sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
-    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-    QSignalSpy ok(connector, &CTIConnector::loginSuccess);
-    connector->login(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("127.0.0.51"));
-    QTRY_COMPARE(ok.count(), 1);
+    sim.logIn();
 }
 
 void tst_CTIMainWindow::init()
@@ -246,13 +247,7 @@ void tst_CTIMainWindow::dialField()
     else
         QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("dialPushButton")), Qt::LeftButton);
 
-    // A marker behind the dial command tells when everything sent has arrived.
-    connector->hangup(QStringLiteral("marker"));
-    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("hangup")).size(), 1);
-    QStringList numbers;
-    for (const QJsonObject &command : sim.receivedCommands(QStringLiteral("dialNumber")))
-        numbers << command.value(QStringLiteral("data")).toObject().value(QStringLiteral("number")).toString();
-    QCOMPARE(numbers, dialled);
+    QCOMPARE(sim.sent(QStringLiteral("dialNumber"), QStringLiteral("number")), dialled);
     QCOMPARE(field->text(), typed);
 }
 
@@ -298,11 +293,8 @@ void tst_CTIMainWindow::addressBookWindow()
 {
     sim.scenario().addGeneratedAddressBook(QStringLiteral("b1"), QStringLiteral("One"), 30, 3);
     sim.scenario().addGeneratedAddressBook(QStringLiteral("b2"), QStringLiteral("Two"), 20, 4);
-    delete window;
     sim.clearReceived();
-    window = new CTIMainWindow;
-    window->onApplicationStartup();
-    window->show();
+    reopen();
     AddressBookWindow *books = window->addressBookWindow();
     QTRY_COMPARE(books->tabs().size(), 2);
     QTRY_VERIFY(books->tabs().at(0)->isLoaded() && books->tabs().at(1)->isLoaded());
@@ -373,19 +365,13 @@ void tst_CTIMainWindow::geometrySurvivesARestart()
     QVERIFY(window->close());
     QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("MainWindow/width")).toInt(), 300);
 
-    delete window;
-    window = new CTIMainWindow;
-    window->onApplicationStartup();
-    window->show();
+    reopen();
     QCOMPARE(window->pos(), QPoint(120, 80));
     QCOMPARE(window->size(), QSize(300, 520));
 
     // A height saved when the window had grown past the screen comes back within the screen.
     Settings::instance()->setValueForKey(QStringLiteral("MainWindow/height"), 5000);
-    delete window;
-    window = new CTIMainWindow;
-    window->onApplicationStartup();
-    window->show();
+    reopen();
     QCOMPARE(window->height(), window->screen()->availableGeometry().height());
     QCOMPARE(window->width(), 300);
 }

@@ -1,8 +1,8 @@
+#include "connectedsimulator.h"
 #include "cticonnector.h"
 #include "line.h"
 #include "notification.h"
 #include "notificationfactory.h"
-#include "pbxsimulator.h"
 #include "rolloverpopup.h"
 
 #include <QApplication>
@@ -20,11 +20,7 @@ class tst_Notification : public QObject
 private slots:
     void initTestCase()
     {
-        sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
-        QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-        QSignalSpy ok(CTIConnector::instance(), &CTIConnector::loginSuccess);
-        CTIConnector::instance()->login(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("127.0.0.71"));
-        QTRY_COMPARE(ok.count(), 1);
+        sim.logIn();
     }
 
     void cleanup()
@@ -192,7 +188,7 @@ private:
                                   {"remote_number", "+4930111"}, {"caller_addressbook_id", QString("c-" + callId)}});
     }
 
-    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.71"))};
+    ConnectedSimulator sim{"127.0.0.71"};
 };
 
 QTEST_MAIN(tst_Notification)

@@ -1,5 +1,5 @@
+#include "connectedsimulator.h"
 #include "cticonnector.h"
-#include "pbxsimulator.h"
 #include "queuemonitorcallswidget.h"
 #include "queuemonitormainwindow.h"
 #include "settings.h"
@@ -33,10 +33,10 @@ private:
     //! The rows in the order the view shows them, each row's texts joined by "|".
     static QStringList shownRows(const QueueMonitorCallsWidget &widget);
     //! The queue ids asked for since the last call, in order.
-    QStringList askedQueues();
+    QStringList askedQueues() { return sim.sent(QStringLiteral("requestQueueCalls"), QStringLiteral("queue_id")); }
     void setQueues(const QStringList &ids);
 
-    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.104"))};
+    ConnectedSimulator sim{"127.0.0.104"};
     CTIConnector *connector = CTIConnector::instance();
 };
 
@@ -55,11 +55,7 @@ QJsonObject call(const QString &id, const QString &caller, int state, const QStr
 
 void tst_QueueMonitor::initTestCase()
 {
-    sim.addAccount(QStringLiteral("anna"), QStringLiteral("secret"));
-    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-    QSignalSpy ok(connector, &CTIConnector::loginSuccess);
-    connector->login(QStringLiteral("anna"), QStringLiteral("secret"), QStringLiteral("127.0.0.104"));
-    QTRY_COMPARE(ok.count(), 1);
+    sim.logIn(QStringLiteral("anna"), QStringLiteral("secret"));
 }
 
 QStringList tst_QueueMonitor::shownRows(const QueueMonitorCallsWidget &widget)
@@ -73,18 +69,6 @@ QStringList tst_QueueMonitor::shownRows(const QueueMonitorCallsWidget &widget)
         rows << texts.join(QLatin1Char('|'));
     }
     return rows;
-}
-
-QStringList tst_QueueMonitor::askedQueues()
-{
-    // A marker behind the requests tells when everything sent has arrived.
-    connector->hangup(QStringLiteral("marker"));
-    [&] { QTRY_COMPARE(sim.receivedCommands(QStringLiteral("hangup")).size(), 1); }();
-    QStringList ids;
-    for (const QJsonObject &command : sim.receivedCommands(QStringLiteral("requestQueueCalls")))
-        ids << command.value(QStringLiteral("data")).toObject().value(QStringLiteral("queue_id")).toString();
-    sim.clearReceived();
-    return ids;
 }
 
 void tst_QueueMonitor::setQueues(const QStringList &ids)

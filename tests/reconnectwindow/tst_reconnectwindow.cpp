@@ -1,5 +1,5 @@
+#include "connectedsimulator.h"
 #include "cticonnector.h"
-#include "pbxsimulator.h"
 #include "reconnectwindow.h"
 #include "settings.h"
 
@@ -39,11 +39,7 @@ class tst_ReconnectWindow : public QObject
 private slots:
     void initTestCase()
     {
-        sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
-        QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-        QSignalSpy accepted(connector, &CTIConnector::loginSuccess);
-        connector->login(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("127.0.0.80"));
-        QTRY_COMPARE(accepted.count(), 1);
+        sim.logIn();
     }
 
     void init()
@@ -129,7 +125,7 @@ private slots:
     }
 
 private:
-    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.80"))};
+    ConnectedSimulator sim{"127.0.0.80"};
     CTIConnector *connector = CTIConnector::instance();
     QSignalSpy again{connector, &CTIConnector::reconnectSuccess};
 };

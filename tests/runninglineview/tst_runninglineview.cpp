@@ -1,6 +1,6 @@
+#include "connectedsimulator.h"
 #include "cticonnector.h"
 #include "line.h"
-#include "pbxsimulator.h"
 #include "runninglineview.h"
 
 #include <QJsonObject>
@@ -18,11 +18,7 @@ class tst_RunningLineView : public QObject
 private slots:
     void initTestCase()
     {
-        sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
-        QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-        QSignalSpy ok(CTIConnector::instance(), &CTIConnector::loginSuccess);
-        CTIConnector::instance()->login(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("127.0.0.70"));
-        QTRY_COMPARE(ok.count(), 1);
+        sim.logIn();
     }
 
     void init()
@@ -135,7 +131,7 @@ private:
     QLabel *label(const char *name) const { return view->findChild<QLabel *>(QLatin1String(name)); }
     QPushButton *button(const QString &name) const { return view->findChild<QPushButton *>(name); }
 
-    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.70"))};
+    ConnectedSimulator sim{"127.0.0.70"};
     std::unique_ptr<Line> line;
     std::unique_ptr<RunningLineView> view;
 };

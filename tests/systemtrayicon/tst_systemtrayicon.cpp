@@ -1,6 +1,6 @@
+#include "connectedsimulator.h"
 #include "cticonnector.h"
 #include "numbercanonizer.h"
-#include "pbxsimulator.h"
 #include "settings.h"
 #include "systemtrayicon.h"
 
@@ -19,11 +19,7 @@ class tst_SystemTrayIcon : public QObject
 private slots:
     void initTestCase()
     {
-        sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
-        QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-        QSignalSpy accepted(CTIConnector::instance(), &CTIConnector::loginSuccess);
-        CTIConnector::instance()->login(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("127.0.0.81"));
-        QTRY_COMPARE(accepted.count(), 1);
+        sim.logIn();
     }
 
     void clipboardSetsDialAction_data()
@@ -87,7 +83,7 @@ private slots:
     }
 
 private:
-    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.81"))};
+    ConnectedSimulator sim{"127.0.0.81"};
     SystemTrayIcon tray;
     QSystemTrayIcon *icon = tray.findChild<QSystemTrayIcon *>();
     QAction *dial = icon->contextMenu()->findChild<QAction *>(QStringLiteral("dialAction"));

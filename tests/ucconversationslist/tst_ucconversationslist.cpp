@@ -1,5 +1,5 @@
+#include "connectedsimulator.h"
 #include "cticonnector.h"
-#include "pbxsimulator.h"
 #include "simcalls.h"
 #include "simhistory.h"
 #include "uccitemdelegate.h"
@@ -27,7 +27,7 @@ private slots:
     void historyAndEndedCallThroughConnector();
 
 private:
-    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.90"))};
+    ConnectedSimulator sim{"127.0.0.90"};
 };
 
 namespace {
@@ -51,11 +51,7 @@ QStringList numbersInOrder(const QAbstractItemModel *model)
 
 void tst_UCConversationsList::initTestCase()
 {
-    sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
-    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-    QSignalSpy ok(CTIConnector::instance(), &CTIConnector::loginSuccess);
-    CTIConnector::instance()->login(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("127.0.0.90"));
-    QTRY_COMPARE(ok.count(), 1);
+    sim.logIn();
 }
 
 void tst_UCConversationsList::newestFirst_data()

@@ -1,8 +1,7 @@
 #include "click2dialcomponent.h"
 #include "configdialog.h"
-#include "cticonnector.h"
+#include "connectedsimulator.h"
 #include "globalshortcut.h"
-#include "pbxsimulator.h"
 #include "settings.h"
 
 #include <QApplication>
@@ -44,10 +43,9 @@ private:
     static void mark(const QString &text);
     //! Presses these keys as soon as the component's menu holds the keyboard.
     static void answerMenu(Click2DialComponent &component, const QString &keys);
-    QStringList dialled();
+    QStringList dialled() { return sim.sent(QStringLiteral("dialNumber"), QStringLiteral("number")); }
 
-    PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.54"))};
-    CTIConnector *connector = CTIConnector::instance();
+    ConnectedSimulator sim{"127.0.0.54"};
 };
 
 namespace {
@@ -98,11 +96,7 @@ void tst_X11ClickToDial::initTestCase()
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
     QVERIFY(GlobalShortCut::isAvailable());
     g_previous = qInstallMessageHandler(recordWarnings);
-    sim.addAccount(QStringLiteral("anna"), QStringLiteral("secret"));
-    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-    QSignalSpy ok(connector, &CTIConnector::loginSuccess);
-    connector->login(QStringLiteral("anna"), QStringLiteral("secret"), QStringLiteral("127.0.0.54"));
-    QTRY_COMPARE(ok.count(), 1);
+    sim.logIn(QStringLiteral("anna"), QStringLiteral("secret"));
 }
 
 void tst_X11ClickToDial::cleanup()
@@ -145,17 +139,6 @@ void tst_X11ClickToDial::answerMenu(Click2DialComponent &component, const QStrin
                 menu->close();
         });
     });
-}
-
-QStringList tst_X11ClickToDial::dialled()
-{
-    connector->hangup(QStringLiteral("marker"));
-    [&] { QTRY_COMPARE(sim.receivedCommands(QStringLiteral("hangup")).size(), 1); }();
-    QStringList numbers;
-    for (const QJsonObject &command : sim.receivedCommands(QStringLiteral("dialNumber")))
-        numbers << command.value(QStringLiteral("data")).toObject().value(QStringLiteral("number")).toString();
-    sim.clearReceived();
-    return numbers;
 }
 
 void tst_X11ClickToDial::markedNumberIsDialled_data()
