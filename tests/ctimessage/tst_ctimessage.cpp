@@ -10,7 +10,6 @@ class tst_CTIMessage : public QObject
     Q_OBJECT
 
 private slots:
-    void wireForm();
     void uuidIsStableAndUnique();
     void dataValues_data();
     void dataValues();
@@ -25,21 +24,6 @@ private slots:
 
 static const QRegularExpression uuidPattern(
     QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));
-
-void tst_CTIMessage::wireForm()
-{
-    CTIMessage message = CTIMessage::generateCommand(QStringLiteral("hangup"));
-    message.setValueForKey(QStringLiteral("callid"), QStringLiteral("abc"));
-    message.setValueForKey(QStringLiteral("a"), 1);
-    const QByteArray json = message.toJSON();
-
-    const QString uuid = message.uuid();
-    QVERIFY2(uuidPattern.match(uuid).hasMatch(), qPrintable(uuid));
-    // Compact, keys in alphabetical order at every level.
-    const QByteArray expected = QByteArray(R"({"data":{"a":1,"callid":"abc"},"name":"hangup","type":"command","uuid":")")
-        + uuid.toLatin1() + "\"}";
-    QCOMPARE(json, expected);
-}
 
 void tst_CTIMessage::uuidIsStableAndUnique()
 {

@@ -58,8 +58,6 @@ private slots:
     void init() { store(QString(), QString(), QString()); }
     void submit_data();
     void submit();
-    void execute_data();
-    void execute();
     void saveLogin_data();
     void saveLogin();
     void untickedRetryForgetsTheTickedAttempt();
@@ -113,29 +111,6 @@ void TestLoginDialog::submit()
     // Remembered unaltered before the server answers; a rejected attempt remembers nothing.
     QCOMPARE(stored(userKey), message.isEmpty() ? username : QString());
     QCOMPARE(stored(hostKey), message.isEmpty() ? host : QString());
-}
-
-void TestLoginDialog::execute_data()
-{
-    QTest::addColumn<QString>("password");
-    QTest::newRow("saved password logs in") << "secret";
-    QTest::newRow("no password shows the dialog") << "";
-}
-
-void TestLoginDialog::execute()
-{
-    QFETCH(QString, password);
-    store(QStringLiteral("alice"), password, QStringLiteral("pbx"));
-
-    LoginDialog dialog;
-    QSignalSpy requested(&dialog, &LoginDialog::loginRequested);
-    dialog.execute();
-
-    const bool autoLogin = !password.isEmpty();
-    QCOMPARE(requested.count(), autoLogin ? 1 : 0);
-    if (autoLogin)
-        QCOMPARE(requested.at(0), (QVariantList{"alice", password, "pbx"}));
-    QCOMPARE(dialog.isVisible(), !autoLogin);
 }
 
 void TestLoginDialog::saveLogin_data()

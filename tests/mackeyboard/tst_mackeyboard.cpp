@@ -1,6 +1,5 @@
 #include "mackeyboard.h"
 
-#include <QKeySequence>
 #include <QtEndian>
 #include <QtTest>
 
@@ -81,8 +80,6 @@ private slots:
     void nativeModifiers();
     void fixedKeyCode_data();
     void fixedKeyCode();
-    void keySequence_data();
-    void keySequence();
     void searchLayout_data();
     void searchLayout();
     void nativeKeycode_data();
@@ -117,6 +114,7 @@ void tst_MacKeyboard::fixedKeyCode_data()
     QTest::newRow("Return") << Qt::Key_Return << true << 36u;
     QTest::newRow("Enter") << Qt::Key_Enter << true << 76u;
     QTest::newRow("Meta") << Qt::Key_Meta << true << 59u;
+    QTest::newRow("Home") << Qt::Key_Home << true << 115u;
     QTest::newRow("Option") << MacKeyboard::keyOption << true << 58u;
     QTest::newRow("F21 is not fixed") << Qt::Key_F21 << false << 0u;
     QTest::newRow("Escape goes to the layout") << Qt::Key_Escape << false << 0u;
@@ -131,28 +129,6 @@ void tst_MacKeyboard::fixedKeyCode()
     unsigned code = 0;
     QCOMPARE(MacKeyboard::fixedKeyCode(key, &code), fixed);
     QCOMPARE(code, expected);
-}
-
-// The split a hot-key setting goes through: modifier bits apart, the keypad bit stays with the key.
-void tst_MacKeyboard::keySequence_data()
-{
-    QTest::addColumn<QString>("sequence");
-    QTest::addColumn<uint>("code");
-    QTest::addColumn<uint>("modifiers");
-    QTest::newRow("Alt+F1") << "Alt+F1" << 122u << 0x0800u;
-    QTest::newRow("Ctrl+Shift+Space") << "Ctrl+Shift+Space" << 49u << 0x0300u;
-    QTest::newRow("Meta+Alt+Home") << "Meta+Alt+Home" << 115u << 0x1800u;
-}
-
-void tst_MacKeyboard::keySequence()
-{
-    QFETCH(QString, sequence);
-    QFETCH(uint, code);
-    QFETCH(uint, modifiers);
-    const int combined = QKeySequence::fromString(sequence, QKeySequence::PortableText)[0];
-    const auto key = Qt::Key(combined & ~0x1E000000);
-    QCOMPARE(MacKeyboard::nativeKeycode(key, QByteArray()), code);
-    QCOMPARE(MacKeyboard::nativeModifiers(Qt::KeyboardModifiers(combined & 0x1E000000)), modifiers);
 }
 
 void tst_MacKeyboard::searchLayout_data()

@@ -22,7 +22,6 @@ private slots:
     void receiverReadsNewValue();
     void buildFromVariantMap_data();
     void buildFromVariantMap();
-    void readingAbsentKeyRemembersIt();
     void oldValuesAreAFallback();
     void actsAsAMap_data();
     void actsAsAMap();
@@ -90,19 +89,6 @@ void tst_ModelSubclass::buildFromVariantMap()
     QCOMPARE(record.id(), id);
     // Keys the update lacks keep their values.
     QCOMPARE(record.valueForKey(QStringLiteral("a")).toInt(), 1);
-}
-
-void tst_ModelSubclass::readingAbsentKeyRemembersIt()
-{
-    Queue queue;
-    QSignalSpy spy(&queue, &ModelSubclass::changed);
-    const QVariant value = queue.valueForKey(QStringLiteral("absent"));
-    QVERIFY(!value.isValid());
-    QCOMPARE(value.toString(), QString());
-    QVERIFY(queue.getValues().contains(QStringLiteral("absent")));
-    QCOMPARE(spy.count(), 0);
-    queue.setValueForKey(QStringLiteral("absent"), 1);
-    QCOMPARE(spy.count(), 1);
 }
 
 void tst_ModelSubclass::oldValuesAreAFallback()
