@@ -13,6 +13,11 @@
 #include <QThreadPool>
 #include <QtTest>
 
+#include <functional>
+
+using Command = std::function<void(CTIConnector *)>;
+Q_DECLARE_METATYPE(Command)
+
 // The connector is connected to the simulator without an accepted login: the simulator records
 // every command and pushes what the test asks for, but serves nothing itself.
 class tst_CTIConnectorUCItems : public QObject
@@ -100,53 +105,36 @@ void tst_CTIConnectorUCItems::sync()
 
 void tst_CTIConnectorUCItems::commandsOnTheWire_data()
 {
-    QTest::addColumn<int>("operation");
+    QTest::addColumn<Command>("command");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QJsonObject>("data");
-    QTest::newRow("history") << 0 << "requestUCItems" << QJsonObject();
-    QTest::newRow("queue calls") << 1 << "requestQueueCalls" << QJsonObject{{"queue_id", "c1cb000b"}};
-    QTest::newRow("queue calls, no id") << 2 << "requestQueueCalls" << QJsonObject{{"queue_id", ""}};
-    QTest::newRow("models, plain") << 3 << "model"
-                                   << QJsonObject{{"modelCmd", "request"},     {"modelName", "Contact"},
-                                                  {"modelSort", ""},           {"modelLimit", 10},
-                                                  {"modelOffset", 0},          {"modelAttributes", QJsonObject()}};
-    QTest::newRow("models, attributes") << 4 << "model"
-                                        << QJsonObject{{"modelCmd", "request"},
-                                                       {"modelName", "Call"},
-                                                       {"modelSort", "timestamp desc"},
-                                                       {"modelLimit", -1},
-                                                       {"modelOffset", 250},
-                                                       {"modelAttributes", QJsonObject{{"n", "5"}, {"on", "true"}}}};
+    // By name where it must stay a slot.
+    QTest::newRow("history") << Command([](CTIConnector *c) { QVERIFY(QMetaObject::invokeMethod(c, "requestUCItems")); })
+                             << "requestUCItems" << QJsonObject();
+    QTest::newRow("queue calls") << Command([](CTIConnector *c) { c->requestQueueCalls("c1cb000b"); })
+                                 << "requestQueueCalls" << QJsonObject{{"queue_id", "c1cb000b"}};
+    QTest::newRow("queue calls, no id") << Command([](CTIConnector *c) { c->requestQueueCalls(QString()); })
+                                        << "requestQueueCalls" << QJsonObject{{"queue_id", ""}};
+    QTest::newRow("models, plain") << Command([](CTIConnector *c) {
+        QVERIFY(QMetaObject::invokeMethod(c, "requestModels", Q_ARG(QString, "Contact"), Q_ARG(QVariantMap, QVariantMap()),
+                                          Q_ARG(QString, QString()), Q_ARG(int, 10), Q_ARG(int, 0)));
+    }) << "model" << QJsonObject{{"modelCmd", "request"}, {"modelName", "Contact"}, {"modelSort", ""},
+                                 {"modelLimit", 10}, {"modelOffset", 0}, {"modelAttributes", QJsonObject()}};
+    QTest::newRow("models, attributes") << Command([](CTIConnector *c) {
+        c->requestModels("Call", {{"n", 5}, {"on", true}}, "timestamp desc", -1, 250);
+    }) << "model" << QJsonObject{{"modelCmd", "request"}, {"modelName", "Call"}, {"modelSort", "timestamp desc"},
+                                 {"modelLimit", -1}, {"modelOffset", 250},
+                                 {"modelAttributes", QJsonObject{{"n", "5"}, {"on", "true"}}}};
 }
 
 void tst_CTIConnectorUCItems::commandsOnTheWire()
 {
-    QFETCH(int, operation);
-    QFETCH(QString, name);
-    QFETCH(QJsonObject, data);
+    QFETCH(Command, command);
     sim.clearReceived();
-    switch (operation) {
-    case 0:
-        QVERIFY(QMetaObject::invokeMethod(connector, "requestUCItems")); // a slot
-        break;
-    case 1:
-        connector->requestQueueCalls(QStringLiteral("c1cb000b"));
-        break;
-    case 2:
-        connector->requestQueueCalls(QString());
-        break;
-    case 3:
-        QVERIFY(QMetaObject::invokeMethod(connector, "requestModels", Q_ARG(QString, "Contact"),
-                                          Q_ARG(QVariantMap, QVariantMap()), Q_ARG(QString, QString()),
-                                          Q_ARG(int, 10), Q_ARG(int, 0)));
-        break;
-    default:
-        connector->requestModels(QStringLiteral("Call"), {{"n", 5}, {"on", true}}, QStringLiteral("timestamp desc"), -1,
-                                 250);
-    }
+    command(connector);
     QTRY_COMPARE(sim.receivedCommands().size(), 1);
-    QCOMPARE(sim.receivedCommands().first().value("name").toString(), name);
-    QCOMPARE(sim.receivedCommands().first().value("data").toObject(), data);
+    QTEST(sim.receivedCommands().first().value("name").toString(), "name");
+    QTEST(sim.receivedCommands().first().value("data").toObject(), "data");
 }
 
 void tst_CTIConnectorUCItems::historyReachesTheMainThreadInOrder_data()
