@@ -30,12 +30,10 @@ private slots:
     void commandsOnTheWire();
     void historyReachesTheMainThreadInOrder_data();
     void historyReachesTheMainThreadInOrder();
-    void historyBadInput_data();
-    void historyBadInput();
+    void itemsHandedOut_data();
+    void itemsHandedOut();
     void largeTextThatIsNoHistory_data();
     void largeTextThatIsNoHistory();
-    void queueCalls_data();
-    void queueCalls();
 
 private:
     //! Waits until every message pushed before has been handled, the history workers included.
@@ -183,36 +181,55 @@ void tst_CTIConnectorUCItems::historyReachesTheMainThreadInOrder()
     QTRY_COMPARE(receiver.alive(), kept);
 }
 
-void tst_CTIConnectorUCItems::historyBadInput_data()
+void tst_CTIConnectorUCItems::itemsHandedOut_data()
 {
+    QTest::addColumn<QString>("message"); // type and name
     QTest::addColumn<QJsonValue>("data");
-    QTest::addColumn<QStringList>("callIds"); // of the items emitted
-    QTest::newRow("items missing") << QJsonValue(QJsonObject{}) << QStringList();
-    QTest::newRow("items null") << QJsonValue(QJsonObject{{"items", QJsonValue()}}) << QStringList();
-    QTest::newRow("items an array") << QJsonValue(QJsonObject{{"items", QJsonArray{item("a")}}}) << QStringList();
-    QTest::newRow("data an array") << QJsonValue(QJsonArray{QJsonObject{{"items", QJsonObject{{"a", item("a")}}}}})
-                                   << QStringList();
+    QTest::addColumn<QStringList>("callIds"); // of the items its signal hands out
+    const QString history = "response requestUCItems", queue = "response requestQueueCalls";
+    QTest::newRow("history, items missing") << history << QJsonValue(QJsonObject{}) << QStringList();
+    QTest::newRow("history, items null") << history << QJsonValue(QJsonObject{{"items", QJsonValue()}}) << QStringList();
+    QTest::newRow("history, items an array")
+        << history << QJsonValue(QJsonObject{{"items", QJsonArray{item("a")}}}) << QStringList();
+    QTest::newRow("history, data an array")
+        << history << QJsonValue(QJsonArray{QJsonObject{{"items", QJsonObject{{"a", item("a")}}}}}) << QStringList();
     // A member that is no object still gives an item, with an empty map.
-    QTest::newRow("members of every kind")
+    QTest::newRow("history, members of every kind")
+        << history
         << QJsonValue(QJsonObject{{"items", QJsonObject{{"a", QJsonArray{item("x")}}, {"b", "text"}, {"c", QJsonValue()},
                                                         {"d", 4}, {"e", item("e")}, {"f", QJsonObject{}}}}})
         << QStringList{"", "", "", "", "e", ""};
-    QTest::newRow("callid of other types")
+    QTest::newRow("history, callid of other types")
+        << history
         << QJsonValue(QJsonObject{{"items", QJsonObject{{"a", QJsonObject{{"callid", 42}}},
                                                         {"b", QJsonObject{{"callid", QJsonValue()}}}}}})
         << QStringList{"42", ""};
+    QTest::newRow("queue, in member-name order")
+        << queue << QJsonValue(QJsonObject{{"items", QJsonObject{{"b", item("keep-b")}, {"a", item("drop-a")}}}})
+        << QStringList{"drop-a", "keep-b"};
+    QTest::newRow("queue, items an array") << queue << QJsonValue(QJsonObject{{"items", QJsonArray{item("a")}}}) << QStringList();
+    QTest::newRow("queue, items missing") << queue << QJsonValue(QJsonObject{}) << QStringList();
+    QTest::newRow("queue call event") << "event newQueueCall" << QJsonValue(item("keep-1")) << QStringList{"keep-1"};
+    QTest::newRow("queue call event without data") << "event newQueueCall" << QJsonValue() << QStringList{""};
 }
 
-void tst_CTIConnectorUCItems::historyBadInput()
+void tst_CTIConnectorUCItems::itemsHandedOut()
 {
+    QFETCH(QString, message);
     QFETCH(QJsonValue, data);
     QFETCH(QStringList, callIds);
-    Receiver receiver;
-    connect(connector, &CTIConnector::ucItemAdded, &receiver, &Receiver::onItem);
-    sim.pushText(wire(QStringLiteral("response"), QStringLiteral("requestUCItems"), data));
+    Receiver history, queue;
+    connect(connector, &CTIConnector::ucItemAdded, &history, &Receiver::onItem);
+    connect(connector, &CTIConnector::queueCallAdded, &queue, &Receiver::onItem);
+    sim.pushText(wire(message.section(' ', 0, 0), message.section(' ', 1), data));
     sync();
+    const Receiver &receiver = message.endsWith(QLatin1String("UCItems")) ? history : queue;
     QCOMPARE(receiver.callIds, callIds);
-    QTRY_COMPARE(receiver.alive(), 0);
+    QCOMPARE(history.callIds.size() + queue.callIds.size(), callIds.size()); // none by the other signal
+    QCOMPARE(receiver.offMainThread, 0);
+    if (message.startsWith(QLatin1String("event")) && data.isObject())
+        QCOMPARE(receiver.items.first()->getValues(), data.toObject().toVariantMap());
+    QTRY_COMPARE(receiver.alive(), int(callIds.filter(QRegularExpression("^keep")).size()));
 }
 
 void tst_CTIConnectorUCItems::largeTextThatIsNoHistory_data()
@@ -255,39 +272,6 @@ void tst_CTIConnectorUCItems::largeTextThatIsNoHistory()
         sim.pushEvent(QStringLiteral("updateLineStatus"), QJsonObject{{"callid", "big"}, {"state", 3}});
         QTRY_COMPARE(closed.count(), 1);
     }
-}
-
-void tst_CTIConnectorUCItems::queueCalls_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QJsonValue>("data");
-    QTest::addColumn<QStringList>("callIds");
-    QTest::newRow("response, in member-name order")
-        << "response" << QJsonValue(QJsonObject{{"items", QJsonObject{{"b", item("keep-b")}, {"a", item("drop-a")}}}})
-        << QStringList{"drop-a", "keep-b"};
-    QTest::newRow("response, items an array")
-        << "response" << QJsonValue(QJsonObject{{"items", QJsonArray{item("a")}}}) << QStringList();
-    QTest::newRow("response, items missing") << "response" << QJsonValue(QJsonObject{}) << QStringList();
-    QTest::newRow("event") << "event" << QJsonValue(item("keep-1")) << QStringList{"keep-1"};
-    QTest::newRow("event without data") << "event" << QJsonValue() << QStringList{""};
-}
-
-void tst_CTIConnectorUCItems::queueCalls()
-{
-    QFETCH(QString, kind);
-    QFETCH(QJsonValue, data);
-    QFETCH(QStringList, callIds);
-    Receiver receiver;
-    connect(connector, &CTIConnector::queueCallAdded, &receiver, &Receiver::onItem);
-    sim.pushText(kind == "event" ? wire(kind, QStringLiteral("newQueueCall"), data)
-                                 : wire(kind, QStringLiteral("requestQueueCalls"), data));
-    sync();
-    QCOMPARE(receiver.callIds, callIds);
-    QCOMPARE(receiver.offMainThread, 0);
-    if (kind == "event" && data.isObject())
-        QCOMPARE(receiver.items.first()->getValues(), data.toObject().toVariantMap());
-    const int kept = int(callIds.filter(QRegularExpression("^keep")).size());
-    QTRY_COMPARE(receiver.alive(), kept);
 }
 
 QTEST_GUILESS_MAIN(tst_CTIConnectorUCItems)
