@@ -87,8 +87,6 @@ void tst_CTIClient::autoLoginBuildsTheMainWindowOnce()
     CTIMainWindow *window = client.mainWindow();
     QCOMPARE(Registry::instance()->getCTIMainWindow(), window);
     QTRY_VERIFY(window->isVisible());
-    QCOMPARE(window->windowTitle(), QStringLiteral("Talvero CTI Client"));
-    QCOMPARE(window->size(), QSize(248, 485));
     QVERIFY(!window->windowIcon().isNull());
     // The login dialog went away after handing over.
     const auto loginDialogs = [] {

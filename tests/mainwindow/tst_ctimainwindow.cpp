@@ -60,7 +60,6 @@ private:
         delete window;
         init();
     }
-    void contactEvent(const QString &name, const QJsonObject &data) { sim.pushEvent(name, data); }
 
     ConnectedSimulator sim{"127.0.0.51"};
     CTIConnector *connector = CTIConnector::instance();
@@ -267,15 +266,15 @@ void tst_CTIMainWindow::suggestionsFollowTheContacts()
                             {"tel_home", ""},
                             {"tel_cell_private", "0170 555"},
                             {"tel_cell", "0171 999"}};
-    contactEvent(QStringLiteral("addressAdded"), {{"id", "c1"}, {"address", meyer}});
+    sim.pushEvent(QStringLiteral("addressAdded"), {{"id", "c1"}, {"address", meyer}});
     QTRY_COMPARE(suggestionRows(), 2);
 
     // A change replaces the contact's rows; a deletion takes them away.
     QJsonObject changed = meyer;
     changed.insert(QStringLiteral("tel_home"), QStringLiteral("030 9876"));
-    contactEvent(QStringLiteral("addressChanged"), {{"id", "c1"}, {"address", changed}});
+    sim.pushEvent(QStringLiteral("addressChanged"), {{"id", "c1"}, {"address", changed}});
     QTRY_COMPARE(suggestionRows(), 3);
-    contactEvent(QStringLiteral("addressDeleted"), {{"id", "c1"}});
+    sim.pushEvent(QStringLiteral("addressDeleted"), {{"id", "c1"}});
     QTRY_COMPARE(suggestionRows(), 0);
 }
 
