@@ -20,8 +20,6 @@ private slots:
     void updateReplacesEveryFieldAndSignalsRealChanges();
     void clock_data();
     void clock();
-    void remoteNameFormatted_data();
-    void remoteNameFormatted();
     void callStateIcon_data();
     void callStateIcon();
     void timestampAsTheParserReadsIt_data();
@@ -133,24 +131,6 @@ void tst_Line::clock()
     line.onSecondsTimer();
     QCOMPARE(line.callDuration(), afterTwoTicks);
     QCOMPARE(changed.count(), 2);
-}
-
-void tst_Line::remoteNameFormatted_data()
-{
-    QTest::addColumn<QString>("last");
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("both") << "Mustermann" << "Erika" << "Mustermann, Erika";
-    QTest::newRow("first only") << "" << "Erika" << "Erika";
-}
-
-void tst_Line::remoteNameFormatted()
-{
-    QFETCH(QString, last);
-    QFETCH(QString, first);
-    QFETCH(QString, expected);
-    QCOMPARE(std::unique_ptr<Line>(Line::fromVariantMap({{"lastname", last}, {"firstname", first}}))->remoteNameFormatted(),
-             expected);
 }
 
 void tst_Line::callStateIcon_data()

@@ -34,14 +34,16 @@ private slots:
         QTest::addColumn<int>("direction");
         QTest::addColumn<int>("state");
         QTest::addColumn<QString>("lastName");
+        QTest::addColumn<QString>("firstName");
         QTest::addColumn<int>("type"); // -1: none built
         QTest::addColumn<QString>("text1");
         QTest::addColumn<QString>("text2");
         const int in = CallDirection::Incoming;
-        QTest::newRow("incoming ringing") << in << 1 << "<i>Berg</i>" << 0 << "<i>Berg</i>, Anna" << "+4930111";
-        QTest::newRow("incoming ringing, no name") << in << 1 << "" << 0 << "+4930111" << "";
-        QTest::newRow("incoming connected") << in << 2 << "Berg" << 1 << "" << "";
-        QTest::newRow("outgoing ringing") << int(CallDirection::Outgoing) << 1 << "Berg" << -1 << "" << "";
+        QTest::newRow("incoming ringing") << in << 1 << "<i>Berg</i>" << "Anna" << 0 << "<i>Berg</i>, Anna" << "+4930111";
+        QTest::newRow("incoming ringing, first name only") << in << 1 << "" << "Anna" << 0 << "Anna" << "+4930111";
+        QTest::newRow("incoming ringing, no name") << in << 1 << "" << "" << 0 << "+4930111" << "";
+        QTest::newRow("incoming connected") << in << 2 << "Berg" << "Anna" << 1 << "" << "";
+        QTest::newRow("outgoing ringing") << int(CallDirection::Outgoing) << 1 << "Berg" << "Anna" << -1 << "" << "";
     }
 
     void fromLine()
@@ -49,11 +51,12 @@ private slots:
         QFETCH(int, direction);
         QFETCH(int, state);
         QFETCH(QString, lastName);
+        QFETCH(QString, firstName);
         QFETCH(int, type);
         Line line;
         line.setRemoteId(QStringLiteral("c-9"));
         line.setRemoteNumber(QStringLiteral("+4930111"));
-        line.setRemoteFirstName(lastName.isEmpty() ? QString() : QStringLiteral("Anna"));
+        line.setRemoteFirstName(firstName);
         line.setRemoteLastName(lastName);
         line.setCallDirection(CallDirection::Direction(direction));
         line.setCallState(CallState::State(state));
