@@ -27,6 +27,7 @@ private slots:
     void withoutADisplayStaysInert();
     void menu_data();
     void menu();
+    void secondPressWhileTheMenuIsOpen();
     void linksWaitTheirTurn();
     void scriptHost_data();
     void scriptHost();
@@ -193,6 +194,23 @@ void tst_Click2Dial::menu()
     QVERIFY(component.numberToDial().isEmpty());
     QCOMPARE(this->dialled(), dialled);
     Settings::instance()->removeValueForKey(QStringLiteral("dialPrefix"));
+}
+
+void tst_Click2Dial::secondPressWhileTheMenuIsOpen()
+{
+    QApplication::clipboard()->setText(QStringLiteral("0711 5550123"));
+    Click2DialComponent component;
+    QSignalSpy offered(&component, &Click2DialComponent::menuAboutToShow);
+    whileMenuOpen(component, [&](QMenu *menu) {
+        component.onDialGlobalHotKey(); // returns at once, no second menu
+        QCOMPARE(offered.size(), 1);
+        QTest::keyClick(menu, Qt::Key_Escape);
+    });
+    QCOMPARE(offered.size(), 1);
+    // Idle again: the next press offers again.
+    whileMenuOpen(component, [](QMenu *menu) { QTest::keyClick(menu, Qt::Key_Escape); });
+    QCOMPARE(offered.size(), 2);
+    QCOMPARE(dialled(), QStringList());
 }
 
 void tst_Click2Dial::linksWaitTheirTurn()
