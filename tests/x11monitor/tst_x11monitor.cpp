@@ -4,7 +4,8 @@
 #include <QtTest>
 
 // The extension monitor of the real program against the simulator, on the X server in DISPLAY:
-// placed flush at its corner, out of the pointer's way for the hide time, and renamed by typing.
+// placed flush at its corner, out of the pointer's way for the hide time, renamed by typing, and
+// moved by the configuration dialog while it is open. Clicks land at places of the designed forms.
 class tst_X11Monitor : public QObject
 {
     Q_OBJECT
@@ -15,11 +16,13 @@ private slots:
     void flushAtTheTopRight();
     void hidesUnderThePointerAndComesBack();
     void renameByTyping();
+    void configurationMovesItAndCancelPutsItBack();
 
 private:
     QRect monitor() const { return x11.window(QStringLiteral("Extension Monitor")); }
     void startClient(const QByteArray &options);
     static void pointTo(int x, int y) { X11Programs::xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y)}); }
+    static void click(const QRect &window, int x, int y);
 
     X11Programs x11{QStringLiteral("127.0.0.52")};
     QRect screen;
@@ -85,6 +88,48 @@ void tst_X11Monitor::renameByTyping()
         return QSettings(x11.settingsFile(), QSettings::IniFormat).value(QStringLiteral("peer/201")).toString();
     };
     QTRY_COMPARE_WITH_TIMEOUT(stored(), QStringLiteral("Anna <Empfang>"), 10000);
+    x11.stopClient();
+}
+
+void tst_X11Monitor::click(const QRect &window, int x, int y)
+{
+    // Negative offsets count from the right or bottom edge.
+    pointTo(x < 0 ? window.right() + x : window.left() + x, y < 0 ? window.bottom() + y : window.top() + y);
+    X11Programs::xdotool({QStringLiteral("click"), QStringLiteral("1")});
+}
+
+void tst_X11Monitor::configurationMovesItAndCancelPutsItBack()
+{
+    startClient("stickyBuddyListHorizontal=true\nstickyBuddyListHideOnMouseOver=false\n");
+    const QRect drawn = monitor();
+    // The "Configure" tab, then its "Advanced Configuration" button at the bottom of the page.
+    QRect main;
+    QTRY_VERIFY_WITH_TIMEOUT((main = x11.window(QStringLiteral("Talvero CTI Client"))).isValid(), 10000);
+    click(main, 168, 60);
+    // The page needs a moment to show; the dialog is modal, so a click that lands twice opens it once.
+    const QString dialogTitle = QStringLiteral("Configuration");
+    QRect dialog;
+    QTRY_VERIFY_WITH_TIMEOUT((click(main, main.width() / 2, -30), (dialog = x11.window(dialogTitle)).isValid()), 10000);
+    QCOMPARE(dialog.size(), QSize(418, 476));
+
+    // "Sticky Buddy Monitor": the bottom left corner, then columns instead of rows.
+    click(dialog, 170, 26);
+    QTest::qWait(300);
+    click(dialog, 237, 254);
+    QTRY_VERIFY_WITH_TIMEOUT(monitor().left() == 0 && monitor().bottom() == screen.bottom(), 10000);
+    QVERIFY(monitor().width() > monitor().height());
+    click(dialog, 42, 226);
+    QTRY_VERIFY_WITH_TIMEOUT(monitor().height() > monitor().width(), 10000);
+    QCOMPARE(monitor().left(), 0);
+    QCOMPARE(monitor().bottom(), screen.bottom());
+
+    // Cancel: the monitor is back as it was, and so are the stored options.
+    click(dialog, -52, -24);
+    QTRY_VERIFY_WITH_TIMEOUT(x11.window(dialogTitle).isNull(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor(), drawn, 10000);
+    QSettings stored(x11.settingsFile(), QSettings::IniFormat);
+    QCOMPARE(stored.value(QStringLiteral("stickyBuddyListCorner")).toInt(), 3);
+    QCOMPARE(stored.value(QStringLiteral("stickyBuddyListHorizontal")).toBool(), true);
     x11.stopClient();
 }
 
