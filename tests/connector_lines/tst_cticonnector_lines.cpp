@@ -359,9 +359,6 @@ void tst_CTIConnectorLines::badInput_data()
     QTest::newRow("lines member an array")
         << "response" << QJsonValue(QJsonObject{{"lines", QJsonObject{{"a", QJsonArray{good}}, {"b", good}}}})
         << QStringList{"bad-ok"};
-    QTest::newRow("lines member already ended")
-        << "response" << QJsonValue(QJsonObject{{"lines", QJsonObject{{"a", lineData("bad-ended", 4)}, {"b", good}}}})
-        << QStringList{"bad-ok"};
     QTest::newRow("lines member with a number id")
         << "response" << QJsonValue(QJsonObject{{"lines", QJsonObject{{"a", lineData(7, 1)}}}}) << QStringList{"7"};
 }
