@@ -7,7 +7,6 @@
 #include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QJsonObject>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>

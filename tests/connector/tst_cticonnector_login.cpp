@@ -2,7 +2,6 @@
 #include "pbxsimulator.h"
 #include "signalrecorder.h"
 
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QThread>

@@ -8,11 +8,8 @@
 #include "stickybuddylist.h"
 
 #include <QApplication>
-#include <QLineEdit>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTimer>
-#include <QTranslator>
 #include <QtTest>
 
 class tst_CTIClient : public QObject
@@ -33,9 +30,6 @@ private:
 
 void tst_CTIClient::initTestCase()
 {
-    QSettings store(QStringLiteral("Talvero Europe GmbH"), QStringLiteral("Talvero CTI Client"));
-    store.clear();
-    store.sync();
     sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
     QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
 }

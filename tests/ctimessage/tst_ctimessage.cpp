@@ -1,7 +1,6 @@
 #include "ctimessage.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QtTest>
 

@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QCompleter>
 #include <QScreen>
-#include <QSettings>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -68,10 +67,6 @@ private:
 
 void tst_CTIMainWindow::initTestCase()
 {
-    // Nothing stored from an earlier run of this test.
-    QSettings stored(Settings::instance()->fileName(), QSettings::IniFormat);
-    stored.remove(QStringLiteral("MainWindow"));
-    stored.sync();
     sim.logIn();
 }
 

@@ -6,7 +6,6 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>

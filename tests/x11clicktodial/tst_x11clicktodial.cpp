@@ -6,10 +6,8 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QJsonObject>
 #include <QKeySequenceEdit>
 #include <QLabel>
-#include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QVector>
