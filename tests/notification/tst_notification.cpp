@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QPointer>
 #include <QScreen>
-#include <QSignalSpy>
 #include <QtTest>
 
 class tst_Notification : public QObject
@@ -119,7 +118,6 @@ private slots:
         QTest::addColumn<int>("x");
         QTest::addColumn<int>("endY");
         QTest::newRow("menu bar on top") << QRect(0, 0, 1440, 900) << QRect(0, 23, 1440, 877) << 1131 << 23;
-        QTest::newRow("nothing reserved") << QRect(0, 0, 800, 600) << QRect(0, 0, 800, 600) << 491 << 0;
         QTest::newRow("panel at the bottom") << QRect(0, 0, 1920, 1080) << QRect(0, 0, 1920, 1040) << 1611 << 0;
     }
 

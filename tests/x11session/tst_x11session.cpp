@@ -31,7 +31,6 @@ private:
     QString simCommand(const QString &line);
 
     X11Programs x11{QStringLiteral("127.0.0.50")};
-    QRect screen;
     QString callId;
 };
 
@@ -40,7 +39,6 @@ void tst_X11Session::initTestCase()
     if (const char *why = X11Programs::missing({QStringLiteral("xdotool"), QStringLiteral("import")}))
         QSKIP(why);
     QVERIFY(x11.startSimulator());
-    screen = x11.screen();
     QVERIFY(x11.startClient());
 }
 
@@ -56,7 +54,7 @@ void tst_X11Session::loginShowsTheMainWindow()
 {
     QTRY_VERIFY_WITH_TIMEOUT(mainWindow().isValid(), 60000);
     const QRect geometry = mainWindow();
-    QVERIFY2(screen.contains(geometry), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(geometry.x()).arg(geometry.y())
+    QVERIFY2(x11.screen().contains(geometry), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(geometry.x()).arg(geometry.y())
                                                        .arg(geometry.width()).arg(geometry.height())));
     QVERIFY(geometry.width() >= 200 && geometry.height() >= 400);
 }
@@ -71,7 +69,7 @@ void tst_X11Session::incomingCallRollsInAtTheTopRight()
     // right, at least as big as its form.
     QRect geometry;
     QTRY_VERIFY_WITH_TIMEOUT((geometry = popUp()).isValid() && geometry.y() == 0, 15000);
-    QCOMPARE(geometry.right(), screen.right());
+    QCOMPARE(geometry.right(), x11.screen().right());
     QVERIFY(geometry.width() >= 309 && geometry.height() >= 68);
     QVERIFY(mainWindow().isValid());
 }
@@ -83,7 +81,7 @@ void tst_X11Session::screenshotIsNotBlank()
     X11Programs::run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file});
     QImage image(file);
     QVERIFY2(!image.isNull(), qPrintable(file));
-    QCOMPARE(image.size(), screen.size());
+    QCOMPARE(image.size(), x11.screen().size());
 
     // Both windows drew something: each holds more than a handful of colours.
     const auto colours = [&image](const QRect &area) {
