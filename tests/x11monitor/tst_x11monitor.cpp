@@ -13,8 +13,7 @@ class tst_X11Monitor : public QObject
 private slots:
     void initTestCase();
     void cleanup() { X11Programs::verifyNothingHung(); }
-    void flushAtTheTopRight();
-    void hidesUnderThePointerAndComesBack();
+    void flushAtTheTopRightAndHidesUnderThePointer();
     void renameByTyping();
     void configurationMovesItAndCancelPutsItBack();
 
@@ -24,13 +23,10 @@ private:
     static void pointTo(int x, int y) { X11Programs::xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y)}); }
     static void click(const QRect &window, int x, int y);
 
+    static constexpr int hideMs = 1500;
     X11Programs x11{QStringLiteral("127.0.0.52")};
     QRect screen;
 };
-
-namespace {
-constexpr int hideMs = 1500;
-}
 
 void tst_X11Monitor::initTestCase()
 {
@@ -49,19 +45,13 @@ void tst_X11Monitor::startClient(const QByteArray &options)
     QVERIFY(x11.drawnMonitor().isValid());
 }
 
-void tst_X11Monitor::flushAtTheTopRight()
+void tst_X11Monitor::flushAtTheTopRightAndHidesUnderThePointer()
 {
     startClient("stickyBuddyListHideOnMouseOver=true\n");
     const QRect geometry = monitor();
     QCOMPARE(geometry.right(), screen.right());
     QCOMPARE(geometry.top(), 0);
     QCOMPARE(geometry.height(), 19); // one row of 20-pixel fields
-}
-
-void tst_X11Monitor::hidesUnderThePointerAndComesBack()
-{
-    const QRect geometry = monitor();
-    QVERIFY(geometry.isValid());
     pointTo(geometry.center().x(), geometry.center().y());
     QTRY_VERIFY_WITH_TIMEOUT(monitor().isNull(), 5000);
     // The pointer leaves; after the hide time the monitor is back where it was.
