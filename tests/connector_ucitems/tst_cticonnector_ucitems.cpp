@@ -39,7 +39,6 @@ private:
     //! Waits until every message pushed before has been handled, the history workers included.
     void sync();
 
-    const QString host = QStringLiteral("127.0.0.21");
     PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.21"))};
     CTIConnector *connector = CTIConnector::instance();
 };
@@ -87,7 +86,7 @@ void tst_CTIConnectorUCItems::initTestCase()
 {
     QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
     QSignalSpy refused(connector, &CTIConnector::loginFailed);
-    connector->login(QStringLiteral("nobody"), QStringLiteral("x"), host);
+    connector->login(QStringLiteral("nobody"), QStringLiteral("x"), sim.address().toString());
     QTRY_COMPARE(refused.count(), 1);
 }
 

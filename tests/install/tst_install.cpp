@@ -76,7 +76,6 @@ void tst_Install::installed_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("executable");
-    QTest::newRow("client") << "bin/talvero-cti-client" << true;
     QTest::newRow("simulator") << "bin/talvero-pbx-sim" << true;
     QTest::newRow("desktop entry") << desktopEntry << false;
     QTest::newRow("metainfo") << metainfo << false;

@@ -21,7 +21,6 @@ void tst_Log::lineFormat_data()
     QTest::addColumn<QString>("tag");
     QTest::addColumn<QString>("expected");
     QTest::newRow("error: three spaces before tag") << "ERROR  " << "cti" << "ERROR   cti hello";
-    QTest::newRow("verbose") << "VERBOSE" << "cti" << "VERBOSE cti hello";
     QTest::newRow("empty tag: two spaces") << "WARNING" << "" << "WARNING  hello";
 }
 

@@ -202,9 +202,7 @@ void tst_QueueMonitor::geometryStoredOnCloseAndRestoredOnShow()
 {
     auto stored = [](const char *key) { return Settings::instance()->getValueForKey("queuemonitor/" + QString(key)).toInt(); };
     auto *window = new QueueMonitorMainWindow;
-    QCOMPARE(window->windowTitle(), QStringLiteral("Talvero Queue Monitor"));
     window->show();
-    QCOMPARE(window->size(), QSize(640, 400)); // the form's, nothing being stored
     window->move(130, 90);
     window->resize(500, 300);
     QVERIFY(window->close());

@@ -27,7 +27,6 @@ private slots:
         QTest::addColumn<QString>("clipboard");
         QTest::addColumn<QString>("prefix");
         QTest::addColumn<QString>("number"); // shown and dialled; none disables the action
-        QTest::newRow("national with separators") << "089 123-456" << "" << "089123456";
         QTest::newRow("with dial prefix") << "089 123456" << "0" << "0089123456";
         QTest::newRow("no digits") << "hello" << "" << "";
         QTest::newRow("no digits, dial prefix") << "hello" << "0" << "0";
