@@ -2,6 +2,7 @@
 #include "configtab_phone.h"
 #include "configtab_queue.h"
 #include "cticonnector.h"
+#include "forwardpreset.h"
 #include "pbxsimulator.h"
 #include "phone.h"
 #include "queue.h"
@@ -178,9 +179,16 @@ void tst_ConfigTab::configurationAgainAddsNothing()
     QSignalSpy configured(connector, &CTIConnector::activeForwardPresetChanged);
     tab->initialise();
     QVERIFY(configured.wait());
-    QCOMPARE(tab->findChild<QComboBox *>("callforwardDropDown")->count(), 3);
+    auto *dropDown = tab->findChild<QComboBox *>("callforwardDropDown");
+    QCOMPARE(dropDown->count(), 3);
     QCOMPARE(tab->findChildren<ConfigTab_Phone *>().size(), 2);
     QCOMPARE(tab->findChildren<ConfigTab_Queue *>().size(), 2);
+    // A preset listed again under another name is renamed in place.
+    ForwardPreset renamed;
+    renamed.buildFromVariantMap({{"id", "fw-mobile"}, {"name", "Always to the car"}});
+    tab->forwardPresetAdded(&renamed);
+    QCOMPARE(dropDown->count(), 3);
+    QCOMPARE(dropDown->itemText(dropDown->findData(QStringLiteral("fw-mobile"))), QStringLiteral("Always to the car"));
 }
 
 void tst_ConfigTab::longNamesAreShortenedNotWidened()

@@ -425,6 +425,10 @@ void tst_StickyBuddyList::hideOnMouseOver()
     QCOMPARE(monitor.isHidden(), hides);
     QTRY_VERIFY(monitor.isVisible());
     QVERIFY2(hidden.elapsed() >= hiddenMs, qPrintable(QString::number(hidden.elapsed())));
+    // And again, once back.
+    monitor.checkHideOrNotHide();
+    QCOMPARE(monitor.isHidden(), hides);
+    QTRY_VERIFY(monitor.isVisible());
 
     // Not while a lamp is renamed.
     monitor.onBLFRightClicked(QStringLiteral("txt_501"));
@@ -524,6 +528,15 @@ void tst_StickyBuddyList::colleaguesListedAgainOrMoved()
     QTRY_VERIFY(monitor.isExtensionRinging(QStringLiteral("299")));
     QVERIFY(sim.presence().setPresence(QStringLiteral("u201"), {{"extension", "201"}}));
     QTRY_VERIFY(monitor.findChild<QLabel *>(QStringLiteral("led_201")));
+
+    // To an extension another colleague holds, or to none: the lamp stays.
+    for (const char *taken : {"202", ""}) {
+        const int before = changed.count();
+        QVERIFY(sim.presence().setPresence(QStringLiteral("u201"), {{"extension", taken}}));
+        QTRY_VERIFY(changed.count() > before);
+        QCOMPARE(monitor.getPeersMap().value(QStringLiteral("201")), stored);
+        QVERIFY(monitor.getPeersMap().value(QStringLiteral("202")) != stored);
+    }
 }
 
 QTEST_MAIN(tst_StickyBuddyList)
