@@ -94,6 +94,7 @@ QStringList Settings::getKeysOfGroup(const QString &group) const
 void Settings::saveSnapshot()
 {
     m_snapshot.clear();
+    m_optionsStored.clear();
     const QStringList keys = m_store->allKeys();
     for (const QString &key : keys) {
         // The password store's, no option: it moves the password to the keyring at any time,
@@ -109,18 +110,31 @@ void Settings::rollBackToSnapShot()
     // QMap iterates in ascending key order.
     for (auto it = m_snapshot.cbegin(); it != m_snapshot.cend(); ++it)
         setValueForKey(it.key(), it.value());
+    // An option nobody had set before (its default applied) goes back to its default, while
+    // other keys added meanwhile (colleagues seen, window places) are not the dialog's to undo.
+    const QSet<QString> stored = m_optionsStored;
+    for (const QString &key : stored) {
+        if (!m_snapshot.contains(key))
+            removeValueForKey(key);
+    }
+}
+
+void Settings::storeOption(const QString &key, const QVariant &value)
+{
+    m_optionsStored.insert(key);
+    setValueForKey(key, value);
 }
 
 void Settings::checkBoxToggled(bool state)
 {
     if (sender())
-        setValueForKey(sender()->objectName(), state);
+        storeOption(sender()->objectName(), state);
 }
 
 void Settings::intValueChanged(int value)
 {
     if (sender())
-        setValueForKey(sender()->objectName(), value);
+        storeOption(sender()->objectName(), value);
 }
 
 void Settings::radioButtonToggled(bool checked)
@@ -136,5 +150,5 @@ void Settings::storeRadioButton(const QString &objectName, bool checked)
     // "stickyBuddyListCorner_2" stores 2 under "stickyBuddyListCorner".
     QStringList parts = objectName.split(QLatin1Char('_'));
     const int value = parts.takeLast().toInt();
-    setValueForKey(parts.join(QLatin1Char('_')), value);
+    storeOption(parts.join(QLatin1Char('_')), value);
 }

@@ -2,6 +2,7 @@
 
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -36,7 +37,8 @@ public:
     //! Every value but the password store's (the saved password, the keyring's accounts): no
     //! options, and moved to the keyring at any time.
     void saveSnapshot();
-    //! Writes every snapshot value back in ascending key order; keys added since stay.
+    //! Writes every snapshot value back in ascending key order. Keys added since stay, but for
+    //! options first set through a bound widget: those are forgotten again.
     void rollBackToSnapShot();
     QMap<QString, QVariant> snapshot() const { return m_snapshot; }
 
@@ -62,8 +64,11 @@ private:
     ~Settings() override;
 
     void storeRadioButton(const QString &objectName, bool checked);
+    //! setValueForKey() for a bound widget's option, noted for the roll-back.
+    void storeOption(const QString &key, const QVariant &value);
     void restrictPermissions() const;
 
     QSettings *m_store;
     QMap<QString, QVariant> m_snapshot;
+    QSet<QString> m_optionsStored; // through bound widgets since the snapshot
 };

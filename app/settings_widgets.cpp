@@ -8,19 +8,19 @@
 
 void Settings::bindCheckBoxToSetting(QCheckBox *box)
 {
-    connect(box, &QCheckBox::toggled, this, [this, box](bool on) { setValueForKey(box->objectName(), on); });
+    connect(box, &QCheckBox::toggled, this, [this, box](bool on) { storeOption(box->objectName(), on); });
 }
 
 void Settings::bindSpinBoxToSetting(QSpinBox *box)
 {
     connect(box, QOverload<int>::of(&QSpinBox::valueChanged), this,
-            [this, box](int value) { setValueForKey(box->objectName(), value); });
+            [this, box](int value) { storeOption(box->objectName(), value); });
 }
 
 void Settings::bindSliderToSetting(QSlider *slider)
 {
     connect(slider, &QSlider::valueChanged, this,
-            [this, slider](int value) { setValueForKey(slider->objectName(), value); });
+            [this, slider](int value) { storeOption(slider->objectName(), value); });
 }
 
 void Settings::bindRadioButtonToSetting(QRadioButton *button)

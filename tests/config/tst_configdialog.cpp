@@ -65,6 +65,7 @@ private slots:
     void peers_data();
     void peers();
     void logoutClearsPasswordAndRestarts();
+    void cancelForgetsOptionsFirstSet();
     void buildConstants();
     void hotKey_data();
     void hotKey();
@@ -308,6 +309,31 @@ void tst_ConfigDialog::logoutClearsPasswordAndRestarts()
     // The opener's roll-back on the way out keeps the password cleared.
     settings->rollBackToSnapShot();
     QCOMPARE(settings->getValueForKey("loginDialog/password").toString(), QString());
+}
+
+// A fresh user's options have nothing stored: Cancel brings back the defaults, not what was tried.
+void tst_ConfigDialog::cancelForgetsOptionsFirstSet()
+{
+    Settings *settings = Settings::instance();
+    const QStringList options{"stickyBuddyListHorizontal", "stickyBuddyListCorner", "stickyBuddyListOpacity"};
+    for (const QString &key : options)
+        settings->removeValueForKey(key);
+    ConfigDialog dialog;
+    dialog.initialise();
+    settings->saveSnapshot();
+    dialog.findChild<QCheckBox *>(options.at(0))->setChecked(false);
+    dialog.findChild<QRadioButton *>(options.at(1) + "_1")->setChecked(true);
+    dialog.findChild<QSlider *>(options.at(2))->setValue(40);
+    settings->setValueForKey("peers/u9", true); // a colleague seen meanwhile
+    QSignalSpy changes(settings, &Settings::settingChanged);
+    settings->rollBackToSnapShot();
+    for (const QString &key : options) {
+        QVERIFY2(!settings->getValueForKey(key).isValid(), qPrintable(key));
+        QVERIFY(std::any_of(changes.cbegin(), changes.cend(), [&](const QList<QVariant> &change) {
+            return change.at(0) == key && !change.at(1).isValid();
+        }));
+    }
+    QVERIFY(settings->getValueForKey("peers/u9").toBool());
 }
 
 void tst_ConfigDialog::buildConstants()
