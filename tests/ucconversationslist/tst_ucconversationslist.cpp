@@ -24,7 +24,7 @@ private slots:
     void delegateTexts_data();
     void delegateTexts();
     void clickFillsActivationDials();
-    void historyAndEndedCallThroughConnector();
+    void historyAndEndedCallsThroughConnector();
 
 private:
     ConnectedSimulator sim{"127.0.0.90"};
@@ -171,37 +171,57 @@ void tst_UCConversationsList::clickFillsActivationDials()
     QTRY_COMPARE(dialed(), (QStringList{"0302222", "0301111"}));
 }
 
-void tst_UCConversationsList::historyAndEndedCallThroughConnector()
+// However the history's answers and the calls' ends cross, each call is listed once.
+void tst_UCConversationsList::historyAndEndedCallsThroughConnector()
 {
     constexpr int count = 600; // more than one hand-over batch
     const QDateTime base(QDate(2016, 2, 1), QTime(8, 0), Qt::UTC);
+    const auto file = [this](const QString &callId, const QString &number, const QDateTime &time, int state) {
+        sim.history().addItem(QStringLiteral("demo"), {{"callid", callId}, {"remote_number", number},
+                                                       {"timestamp", SimHistory::timestamp(time)}, {"state", state}});
+    };
     QStringList expected;
     for (int i = 0; i < count; ++i) {
         const int minute = i * 241 % count; // filed in an order unrelated to the time
-        sim.history().addItem(QStringLiteral("demo"), {{"remote_number", QStringLiteral("+4930%1").arg(minute)},
-                                                       {"timestamp", SimHistory::timestamp(base.addSecs(60 * minute))},
-                                                       {"state", 8}});
+        file(QStringLiteral("h%1").arg(minute), QStringLiteral("+4930%1").arg(minute), base.addSecs(60 * minute), 8);
         expected.prepend(QStringLiteral("+4930%1").arg(i));
     }
+    // Another call from the same number at the same time.
+    file(QStringLiteral("twin"), QStringLiteral("+49300"), base, 7);
+    expected << QStringLiteral("+49300");
+
     UCConversationsList list;
+    QSignalSpy handedOut(CTIConnector::instance(), &CTIConnector::ucItemAdded);
+    // The link comes back before the first answer is in: two answers, one list.
     list.init();
+    emit CTIConnector::instance()->reconnectSuccess();
+    QTRY_COMPARE(handedOut.count(), 2 * (count + 1));
     QTRY_COMPARE(numbersInOrder(list.proxyModel()), expected);
 
     const QStringList ids = sim.calls().startIncomingCall(QStringLiteral("0309876"), QStringLiteral("Anna"),
                                                           QStringLiteral("Meyer"), QString(), QStringLiteral("demo"));
     QCOMPARE(ids.size(), 1);
     QVERIFY(sim.calls().answerCall(ids.first()) && sim.calls().endCall(ids.first()));
-    QTRY_COMPARE(numbersInOrder(list.proxyModel()), QStringList{"0309876"} + expected);
+    expected.prepend(QStringLiteral("0309876"));
+    QTRY_COMPARE(numbersInOrder(list.proxyModel()), expected);
 
-    // After a reconnection the history is asked again: what is listed stays once, what is new
-    // (a call that ended while the link was down) is added.
-    sim.history().addItem(QStringLiteral("demo"), {{"remote_number", QStringLiteral("+49301111")},
-                                                   {"timestamp", SimHistory::timestamp(QDateTime::currentDateTimeUtc().addSecs(3600))},
-                                                   {"state", 8}});
-    QSignalSpy handedOut(CTIConnector::instance(), &CTIConnector::ucItemAdded);
+    // Asked again after a reconnection: a call that ended while the link was down is added; one
+    // that ends before the answer comes is listed once, as the server's history has it.
+    const QDateTime later = QDateTime::currentDateTime().addSecs(3600);
+    file(QStringLiteral("down"), QStringLiteral("+49301111"), later, 8);
+    const QJsonObject ringing{{"callid", "late"}, {"remote_number", "0305555"}, {"direction", 1}, {"state", 1},
+                              {"timestamp", later.addSecs(60).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}};
+    sim.pushEvent(QStringLiteral("updateLineStatus"), ringing);
+    handedOut.clear();
     emit CTIConnector::instance()->reconnectSuccess();
-    QTRY_COMPARE(handedOut.count(), count + 2);
-    QTRY_COMPARE(numbersInOrder(list.proxyModel()), QStringList({"+49301111", "0309876"}) + expected);
+    QJsonObject ended = ringing;
+    ended.insert(QStringLiteral("state"), 3);
+    sim.pushEvent(QStringLiteral("updateLineStatus"), ended);
+    file(QStringLiteral("late"), QStringLiteral("0305555"), later.addSecs(60), 7);
+    QTRY_COMPARE(handedOut.count(), 1 + count + 4);
+    expected = QStringList{"0305555", "+49301111"} + expected;
+    QTRY_COMPARE(numbersInOrder(list.proxyModel()), expected);
+    QTRY_COMPARE(list.proxyModel()->index(0, 0).data(UCItem::StateRole).toInt(), 7);
 }
 
 QTEST_MAIN(tst_UCConversationsList)
