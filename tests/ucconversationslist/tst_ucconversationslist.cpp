@@ -32,11 +32,11 @@ private:
 
 namespace {
 //! Hands over an ended call, "number@timestamp", the way the connector does.
-void addCall(const QString &call)
+void addCall(const QString &call, const QString &callId = QString())
 {
     UCItem item;
     item.buildFromVariantMap({{"remote_number", call.section('@', 0, 0)}, {"timestamp", call.section('@', 1)},
-                              {"state", 8}, {"direction", 1}});
+                              {"state", 8}, {"direction", 1}, {"callid", callId}});
     emit CTIConnector::instance()->ucItemAdded(&item);
 }
 
@@ -93,15 +93,22 @@ void tst_UCConversationsList::keepsTheNewestUpToItsLimit()
     UCConversationsList list;
     const int count = UCConversationsList::maxRows + 3;
     const QDateTime start(QDate(2016, 1, 1), QTime(0, 0), Qt::UTC);
+    const auto add = [&](const QString &callId, int minute) {
+        addCall(callId + QLatin1Char('@') + start.addSecs(60 * minute).toString(Qt::ISODate), callId);
+    };
     for (int i = 0; i < count; ++i) {
         const int minute = int((qint64(i) * 7919) % count); // every minute once, out of order
-        addCall(QStringLiteral("n%1@%2").arg(minute).arg(start.addSecs(60 * minute).toString(Qt::ISODate)));
+        add(QStringLiteral("n%1").arg(minute), minute);
     }
     const QSortFilterProxyModel *rows = list.proxyModel();
     const auto numberAt = [rows](int row) { return rows->index(row, 0).data(UCItem::RemoteNumberRole).toString(); };
     QTRY_COMPARE_WITH_TIMEOUT(numberAt(0), QStringLiteral("n%1").arg(count - 1), 30000);
     QTRY_COMPARE(numberAt(rows->rowCount() - 1), QStringLiteral("n3"));
     QCOMPARE(rows->rowCount(), UCConversationsList::maxRows);
+    // A call that left the list, reported again, is listed anew.
+    add(QStringLiteral("n0"), count);
+    QTRY_COMPARE(numberAt(0), QStringLiteral("n0"));
+    QCOMPARE(numberAt(rows->rowCount() - 1), QStringLiteral("n4"));
 }
 
 void tst_UCConversationsList::delegateTexts_data()
