@@ -213,9 +213,18 @@ void tst_UCConversationsList::historyAndEndedCallsThroughConnector()
     QTRY_COMPARE(numbersInOrder(list.proxyModel()), expected);
 
     // Asked again after a reconnection: a call that ended while the link was down is added; one
-    // that ends before the answer comes is listed once, as the server's history has it.
+    // that ends before the answer comes is listed once, as the server's history has it. Items
+    // without a call id, listed or still waiting to be, come again too.
     const QDateTime later = QDateTime::currentDateTime().addSecs(3600);
     file(QStringLiteral("down"), QStringLiteral("+49301111"), later, 8);
+    const auto fileWithoutId = [this](const QString &call) {
+        sim.history().addItem(QStringLiteral("demo"), {{"remote_number", call.section('@', 0, 0)},
+                                                       {"timestamp", call.section('@', 1)}, {"state", 8}, {"direction", 1}});
+        addCall(call);
+    };
+    fileWithoutId(QStringLiteral("+49302222@") + SimHistory::timestamp(later.addSecs(-60)));
+    QTRY_COMPARE(list.proxyModel()->rowCount(), expected.size() + 1);
+    fileWithoutId(QStringLiteral("+49303333@") + SimHistory::timestamp(later.addSecs(-120)));
     const QJsonObject ringing{{"callid", "late"}, {"remote_number", "0305555"}, {"direction", 1}, {"state", 1},
                               {"timestamp", later.addSecs(60).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}};
     sim.pushEvent(QStringLiteral("updateLineStatus"), ringing);
@@ -225,8 +234,8 @@ void tst_UCConversationsList::historyAndEndedCallsThroughConnector()
     ended.insert(QStringLiteral("state"), 3);
     sim.pushEvent(QStringLiteral("updateLineStatus"), ended);
     file(QStringLiteral("late"), QStringLiteral("0305555"), later.addSecs(60), 7);
-    QTRY_COMPARE(handedOut.count(), 1 + count + 4);
-    expected = QStringList{"0305555", "+49301111"} + expected;
+    QTRY_COMPARE(handedOut.count(), 1 + count + 6);
+    expected = QStringList{"0305555", "+49301111", "+49302222", "+49303333"} + expected;
     QTRY_COMPARE(numbersInOrder(list.proxyModel()), expected);
     QTRY_COMPARE(list.proxyModel()->index(0, 0).data(UCItem::StateRole).toInt(), 7);
 }
