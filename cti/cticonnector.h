@@ -151,9 +151,10 @@ signals:
     //! attempt (after loginFailed()); only reconnect() tries again from here.
     void connectionLost();
     //! A call id reported for the first time; the connector owns the line while it is open (in the
-    //! lines map). A line that a later "requestLineStatus" replaces under the same call id stays
-    //! valid for the life of the process (the connector keeps it as a child).
+    //! lines map).
     void lineOpenend(Line *line);
+    //! The open line's record, updated in place: by an event, or by a "requestLineStatus" that
+    //! reports the call again (as after a reconnection).
     void lineChanged(Line *line);
     //! Emitted after the line left the map (state 3 or more). Ownership passes to the receivers
     //! only if one adopts the line by giving it a parent (QObject::setParent) in its slot. Otherwise

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 const QString keyCallId = QStringLiteral("callid");
@@ -158,20 +159,20 @@ void CTIConnector::handleResponse_requestLineStatus(CTIMessage &message)
         if (callId.isEmpty())
             continue;
         data.insert(keyCallId, callId);
-        Line *line = Line::fromVariantMap(data);
+        std::unique_ptr<Line> line(Line::fromVariantMap(data));
         // Stale, or ended before we saw it: nothing to show, and no view that would never close.
-        if (lineAgeSecs(line->callDate(), now) > maxLineAgeSecs || line->callState() >= CallState::Ended) {
-            delete line;
+        if (lineAgeSecs(line->callDate(), now) > maxLineAgeSecs || line->callState() >= CallState::Ended)
+            continue;
+        reported.insert(callId);
+        if (Line *open = m_lines.value(callId)) {
+            // The same call (reported again after a reconnection): its record is kept, so views
+            // keep their place and state, and a connected call keeps its one clock.
+            open->updateFromVariantMap(data);
+            emit lineChanged(open);
             continue;
         }
-        reported.insert(callId);
-        if (Line *replaced = m_lines.value(callId)) {
-            // Receivers of its lineOpenend may still show it and no lineClosed will come for it:
-            // it stays valid, owned by the connector, for the life of the process.
-            replaced->setParent(this);
-        }
-        m_lines.insert(callId, line);
-        emit lineOpenend(line);
+        m_lines.insert(callId, line.get());
+        emit lineOpenend(line.release());
     }
 
     // After a reconnection: a call the server no longer reports ended while the link was down.

@@ -6,6 +6,7 @@
 #include "ucconversationsproxymodel.h"
 #include "ucitem.h"
 
+#include <QMetaEnum>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 
@@ -16,18 +17,39 @@
 #include <utility>
 
 namespace {
-constexpr int keyRole = Qt::UserRole + 100;
+//! A row's signature, for rows of items without a call id.
+constexpr int signatureRole = Qt::UserRole + 100;
 
-//! What makes an item the same item again: its call id, or (without one) all it shows.
-QString itemKey(const QVariantMap &values)
+QString callIdOf(const QVariantMap &values)
 {
-    const QString callId = values.value(QStringLiteral("callid")).toString();
-    if (!callId.isEmpty())
-        return QLatin1Char('c') + callId;
-    QStringList parts{QStringLiteral("t")};
+    return values.value(QStringLiteral("callid")).toString();
+}
+
+//! What makes an item without a call id the same item again: all it shows.
+QString signatureOf(const QVariantMap &values)
+{
+    QStringList parts;
     for (const char *key : {"timestamp", "remote_number", "state", "direction", "duration"})
         parts << values.value(QLatin1String(key)).toString();
     return parts.join(QLatin1Char('|'));
+}
+
+//! Takes over what a later report of the same call says; a row that changes nothing is not
+//! sorted again (a history asked again after a reconnection repeats every row).
+void refreshRow(QStandardItem *listed, const QStandardItem *fresh)
+{
+    static const QVector<int> roles = [] {
+        QVector<int> all{Qt::DisplayRole};
+        const QMetaEnum meta = QMetaEnum::fromType<UCItem::ItemDataRole>();
+        for (int i = 0; i < meta.keyCount(); ++i)
+            all << meta.value(i);
+        return all;
+    }();
+    for (int role : roles) {
+        const QVariant value = fresh->data(role);
+        if (listed->data(role) != value)
+            listed->setData(value, role);
+    }
 }
 } // namespace
 
@@ -83,27 +105,48 @@ void UCConversationsList::init()
 void UCConversationsList::askAgainAfterReconnection()
 {
     // Calls that ended while the link was down are in the server's history, with all the rest.
+    // Rows of calls are found by their call id whenever their items come; of the others the
+    // answer brings each listed one again, and only the rest is added.
     m_listedBeforeResync.clear();
+    const auto count = [this](const QStandardItem *row) {
+        const QString signature = row->data(signatureRole).toString();
+        if (!signature.isEmpty())
+            ++m_listedBeforeResync[signature];
+    };
     for (int row = 0; row < m_model->rowCount(); ++row)
-        ++m_listedBeforeResync[m_model->item(row)->data(keyRole).toString()];
+        count(m_model->item(row));
     for (const QStandardItem *row : qAsConst(m_pendingRows))
-        ++m_listedBeforeResync[row->data(keyRole).toString()];
+        count(row);
     CTIConnector::instance()->requestUCItems();
 }
 
 void UCConversationsList::ucItemAdded(UCItem *item)
 {
-    const QString key = itemKey(item->getValues());
-    const auto listed = m_listedBeforeResync.find(key);
-    if (listed != m_listedBeforeResync.end()) {
-        if (--listed.value() == 0)
-            m_listedBeforeResync.erase(listed);
-        return;
+    const QVariantMap values = item->getValues();
+    const QString callId = callIdOf(values);
+    const QString signature = callId.isEmpty() ? signatureOf(values) : QString();
+    if (!signature.isEmpty()) {
+        const auto listed = m_listedBeforeResync.find(signature);
+        if (listed != m_listedBeforeResync.end()) {
+            if (--listed.value() == 0)
+                m_listedBeforeResync.erase(listed);
+            return;
+        }
     }
     // The connector releases the item after this slot: copy, do not keep.
     QStandardItem *row = item->toStandardItem();
+    if (!callId.isEmpty()) {
+        // One row per call: a call that ended just before the history answer came, or an earlier
+        // answer handed over late, brings it again.
+        if (QStandardItem *listed = m_rowsByCallId.value(callId)) {
+            refreshRow(listed, row);
+            delete row;
+            return;
+        }
+        m_rowsByCallId.insert(callId, row);
+    }
     row->setFlags(UCConversationsProxyModel::rowFlags);
-    row->setData(key, keyRole);
+    row->setData(signature, signatureRole);
 
     // A history arrives as a stream of queued items; inserting them one at a time under the
     // sorting proxy costs a sorting step and a layout of the whole view each. After a quiet spell
@@ -154,6 +197,8 @@ void UCConversationsList::dropOldestRows(int count)
     for (int row = m_proxy->rowCount() - count; row < m_proxy->rowCount(); ++row)
         sourceRows.append(m_proxy->mapToSource(m_proxy->index(row, 0)).row());
     std::sort(sourceRows.begin(), sourceRows.end(), std::greater<int>());
+    for (int row : qAsConst(sourceRows))
+        m_rowsByCallId.remove(m_model->item(row)->data(UCItem::CallIdRole).toString());
     for (int first = 0; first < sourceRows.size();) {
         int last = first;
         while (last + 1 < sourceRows.size() && sourceRows.at(last + 1) == sourceRows.at(last) - 1)

@@ -20,7 +20,7 @@ class UCConversationsList;
 
 //! The "Conversations" tab: the user's conversation history, newest first. A click hands the
 //! row's number out by onNumberClick(); activating a row dials it. The list keeps a row item per
-//! conversation item, never the item itself, and at most maxRows of them.
+//! conversation item (one per call id), never the item itself, and at most maxRows of them.
 class UCConversationsList final : public QWidget
 {
     Q_OBJECT
@@ -38,7 +38,8 @@ public:
 
 public slots:
     //! The row shows up in the next event-loop pass; while a history streams in, rows are
-    //! gathered for up to flushIntervalMs (see flushPendingRows()).
+    //! gathered for up to flushIntervalMs (see flushPendingRows()). An item of a call already
+    //! listed updates that call's row instead.
     void ucItemAdded(UCItem *item);
     void onListClicked(const QModelIndex &index);
     void onListItemActivated(const QModelIndex &index);
@@ -69,8 +70,10 @@ private:
     QSortFilterProxyModel *m_proxy;
     UCCItemDelegate *m_delegate;
     QList<QStandardItem *> m_pendingRows;
-    //! Rows listed when the history was asked for again after a reconnection, by key with their
-    //! count: the answer brings them again and only the rest is added.
+    //! The row of each call id, listed or pending: one row per call.
+    QHash<QString, QStandardItem *> m_rowsByCallId;
+    //! Rows without a call id listed when the history was asked for again after a reconnection,
+    //! by signature with their count: the answer brings them again and only the rest is added.
     QHash<QString, int> m_listedBeforeResync;
     QTimer m_flushTimer;
     QElapsedTimer m_sinceFlush;

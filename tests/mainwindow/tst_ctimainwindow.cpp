@@ -3,6 +3,7 @@
 #include "connectedsimulator.h"
 #include "cticonnector.h"
 #include "ctimainwindow.h"
+#include "line.h"
 #include "queuemonitormainwindow.h"
 #include "reconnectwindow.h"
 #include "registry.h"
@@ -37,7 +38,7 @@ private slots:
     void init();
     void cleanup();
     void callViewsFollowTheLines();
-    void reopenedCallIdReplacesItsView();
+    void callsLiveThroughAnOutage();
     void linesGoneBeforeTheirViews();
     void aBurstOfLines();
     void dialField_data();
@@ -135,19 +136,38 @@ void tst_CTIMainWindow::callViewsFollowTheLines()
     QTRY_VERIFY(popUps().isEmpty());
 }
 
-void tst_CTIMainWindow::reopenedCallIdReplacesItsView()
+// After a drop the server's line status is learnt again: the calls keep their views, in their
+// places and with their hold marks, and the pop-up of a call answered meanwhile rolls out.
+void tst_CTIMainWindow::callsLiveThroughAnOutage()
 {
-    const QString id = sim.calls().startIncomingCall(QStringLiteral("0711 3333")).value(0);
+    const QString held = sim.calls().startIncomingCall(QStringLiteral("0711 3333")).value(0);
+    QVERIFY(sim.calls().answerCall(held));
     QTRY_COMPARE(window->lineViews().size(), 1);
-    const QPointer<RunningLineView> old = window->lineViews().value(id);
+    const QPointer<RunningLineView> heldView = window->lineViews().value(held);
+    auto *holdButton = heldView->findChild<QPushButton *>(QStringLiteral("holdButton"));
+    QSignalSpy onHold(connector, &CTIConnector::lineChanged);
+    holdButton->click();
+    QTRY_COMPARE(onHold.count(), 1);
+    const QString ringing = sim.calls().startIncomingCall(QStringLiteral("0711 4444")).value(0);
+    QTRY_COMPARE(viewOrder(), (QStringList{"0711 3333", "0711 4444"}));
+    QTRY_COMPARE(popUps().size(), 1);
+    const QPointer<RunningLineView> ringingView = window->lineViews().value(ringing);
 
-    // The full line status reports the open call again, under the same id.
-    QSignalSpy opened(connector, &CTIConnector::lineOpenend);
-    connector->requestLineStatus();
-    QTRY_COMPARE(opened.count(), 1);
-    QTRY_VERIFY(window->lineViews().value(id));
-    QVERIFY(!old);
-    QCOMPARE(viewOrder(), QStringList{"0711 3333"});
+    bool answered = false; // as the server reports it after the reconnection
+    const auto learn = [&](Line *line) { answered |= line->callId() == ringing && line->callState() == CallState::Connected; };
+    QObject context;
+    connect(connector, &CTIConnector::lineOpenend, &context, learn);
+    connect(connector, &CTIConnector::lineChanged, &context, learn);
+    sim.dropAllConnections();
+    QTRY_VERIFY(connector->isReconnecting());
+    QVERIFY(sim.calls().answerCall(ringing));
+    QTRY_VERIFY_WITH_TIMEOUT(answered, 15000);
+    QTRY_VERIFY(popUps().isEmpty());
+    QVERIFY(heldView && ringingView);
+    QCOMPARE(window->lineViews().value(held), heldView.data());
+    QCOMPARE(window->lineViews().value(ringing), ringingView.data());
+    QCOMPARE(viewOrder(), (QStringList{"0711 3333", "0711 4444"}));
+    QVERIFY(holdButton->isChecked());
 }
 
 // Views come a pass after their lines: what happened to a line meanwhile must not be undone.

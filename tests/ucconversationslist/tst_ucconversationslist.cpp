@@ -24,7 +24,7 @@ private slots:
     void delegateTexts_data();
     void delegateTexts();
     void clickFillsActivationDials();
-    void historyAndEndedCallThroughConnector();
+    void historyAndEndedCallsThroughConnector();
 
 private:
     ConnectedSimulator sim{"127.0.0.90"};
@@ -32,11 +32,11 @@ private:
 
 namespace {
 //! Hands over an ended call, "number@timestamp", the way the connector does.
-void addCall(const QString &call)
+void addCall(const QString &call, const QString &callId = QString())
 {
     UCItem item;
     item.buildFromVariantMap({{"remote_number", call.section('@', 0, 0)}, {"timestamp", call.section('@', 1)},
-                              {"state", 8}, {"direction", 1}});
+                              {"state", 8}, {"direction", 1}, {"callid", callId}});
     emit CTIConnector::instance()->ucItemAdded(&item);
 }
 
@@ -93,15 +93,22 @@ void tst_UCConversationsList::keepsTheNewestUpToItsLimit()
     UCConversationsList list;
     const int count = UCConversationsList::maxRows + 3;
     const QDateTime start(QDate(2016, 1, 1), QTime(0, 0), Qt::UTC);
+    const auto add = [&](const QString &callId, int minute) {
+        addCall(callId + QLatin1Char('@') + start.addSecs(60 * minute).toString(Qt::ISODate), callId);
+    };
     for (int i = 0; i < count; ++i) {
         const int minute = int((qint64(i) * 7919) % count); // every minute once, out of order
-        addCall(QStringLiteral("n%1@%2").arg(minute).arg(start.addSecs(60 * minute).toString(Qt::ISODate)));
+        add(QStringLiteral("n%1").arg(minute), minute);
     }
     const QSortFilterProxyModel *rows = list.proxyModel();
     const auto numberAt = [rows](int row) { return rows->index(row, 0).data(UCItem::RemoteNumberRole).toString(); };
     QTRY_COMPARE_WITH_TIMEOUT(numberAt(0), QStringLiteral("n%1").arg(count - 1), 30000);
     QTRY_COMPARE(numberAt(rows->rowCount() - 1), QStringLiteral("n3"));
     QCOMPARE(rows->rowCount(), UCConversationsList::maxRows);
+    // A call that left the list, reported again, is listed anew.
+    add(QStringLiteral("n0"), count);
+    QTRY_COMPARE(numberAt(0), QStringLiteral("n0"));
+    QCOMPARE(numberAt(rows->rowCount() - 1), QStringLiteral("n4"));
 }
 
 void tst_UCConversationsList::delegateTexts_data()
@@ -171,37 +178,66 @@ void tst_UCConversationsList::clickFillsActivationDials()
     QTRY_COMPARE(dialed(), (QStringList{"0302222", "0301111"}));
 }
 
-void tst_UCConversationsList::historyAndEndedCallThroughConnector()
+// However the history's answers and the calls' ends cross, each call is listed once.
+void tst_UCConversationsList::historyAndEndedCallsThroughConnector()
 {
     constexpr int count = 600; // more than one hand-over batch
     const QDateTime base(QDate(2016, 2, 1), QTime(8, 0), Qt::UTC);
+    const auto file = [this](const QString &callId, const QString &number, const QDateTime &time, int state) {
+        sim.history().addItem(QStringLiteral("demo"), {{"callid", callId}, {"remote_number", number},
+                                                       {"timestamp", SimHistory::timestamp(time)}, {"state", state}});
+    };
     QStringList expected;
     for (int i = 0; i < count; ++i) {
         const int minute = i * 241 % count; // filed in an order unrelated to the time
-        sim.history().addItem(QStringLiteral("demo"), {{"remote_number", QStringLiteral("+4930%1").arg(minute)},
-                                                       {"timestamp", SimHistory::timestamp(base.addSecs(60 * minute))},
-                                                       {"state", 8}});
+        file(QStringLiteral("h%1").arg(minute), QStringLiteral("+4930%1").arg(minute), base.addSecs(60 * minute), 8);
         expected.prepend(QStringLiteral("+4930%1").arg(i));
     }
+    // Another call from the same number at the same time.
+    file(QStringLiteral("twin"), QStringLiteral("+49300"), base, 7);
+    expected << QStringLiteral("+49300");
+
     UCConversationsList list;
+    QSignalSpy handedOut(CTIConnector::instance(), &CTIConnector::ucItemAdded);
+    // The link comes back before the first answer is in: two answers, one list.
     list.init();
+    emit CTIConnector::instance()->reconnectSuccess();
+    QTRY_COMPARE(handedOut.count(), 2 * (count + 1));
     QTRY_COMPARE(numbersInOrder(list.proxyModel()), expected);
 
     const QStringList ids = sim.calls().startIncomingCall(QStringLiteral("0309876"), QStringLiteral("Anna"),
                                                           QStringLiteral("Meyer"), QString(), QStringLiteral("demo"));
     QCOMPARE(ids.size(), 1);
     QVERIFY(sim.calls().answerCall(ids.first()) && sim.calls().endCall(ids.first()));
-    QTRY_COMPARE(numbersInOrder(list.proxyModel()), QStringList{"0309876"} + expected);
+    expected.prepend(QStringLiteral("0309876"));
+    QTRY_COMPARE(numbersInOrder(list.proxyModel()), expected);
 
-    // After a reconnection the history is asked again: what is listed stays once, what is new
-    // (a call that ended while the link was down) is added.
-    sim.history().addItem(QStringLiteral("demo"), {{"remote_number", QStringLiteral("+49301111")},
-                                                   {"timestamp", SimHistory::timestamp(QDateTime::currentDateTimeUtc().addSecs(3600))},
-                                                   {"state", 8}});
-    QSignalSpy handedOut(CTIConnector::instance(), &CTIConnector::ucItemAdded);
+    // Asked again after a reconnection: a call that ended while the link was down is added; one
+    // that ends before the answer comes is listed once, as the server's history has it. Items
+    // without a call id, listed or still waiting to be, come again too.
+    const QDateTime later = QDateTime::currentDateTime().addSecs(3600);
+    file(QStringLiteral("down"), QStringLiteral("+49301111"), later, 8);
+    const auto fileWithoutId = [this](const QString &call) {
+        sim.history().addItem(QStringLiteral("demo"), {{"remote_number", call.section('@', 0, 0)},
+                                                       {"timestamp", call.section('@', 1)}, {"state", 8}, {"direction", 1}});
+        addCall(call);
+    };
+    fileWithoutId(QStringLiteral("+49302222@") + SimHistory::timestamp(later.addSecs(-60)));
+    QTRY_COMPARE(list.proxyModel()->rowCount(), expected.size() + 1);
+    fileWithoutId(QStringLiteral("+49303333@") + SimHistory::timestamp(later.addSecs(-120)));
+    const QJsonObject ringing{{"callid", "late"}, {"remote_number", "0305555"}, {"direction", 1}, {"state", 1},
+                              {"timestamp", later.addSecs(60).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}};
+    sim.pushEvent(QStringLiteral("updateLineStatus"), ringing);
+    handedOut.clear();
     emit CTIConnector::instance()->reconnectSuccess();
-    QTRY_COMPARE(handedOut.count(), count + 2);
-    QTRY_COMPARE(numbersInOrder(list.proxyModel()), QStringList({"+49301111", "0309876"}) + expected);
+    QJsonObject ended = ringing;
+    ended.insert(QStringLiteral("state"), 3);
+    sim.pushEvent(QStringLiteral("updateLineStatus"), ended);
+    file(QStringLiteral("late"), QStringLiteral("0305555"), later.addSecs(60), 7);
+    QTRY_COMPARE(handedOut.count(), 1 + count + 6);
+    expected = QStringList{"0305555", "+49301111", "+49302222", "+49303333"} + expected;
+    QTRY_COMPARE(numbersInOrder(list.proxyModel()), expected);
+    QTRY_COMPARE(list.proxyModel()->index(0, 0).data(UCItem::StateRole).toInt(), 7);
 }
 
 QTEST_MAIN(tst_UCConversationsList)
