@@ -47,7 +47,8 @@ public:
     static constexpr int reconnectIntervalMs = 5000;
     //! The silent attempt whose failure is reported as connectionLost().
     static constexpr int silentAttemptLimit = 3;
-    //! A connection attempt that has not completed its handshake by then is given up.
+    //! A connection attempt that has not completed its handshake by then is given up; so is one
+    //! whose login has not been answered that long after the handshake.
     static constexpr int connectTimeoutMs = 15000;
     //! Silence (no pong, no message) for two whole ping intervals means the link is dead.
     static constexpr int deadLinkTicks = 2;
@@ -141,11 +142,13 @@ signals:
     void loginSuccess();
     //! Every later accepted login (after a silent or user-triggered reconnection).
     void reconnectSuccess();
-    //! A reconnect() attempt failed; emitted once per failed attempt.
+    //! A reconnect() attempt failed before its login was accepted (no connection, a drop, or no
+    //! login answer within connectTimeoutMs); emitted once per failed attempt. A refused login is
+    //! loginFailed() instead.
     void reconnectFailed();
     //! The server refused the credentials (status 403).
     void loginFailed();
-    //! No connection could be made before any login was accepted.
+    //! No connection could be made, or its login went unanswered, before any login was accepted.
     void connectFailed();
     //! The third silent reconnection attempt failed, or the server refused the login of a silent
     //! attempt (after loginFailed()); only reconnect() tries again from here.
@@ -229,6 +232,8 @@ private:
     void dropLinkIfStillSilent();
     //! Once the silent attempts are used up: stop them and report the loss; true if it did.
     bool giveUpSilentReconnection();
+    //! Reports a pending reconnect() as failed; true if one was pending.
+    bool failUserReconnect();
 
     // Events
     void handleEvent_updateUserPresence(CTIMessage &message);
@@ -289,7 +294,8 @@ private:
     int m_silentPingTicks = 0;
     int m_pingIntervalMs = pingIntervalMs;
     bool m_heardSinceLastTick = false;
-    //! A reconnect() attempt is under way; its failure is reported as reconnectFailed().
+    //! A reconnect() attempt is under way until its login is answered; its failure is reported
+    //! as reconnectFailed().
     bool m_userReconnectPending = false;
     //! A silent reconnection's login is awaiting the server's answer.
     bool m_silentLoginPending = false;
