@@ -132,6 +132,7 @@ void CTIConnector::login(const QString &username, const QString &password, const
     m_username = username;
     m_password = password;
 
+    ++m_linkSerial;
     m_connectTimeout.start();
     m_socket->open(QUrl(QStringLiteral("ws://") + server + QStringLiteral(":28888/cti")));
 }
@@ -162,6 +163,11 @@ void CTIConnector::silentReconnect()
     }
     login(m_username, m_password, m_host);
     m_silentLoginPending = true;
+}
+
+int CTIConnector::sendingLink() const
+{
+    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState ? m_linkSerial : 0;
 }
 
 void CTIConnector::sendMessage(CTIMessage &message)

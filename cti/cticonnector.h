@@ -304,6 +304,10 @@ private:
     QVector<QPointer<QObject>> m_pendingReleases;
     QVector<QPointer<QObject>> m_releasing;
     bool m_releasePassQueued = false;
+    //! Counts the sockets login() made: which link a request went out on.
+    int m_linkSerial = 0;
+    //! The current link's serial while its socket is connected; 0 when a request would be lost.
+    int sendingLink() const;
 
     // Address books and contacts (cticonnector_addresses.cpp)
 public:
@@ -359,11 +363,20 @@ private:
     };
     //! Sends one "getAddresses" page request and remembers it as the book's latest.
     void requestAddressPage(const QString &bookId, int limit, int offset);
-    //! After a reconnection: asks again for the page each unfinished book was waiting for.
+    //! After a reconnection: asks again for the book list and the contact types if they are still
+    //! unanswered, and for the page each unfinished book was waiting for.
     void resumeAddressLoading();
     //! The page last asked for of each book still loading: it stands in for a limit or offset the
     //! server does not echo, and stops paging that would ask for a page again.
     QMap<QString, AddressPageRequest> m_addressPageRequests;
+    //! A start-up answer asked for and not heard yet, and the link its request went out on.
+    struct AwaitedAnswer
+    {
+        bool awaited = false;
+        int link = 0;
+    };
+    AwaitedAnswer m_bookList;
+    AwaitedAnswer m_contactTypes;
 
     // Buddies, phones and forwarding (cticonnector_buddies.cpp, cticonnector_phones.cpp)
     //! The object members of a JSON object in member-name order; other members carry nothing.

@@ -207,12 +207,14 @@ QPixmap decodePicture(QByteArray bytes)
 
 void CTIConnector::requestAddressBooks()
 {
+    m_bookList = {true, sendingLink()};
     CTIMessage message = CTIMessage::generateCommand(cmdGetAddressbooks);
     sendMessage(message);
 }
 
 void CTIConnector::requestContactTypes()
 {
+    m_contactTypes = {true, sendingLink()};
     CTIMessage message = CTIMessage::generateCommand(cmdGetContactTypes);
     sendMessage(message);
 }
@@ -238,6 +240,13 @@ void CTIConnector::requestAddressPage(const QString &bookId, int limit, int offs
 
 void CTIConnector::resumeAddressLoading()
 {
+    // Without the book list there are no books, and without the types no contact can be edited.
+    // A request the new link took before its login was answered is answered after it.
+    if (m_bookList.awaited && m_bookList.link != m_linkSerial)
+        requestAddressBooks();
+    if (m_contactTypes.awaited && m_contactTypes.link != m_linkSerial)
+        requestContactTypes();
+
     // A page that arrived before the drop and is still handed out asks for its successor itself.
     QSet<QString> inHand;
     if (m_addressPage)
@@ -326,6 +335,7 @@ void CTIConnector::handleEvent_contactTypesChanged(CTIMessage &message)
 
 void CTIConnector::handleResponse_getAddressbooks(CTIMessage &message)
 {
+    m_bookList.awaited = false;
     if (!isSignalConnected(QMetaMethod::fromSignal(&CTIConnector::addressBookAdded)))
         return;
     const QVariantMap books = message.valueForKey(keyBooks).toMap();
@@ -565,6 +575,7 @@ void CTIConnector::handleResponse_getAddressPicture(CTIMessage &message)
 
 void CTIConnector::handleResponse_getContactTypes(CTIMessage &message)
 {
+    m_contactTypes.awaited = false;
     // Only the names: anything else in the list, or a list that is not one, offers nothing to choose.
     QStringList types;
     const QJsonArray list = message.data().value(keyContactTypes).toArray();

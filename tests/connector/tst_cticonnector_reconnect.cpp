@@ -1,3 +1,4 @@
+#include "addressbook.h"
 #include "addresses.h"
 #include "connectedsimulator.h"
 #include "cticonnector.h"
@@ -27,6 +28,8 @@ private slots:
     void refusedSilentLoginEndsInConnectionLost();
     void slowHandshakeReachesASilentLogin();
     void changesDuringAnOutageAreLearnt();
+    void startUpAnswersAskedAgain_data();
+    void startUpAnswersAskedAgain();
     void bookLoadingResumesAfterADrop();
 
 private:
@@ -223,6 +226,42 @@ void tst_CTIConnectorReconnect::changesDuringAnOutageAreLearnt()
     QVERIFY(sim.calls().endCall(going));
     QTRY_COMPARE(closed, (QStringList{ended, going}));
     disconnect(connector, nullptr, this, nullptr);
+}
+
+// A start-up answer that the drop cut off is asked for again; one that came is not.
+void tst_CTIConnectorReconnect::startUpAnswersAskedAgain_data()
+{
+    QTest::addColumn<QString>("lost");
+    QTest::addColumn<QString>("answered");
+    QTest::newRow("book list") << "getAddressbooks" << "getContactTypes";
+    QTest::newRow("contact types") << "getContactTypes" << "getAddressbooks";
+}
+
+void tst_CTIConnectorReconnect::startUpAnswersAskedAgain()
+{
+    QFETCH(QString, lost);
+    QFETCH(QString, answered);
+    sim.scenario().addGeneratedAddressBook(QStringLiteral("few"), QStringLiteral("Few"), 3);
+    QStringList heard;
+    QObject context; // the connections end with the test, failed or not
+    connect(connector, &CTIConnector::addressBookAdded, &context, [&] { heard << QStringLiteral("getAddressbooks"); });
+    connect(connector, &CTIConnector::contactTypesAvailable, &context,
+            [&] { heard << QStringLiteral("getContactTypes"); });
+    sim.setUnansweredCommands({lost});
+    connector->requestAddressBooks();
+    connector->requestContactTypes();
+    QTRY_VERIFY(heard.contains(answered) && sim.receivedCommands(lost).size() == 1);
+
+    sim.setUnansweredCommands({});
+    QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
+    sim.dropAllConnections();
+    sim.clearReceived();
+    QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 12000);
+    QTRY_VERIFY(heard.contains(lost));
+    connector->hangup(QStringLiteral("marker")); // sent behind whatever the reconnection asked for
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("hangup")).size(), 1);
+    QCOMPARE(sim.receivedCommands(lost).size(), 1);
+    QCOMPARE(sim.receivedCommands(answered).size(), 0);
 }
 
 void tst_CTIConnectorReconnect::bookLoadingResumesAfterADrop()
