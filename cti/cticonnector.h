@@ -360,11 +360,13 @@ private:
     {
         int limit = 0;
         int offset = 0;
+        int link = 0; // see sendingLink()
     };
     //! Sends one "getAddresses" page request and remembers it as the book's latest.
     void requestAddressPage(const QString &bookId, int limit, int offset);
     //! After a reconnection: asks again for the book list and the contact types if they are still
-    //! unanswered, and for the page each unfinished book was waiting for.
+    //! unanswered, and for the page each unfinished book was waiting for, unless the current link
+    //! already took the request.
     void resumeAddressLoading();
     //! The page last asked for of each book still loading: it stands in for a limit or offset the
     //! server does not echo, and stops paging that would ask for a page again.

@@ -230,7 +230,7 @@ void CTIConnector::requestAddresses(const QString &bookId)
 
 void CTIConnector::requestAddressPage(const QString &bookId, int limit, int offset)
 {
-    m_addressPageRequests.insert(bookId, {limit, offset});
+    m_addressPageRequests.insert(bookId, {limit, offset, sendingLink()});
     CTIMessage message = CTIMessage::generateCommand(cmdGetAddresses);
     message.setValueForKey(keyBookId, bookId);
     message.setValueForKey(keyLimit, limit);
@@ -247,7 +247,8 @@ void CTIConnector::resumeAddressLoading()
     if (m_contactTypes.awaited && m_contactTypes.link != m_linkSerial)
         requestContactTypes();
 
-    // A page that arrived before the drop and is still handed out asks for its successor itself.
+    // A page that arrived before the drop and is still handed out asks for its successor itself,
+    // maybe already on the new link.
     QSet<QString> inHand;
     if (m_addressPage)
         inHand.insert(m_addressPage->message.valueForKey(keyBookId).toString());
@@ -255,7 +256,7 @@ void CTIConnector::resumeAddressLoading()
         inHand.insert(waiting.valueForKey(keyBookId).toString());
     const auto requests = m_addressPageRequests;
     for (auto it = requests.cbegin(); it != requests.cend(); ++it) {
-        if (!inHand.contains(it.key()))
+        if (!inHand.contains(it.key()) && it->link != m_linkSerial)
             requestAddressPage(it.key(), it->limit, it->offset);
     }
 }
