@@ -33,9 +33,6 @@ private slots:
     void bookLoadingResumesAfterADrop();
 
 private:
-    //! The server completes each handshake and drops the link when the login comes, unanswered.
-    void dropEachLogin(bool on);
-
     ConnectedSimulator sim{"127.0.0.12"};
     CTIConnector *connector = CTIConnector::instance();
 };
@@ -43,18 +40,6 @@ private:
 void tst_CTIConnectorReconnect::initTestCase()
 {
     sim.logIn(QStringLiteral("anna"), QStringLiteral("secret"));
-}
-
-void tst_CTIConnectorReconnect::dropEachLogin(bool on)
-{
-    sim.setUnansweredCommands(on ? QStringList{QStringLiteral("login")} : QStringList());
-    disconnect(&sim, &PbxSimulator::commandReceived, this, nullptr);
-    if (!on)
-        return;
-    connect(&sim, &PbxSimulator::commandReceived, this, [this](const QJsonObject &command) {
-        if (command.value(QStringLiteral("name")).toString() == QLatin1String("login"))
-            QMetaObject::invokeMethod(&sim, [this] { sim.dropAllConnections(); }, Qt::QueuedConnection);
-    });
 }
 
 // An attempt counts only once its login is accepted: a handshake alone does not start the
@@ -73,10 +58,15 @@ void tst_CTIConnectorReconnect::serverAwayEndsInConnectionLost()
     QSignalSpy lost(connector, &CTIConnector::connectionLost);
     QElapsedTimer clock;
     clock.start();
-    if (handshakes)
-        dropEachLogin(true);
-    else
+    // Each handshake completes, and the link drops as the login comes, unanswered.
+    QScopedPointer<QObject> dropping(new QObject);
+    if (handshakes) {
+        sim.setUnansweredCommands({QStringLiteral("login")});
+        connect(&sim, &PbxSimulator::commandReceived, dropping.data(),
+                [this] { QMetaObject::invokeMethod(&sim, [this] { sim.dropAllConnections(); }, Qt::QueuedConnection); });
+    } else {
         sim.stopListening();
+    }
     sim.dropAllConnections();
 
     QTRY_VERIFY_WITH_TIMEOUT(connector->isReconnecting(), 5000);
@@ -94,7 +84,8 @@ void tst_CTIConnectorReconnect::serverAwayEndsInConnectionLost()
     QCOMPARE(recorder.emitted(), (QStringList{"reconnectFailed()x1", "connectionLost()x1"}));
 
     // The server back, the user's attempt succeeds; silent attempts start from none again.
-    dropEachLogin(false);
+    dropping.reset();
+    sim.setUnansweredCommands({});
     QVERIFY(sim.listen());
     SignalRecorder back(connector);
     QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
