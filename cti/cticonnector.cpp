@@ -132,12 +132,17 @@ void CTIConnector::login(const QString &username, const QString &password, const
     m_username = username;
     m_password = password;
 
+    ++m_linkSerial;
     m_connectTimeout.start();
     m_socket->open(QUrl(QStringLiteral("ws://") + server + QStringLiteral(":28888/cti")));
 }
 
 void CTIConnector::reconnect()
 {
+    // The user's attempt ends the silent ones: whatever becomes of it is reported, and its
+    // failure starts none.
+    m_reconnectTimer->stop();
+    m_silentReconnectAttempts = std::max(m_silentReconnectAttempts, int(silentAttemptLimit));
     m_userReconnectPending = true;
     m_silentLoginPending = false;
     login(m_username, m_password, m_host);
@@ -145,8 +150,8 @@ void CTIConnector::reconnect()
 
 void CTIConnector::silentReconnect()
 {
-    // An attempt still in its handshake is not replaced (a slow server would never be reached):
-    // the next one starts at the first tick after it failed or timed out.
+    // An attempt still in its handshake or awaiting its login answer is not replaced (a slow server
+    // would never be reached): the next one starts at the first tick after it failed or timed out.
     if (m_connectTimeout.isActive())
         return;
     ++m_silentReconnectAttempts;
@@ -158,6 +163,11 @@ void CTIConnector::silentReconnect()
     }
     login(m_username, m_password, m_host);
     m_silentLoginPending = true;
+}
+
+int CTIConnector::sendingLink() const
+{
+    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState ? m_linkSerial : 0;
 }
 
 void CTIConnector::sendMessage(CTIMessage &message)
@@ -238,10 +248,9 @@ void CTIConnector::onPong(quint64 elapsedTime, const QByteArray &payload)
 
 void CTIConnector::onSocketConnected()
 {
-    m_connectTimeout.stop();
-    m_reconnectTimer->stop();
-    m_silentReconnectAttempts = 0;
-    m_userReconnectPending = false;
+    // The attempt is not done before its login is accepted: a server that completes handshakes
+    // and then drops the link or never answers must not restart the silent attempts each time.
+    m_connectTimeout.start();
     m_silentPingTicks = 0;
     m_heardSinceLastTick = false;
 
@@ -256,7 +265,7 @@ void CTIConnector::onSocketConnected()
 
 void CTIConnector::onConnectTimeout()
 {
-    if (!m_socket || m_socket->state() == QAbstractSocket::ConnectedState)
+    if (!m_socket)
         return;
     abandonSocket();
     // The same order Qt reports a failed attempt in.
@@ -316,14 +325,11 @@ void CTIConnector::onSocketError(QAbstractSocket::SocketError error)
         emit connectFailed();
         return;
     }
-    if (m_silentReconnectAttempts < silentAttemptLimit || giveUpSilentReconnection())
+    if (failUserReconnect())
         return;
-    // Qt reports a failed attempt by disconnected() before error(): only a pending reconnect()
-    // is reported here, a failed silent attempt was already reported as connectionLost().
-    if (m_userReconnectPending) {
-        m_userReconnectPending = false;
-        emit reconnectFailed();
-    }
+    if (m_silentReconnectAttempts < silentAttemptLimit)
+        return;
+    giveUpSilentReconnection();
 }
 
 void CTIConnector::onDisconnect()
@@ -331,12 +337,24 @@ void CTIConnector::onDisconnect()
     m_connectTimeout.stop();
     if (!m_loggedIn)
         return;
+    if (failUserReconnect())
+        return;
     if (m_silentReconnectAttempts == 0) {
         m_reconnectTimer->setInterval(reconnectIntervalMs);
         m_reconnectTimer->start();
         return;
     }
     giveUpSilentReconnection();
+}
+
+bool CTIConnector::failUserReconnect()
+{
+    // Qt may report a failure by disconnected(), by error() or by both: the first one tells.
+    if (!m_userReconnectPending)
+        return false;
+    m_userReconnectPending = false;
+    emit reconnectFailed();
+    return true;
 }
 
 bool CTIConnector::giveUpSilentReconnection()
@@ -468,6 +486,11 @@ void CTIConnector::handleResponse_login(CTIMessage &message)
 {
     switch (message.valueForKey(keyStatus).toInt()) {
     case 200:
+        // Only now is the attempt done.
+        m_connectTimeout.stop();
+        m_reconnectTimer->stop();
+        m_silentReconnectAttempts = 0;
+        m_userReconnectPending = false;
         m_silentLoginPending = false;
         if (!m_loggedIn) {
             emit loginSuccess();
@@ -485,6 +508,10 @@ void CTIConnector::handleResponse_login(CTIMessage &message)
         }
         break;
     case 403:
+        m_connectTimeout.stop();
+        // The refusal is the user's attempt's verdict (the reconnect window shows it); a drop after
+        // it is not reported a second time.
+        m_userReconnectPending = false;
         emit loginFailed();
         // Refused behind the user's back (the password changed on the server): nobody would
         // hear of it, so it ends the silent reconnection like a lost connection.

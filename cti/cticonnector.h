@@ -47,7 +47,8 @@ public:
     static constexpr int reconnectIntervalMs = 5000;
     //! The silent attempt whose failure is reported as connectionLost().
     static constexpr int silentAttemptLimit = 3;
-    //! A connection attempt that has not completed its handshake by then is given up.
+    //! A connection attempt that has not completed its handshake by then is given up; so is one
+    //! whose login has not been answered that long after the handshake.
     static constexpr int connectTimeoutMs = 15000;
     //! Silence (no pong, no message) for two whole ping intervals means the link is dead.
     static constexpr int deadLinkTicks = 2;
@@ -141,11 +142,13 @@ signals:
     void loginSuccess();
     //! Every later accepted login (after a silent or user-triggered reconnection).
     void reconnectSuccess();
-    //! A reconnect() attempt failed; emitted once per failed attempt.
+    //! A reconnect() attempt failed before its login was accepted (no connection, a drop, or no
+    //! login answer within connectTimeoutMs); emitted once per failed attempt. A refused login is
+    //! loginFailed() instead.
     void reconnectFailed();
     //! The server refused the credentials (status 403).
     void loginFailed();
-    //! No connection could be made before any login was accepted.
+    //! No connection could be made, or its login went unanswered, before any login was accepted.
     void connectFailed();
     //! The third silent reconnection attempt failed, or the server refused the login of a silent
     //! attempt (after loginFailed()); only reconnect() tries again from here.
@@ -230,6 +233,8 @@ private:
     void dropLinkIfStillSilent();
     //! Once the silent attempts are used up: stop them and report the loss; true if it did.
     bool giveUpSilentReconnection();
+    //! Reports a pending reconnect() as failed; true if one was pending.
+    bool failUserReconnect();
 
     // Events
     void handleEvent_updateUserPresence(CTIMessage &message);
@@ -290,7 +295,8 @@ private:
     int m_silentPingTicks = 0;
     int m_pingIntervalMs = pingIntervalMs;
     bool m_heardSinceLastTick = false;
-    //! A reconnect() attempt is under way; its failure is reported as reconnectFailed().
+    //! A reconnect() attempt is under way until its login is answered; its failure is reported
+    //! as reconnectFailed().
     bool m_userReconnectPending = false;
     //! A silent reconnection's login is awaiting the server's answer.
     bool m_silentLoginPending = false;
@@ -299,6 +305,10 @@ private:
     QVector<QPointer<QObject>> m_pendingReleases;
     QVector<QPointer<QObject>> m_releasing;
     bool m_releasePassQueued = false;
+    //! Counts the sockets login() made: which link a request went out on.
+    int m_linkSerial = 0;
+    //! The current link's serial while its socket is connected; 0 when a request would be lost.
+    int sendingLink() const;
 
     // Address books and contacts (cticonnector_addresses.cpp)
 public:
@@ -351,14 +361,25 @@ private:
     {
         int limit = 0;
         int offset = 0;
+        int link = 0; // see sendingLink()
     };
     //! Sends one "getAddresses" page request and remembers it as the book's latest.
     void requestAddressPage(const QString &bookId, int limit, int offset);
-    //! After a reconnection: asks again for the page each unfinished book was waiting for.
+    //! After a reconnection: asks again for the book list and the contact types if they are still
+    //! unanswered, and for the page each unfinished book was waiting for, unless the current link
+    //! already took the request.
     void resumeAddressLoading();
     //! The page last asked for of each book still loading: it stands in for a limit or offset the
     //! server does not echo, and stops paging that would ask for a page again.
     QMap<QString, AddressPageRequest> m_addressPageRequests;
+    //! A start-up answer asked for and not heard yet, and the link its request went out on.
+    struct AwaitedAnswer
+    {
+        bool awaited = false;
+        int link = 0;
+    };
+    AwaitedAnswer m_bookList;
+    AwaitedAnswer m_contactTypes;
 
     // Buddies, phones and forwarding (cticonnector_buddies.cpp, cticonnector_phones.cpp)
     //! The object members of a JSON object in member-name order; other members carry nothing.

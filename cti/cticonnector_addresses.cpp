@@ -207,12 +207,14 @@ QPixmap decodePicture(QByteArray bytes)
 
 void CTIConnector::requestAddressBooks()
 {
+    m_bookList = {true, sendingLink()};
     CTIMessage message = CTIMessage::generateCommand(cmdGetAddressbooks);
     sendMessage(message);
 }
 
 void CTIConnector::requestContactTypes()
 {
+    m_contactTypes = {true, sendingLink()};
     CTIMessage message = CTIMessage::generateCommand(cmdGetContactTypes);
     sendMessage(message);
 }
@@ -228,7 +230,7 @@ void CTIConnector::requestAddresses(const QString &bookId)
 
 void CTIConnector::requestAddressPage(const QString &bookId, int limit, int offset)
 {
-    m_addressPageRequests.insert(bookId, {limit, offset});
+    m_addressPageRequests.insert(bookId, {limit, offset, sendingLink()});
     CTIMessage message = CTIMessage::generateCommand(cmdGetAddresses);
     message.setValueForKey(keyBookId, bookId);
     message.setValueForKey(keyLimit, limit);
@@ -238,7 +240,15 @@ void CTIConnector::requestAddressPage(const QString &bookId, int limit, int offs
 
 void CTIConnector::resumeAddressLoading()
 {
-    // A page that arrived before the drop and is still handed out asks for its successor itself.
+    // Without the book list there are no books, and without the types no contact can be edited.
+    // A request the new link took before its login was answered is answered after it.
+    if (m_bookList.awaited && m_bookList.link != m_linkSerial)
+        requestAddressBooks();
+    if (m_contactTypes.awaited && m_contactTypes.link != m_linkSerial)
+        requestContactTypes();
+
+    // A page that arrived before the drop and is still handed out asks for its successor itself,
+    // maybe already on the new link.
     QSet<QString> inHand;
     if (m_addressPage)
         inHand.insert(m_addressPage->message.valueForKey(keyBookId).toString());
@@ -246,7 +256,7 @@ void CTIConnector::resumeAddressLoading()
         inHand.insert(waiting.valueForKey(keyBookId).toString());
     const auto requests = m_addressPageRequests;
     for (auto it = requests.cbegin(); it != requests.cend(); ++it) {
-        if (!inHand.contains(it.key()))
+        if (!inHand.contains(it.key()) && it->link != m_linkSerial)
             requestAddressPage(it.key(), it->limit, it->offset);
     }
 }
@@ -326,6 +336,7 @@ void CTIConnector::handleEvent_contactTypesChanged(CTIMessage &message)
 
 void CTIConnector::handleResponse_getAddressbooks(CTIMessage &message)
 {
+    m_bookList.awaited = false;
     if (!isSignalConnected(QMetaMethod::fromSignal(&CTIConnector::addressBookAdded)))
         return;
     const QVariantMap books = message.valueForKey(keyBooks).toMap();
@@ -565,6 +576,7 @@ void CTIConnector::handleResponse_getAddressPicture(CTIMessage &message)
 
 void CTIConnector::handleResponse_getContactTypes(CTIMessage &message)
 {
+    m_contactTypes.awaited = false;
     // Only the names: anything else in the list, or a list that is not one, offers nothing to choose.
     QStringList types;
     const QJsonArray list = message.data().value(keyContactTypes).toArray();
