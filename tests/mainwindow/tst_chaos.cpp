@@ -1,18 +1,31 @@
 #include "connectedsimulator.h"
+#include "ctimainwindow.h"
 #include "line.h"
 #include "phone.h"
 #include "queue.h"
+#include "queuemonitorcallswidget.h"
+#include "queuemonitormainwindow.h"
+#include "rolloverpopup.h"
+#include "runninglineview.h"
 #include "simcalls.h"
+#include "simhistory.h"
 #include "simphoneconfig.h"
 #include "simpresence.h"
+#include "simqueuecalls.h"
+#include "stickybuddylist.h"
+#include "ucconversationslist.h"
+#include "ucitem.h"
 #include "user.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPointer>
+#include <QLabel>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QSortFilterProxyModel>
 #include <QtTest>
 
 #include <memory>
@@ -22,6 +35,7 @@ const QString user = QStringLiteral("anna");
 const QStringList phoneIds{"p-1", "p-2", "p-3"};
 const QStringList queueIds{"q-1", "q-2", "q-3"};   // q-3 is a static membership
 const QStringList presetIds{"f-1", "f-2"};
+const QStringList queueCallQueues{"q-1", "q-2"};
 const QStringList phonePresences{"online", "offline", "busy", "ringing", "hold", ""};
 constexpr int pingIntervalMs = 400;
 constexpr int chaosMs = 40000;
@@ -34,15 +48,17 @@ QString onOff(bool on)
 }
 } // namespace
 
-// The server fails in the ways real ones do (drops, freezes, restarts) while calls, colleagues and
-// the user's phone configuration change at random moments, the link up or not. Once the server
-// stays up, the connector must hold exactly what the server holds.
-class tst_CTIConnectorChaos : public QObject
+// The server fails in the ways real ones do (drops, freezes, restarts) while calls, colleagues, the
+// queues and the user's phone configuration change at random moments, the link up or not. Once the
+// server stays up, the connector must hold exactly what the server holds, and the windows show it:
+// call views, pop-ups, conversations, lamps and queue rows.
+class tst_Chaos : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void cleanup();
     void stateSurvivesAFailingServer();
 
@@ -56,6 +72,16 @@ private:
     QStringList simPresence();
     QStringList clientConfig() const;
     QStringList simConfig();
+    // What the windows show.
+    QStringList callViews() const;
+    QStringList simCallIds();
+    QStringList stalePopUps();
+    QStringList popUpNumbers() const;
+    QStringList clientHistory() const;
+    QStringList simHistory();
+    QStringList wrongLamps();
+    QStringList clientQueueRows();
+    QStringList simQueueRows();
 
     //! Waits until the client is back and has the answers to what it asked for on its return,
     //! then compares what it holds with what the server holds.
@@ -63,10 +89,12 @@ private:
     void step();
     void disrupt();
     void changePbx();
+    void changeQueues();
     void note(const QString &what);
 
     ConnectedSimulator sim{"127.0.0.16"};
     CTIConnector *connector = CTIConnector::instance();
+    CTIMainWindow *window = nullptr;
 
     QMap<QString, QPointer<Line>> lines;
     QMap<QString, Phone *> phones;
@@ -89,7 +117,7 @@ private:
     int disruptions = 0;
 };
 
-void tst_CTIConnectorChaos::initTestCase()
+void tst_Chaos::initTestCase()
 {
     bool given = false;
     const quint32 fromEnv = qEnvironmentVariable("TALVERO_CHAOS_SEED").toUInt(&given);
@@ -156,15 +184,19 @@ void tst_CTIConnectorChaos::initTestCase()
 
     connector->setPingIntervalMs(pingIntervalMs);
     sim.logIn(user, QStringLiteral("secret"));
-    // What the windows ask for once logged in.
-    connector->requestLineStatus();
-    connector->requestJabberBuddies();
-    connector->requestPhoneConfig();
+    window = new CTIMainWindow;
+    window->onApplicationStartup();
+    window->show();
     QTRY_COMPARE(clientConfig(), simConfig());
     QTRY_COMPARE(clientPresence(), simPresence());
 }
 
-void tst_CTIConnectorChaos::cleanup()
+void tst_Chaos::cleanupTestCase()
+{
+    delete window;
+}
+
+void tst_Chaos::cleanup()
 {
     if (!QTest::currentTestFailed())
         return;
@@ -174,7 +206,7 @@ void tst_CTIConnectorChaos::cleanup()
 }
 
 template<typename Record>
-void tst_CTIConnectorChaos::file(QMap<QString, Record *> &records, Record *record)
+void tst_Chaos::file(QMap<QString, Record *> &records, Record *record)
 {
     // Rows point to the record first announced: another record for the id would go unseen.
     Record *known = records.value(record->id());
@@ -184,7 +216,7 @@ void tst_CTIConnectorChaos::file(QMap<QString, Record *> &records, Record *recor
         records.insert(record->id(), record);
 }
 
-QStringList tst_CTIConnectorChaos::clientLines() const
+QStringList tst_Chaos::clientLines() const
 {
     QStringList open;
     for (auto it = lines.cbegin(); it != lines.cend(); ++it)
@@ -192,7 +224,7 @@ QStringList tst_CTIConnectorChaos::clientLines() const
     return open;
 }
 
-QStringList tst_CTIConnectorChaos::simLines()
+QStringList tst_Chaos::simLines()
 {
     QStringList open;
     for (const QString &id : sim.calls().callIds(user))
@@ -201,7 +233,7 @@ QStringList tst_CTIConnectorChaos::simLines()
     return open;
 }
 
-QStringList tst_CTIConnectorChaos::clientPresence()
+QStringList tst_Chaos::clientPresence()
 {
     QStringList presence;
     for (const QString &id : sim.presence().colleagueIds()) {
@@ -212,7 +244,7 @@ QStringList tst_CTIConnectorChaos::clientPresence()
     return presence;
 }
 
-QStringList tst_CTIConnectorChaos::simPresence()
+QStringList tst_Chaos::simPresence()
 {
     QStringList presence;
     for (const QString &id : sim.presence().colleagueIds()) {
@@ -223,7 +255,7 @@ QStringList tst_CTIConnectorChaos::simPresence()
     return presence;
 }
 
-QStringList tst_CTIConnectorChaos::clientConfig() const
+QStringList tst_Chaos::clientConfig() const
 {
     QStringList config{"dnd " + onOff(dnd), "preset " + activePreset};
     for (const QString &id : phoneIds) {
@@ -237,7 +269,7 @@ QStringList tst_CTIConnectorChaos::clientConfig() const
     return config;
 }
 
-QStringList tst_CTIConnectorChaos::simConfig()
+QStringList tst_Chaos::simConfig()
 {
     SimPhoneConfig &config = sim.phoneConfig();
     QStringList expected{"dnd " + onOff(config.dnd(user)), "preset " + config.activeForwardPreset(user)};
@@ -248,12 +280,138 @@ QStringList tst_CTIConnectorChaos::simConfig()
     return expected;
 }
 
-void tst_CTIConnectorChaos::note(const QString &what)
+QStringList tst_Chaos::callViews() const
+{
+    QStringList views = window->lineViews().keys();
+    // A view left behind by a replaced record would still stand in the list.
+    const int shown = window->findChildren<RunningLineView *>().size();
+    if (shown != views.size())
+        views << QStringLiteral("%1 views in the window").arg(shown);
+    return views;
+}
+
+QStringList tst_Chaos::simCallIds()
+{
+    QStringList ids = sim.calls().callIds(user);
+    ids.sort();
+    return ids;
+}
+
+QStringList tst_Chaos::popUpNumbers() const
+{
+    QStringList numbers;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *popUp = qobject_cast<RollOverPopUp *>(widget);
+        if (popUp && popUp->isVisible())
+            numbers << popUp->findChild<QLabel *>(QStringLiteral("textLine1Label"))->text();
+    }
+    numbers.sort();
+    return numbers;
+}
+
+QStringList tst_Chaos::stalePopUps()
+{
+    QStringList ringing;
+    for (const QString &id : sim.calls().callIds(user)) {
+        const QJsonObject line = sim.calls().line(id);
+        if (line.value("state").toInt() == SimCalls::Ringing && line.value("direction").toInt() == SimCalls::Incoming)
+            ringing << line.value("remote_number").toString();
+    }
+    QStringList stale;
+    for (const QString &number : popUpNumbers()) {
+        if (!ringing.contains(number))
+            stale << number;
+    }
+    return stale;
+}
+
+QStringList tst_Chaos::clientHistory() const
+{
+    const auto *list = window->findChild<UCConversationsList *>();
+    const QAbstractItemModel *model = list->proxyModel()->sourceModel();
+    QStringList rows;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex index = model->index(row, 0);
+        rows << QStringLiteral("%1 %2").arg(index.data(UCItem::CallIdRole).toString(),
+                                            index.data(UCItem::StateRole).toString());
+    }
+    rows.sort();
+    return rows;
+}
+
+QStringList tst_Chaos::simHistory()
+{
+    QStringList items;
+    for (const QJsonObject &item : sim.history().items(user))
+        items << QStringLiteral("%1 %2").arg(item.value("callid").toString()).arg(item.value("state").toInt());
+    items.sort();
+    return items;
+}
+
+QStringList tst_Chaos::wrongLamps()
+{
+    StickyBuddyList *monitor = window->extensionMonitor();
+    QStringList wrong;
+    QSet<QString> extensions;
+    for (const QString &id : sim.presence().colleagueIds()) {
+        const QJsonObject colleague = sim.presence().colleague(id);
+        const QString extension = colleague.value("extension").toString();
+        extensions << extension;
+        auto *lamp = monitor->findChild<QLabel *>(QStringLiteral("led_") + extension);
+        const QPixmap expected = monitor->getPixMapForPhonePresence(colleague.value("phone_presence").toString(),
+                                                                    colleague.value("dnd").toBool());
+        if (!lamp)
+            wrong << extension + QStringLiteral(" has no lamp");
+        else if (lamp->pixmap(Qt::ReturnByValue).toImage() != expected.toImage())
+            wrong << extension + QStringLiteral(" shows another state");
+    }
+    for (const QLabel *lamp : monitor->findChildren<QLabel *>(QRegularExpression(QStringLiteral("^led_")))) {
+        if (!extensions.contains(lamp->objectName().mid(4)))
+            wrong << lamp->objectName() + QStringLiteral(" is not a colleague");
+    }
+    return wrong;
+}
+
+QStringList tst_Chaos::clientQueueRows()
+{
+    // Calls that left the queue stay as they were last shown; only those still waiting or talking
+    // in the server are compared, and no row may wait for a call the server no longer has.
+    const QAbstractItemModel *model = window->queueMonitor()->callsWidget()->proxyModel();
+    QSet<QString> talking;
+    for (const QString &queueId : queueIds) {
+        for (const QJsonObject &call : sim.queueCalls().calls(queueId)) {
+            if (call.value("state").toInt() == 2)
+                talking << call.value("callid").toString();
+        }
+    }
+    QStringList rows;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QString id = model->index(row, QueueMonitorCallsWidget::IdColumn).data().toString();
+        const QString state = model->index(row, QueueMonitorCallsWidget::StatusColumn).data().toString();
+        if (state == QLatin1String("1") || talking.contains(id))
+            rows << id + QLatin1Char(' ') + state;
+    }
+    rows.sort();
+    return rows;
+}
+
+QStringList tst_Chaos::simQueueRows()
+{
+    QStringList rows;
+    for (const QString &queueId : queueIds) {
+        for (const QJsonObject &call : sim.queueCalls().calls(queueId))
+            rows << QStringLiteral("%1 %2").arg(call.value("callid").toString()).arg(call.value("state").toInt());
+    }
+    rows.sort();
+    return rows;
+}
+
+void tst_Chaos::note(const QString &what)
 {
     trace << QStringLiteral("%1 s: %2").arg(clock.elapsed() / 1000.0, 5, 'f', 1).arg(what);
 }
 
-void tst_CTIConnectorChaos::stateSurvivesAFailingServer()
+void tst_Chaos::stateSurvivesAFailingServer()
 {
     trace.clear();
     clock.start();
@@ -275,6 +433,10 @@ void tst_CTIConnectorChaos::stateSurvivesAFailingServer()
     // client knows are answered (holding the one that talked) and ended, a new one rings.
     SimCalls &calls = sim.calls();
     QVERIFY(sim.phoneConfig().setDnd(user, false));
+    for (const QString &id : calls.callIds(user))
+        QVERIFY(calls.endCall(id));
+    const QString leaves = sim.queueCalls().addCall(QStringLiteral("q-1"), SimParty(QStringLiteral("0711 6660001")));
+    QTRY_VERIFY(clientQueueRows().contains(leaves + QStringLiteral(" 1")));
     const QString answered = calls.startIncomingCall(QStringLiteral("0711 5550001"), {}, {}, {}, user).value(0);
     const QString ended = calls.startIncomingCall(QStringLiteral("0711 5550002"), {}, {}, {}, user).value(0);
     QTRY_VERIFY(lines.contains(answered) && lines.contains(ended));
@@ -288,6 +450,7 @@ void tst_CTIConnectorChaos::stateSurvivesAFailingServer()
     QTRY_VERIFY(connector->isReconnecting());
     QVERIFY(calls.answerCall(answered));
     QVERIFY(calls.endCall(ended));
+    QVERIFY(sim.queueCalls().updateCall(leaves, 4));
     QCOMPARE(calls.startIncomingCall(QStringLiteral("0711 5550003"), {}, {}, {}, user).size(), 1);
     for (const QString &id : sim.presence().colleagueIds()) {
         const bool busy = sim.presence().colleague(id).value("phone_presence") == QLatin1String("busy");
@@ -302,6 +465,8 @@ void tst_CTIConnectorChaos::stateSurvivesAFailingServer()
     if (QTest::currentTestFailed())
         return;
 
+    // The pop-up of the call answered elsewhere has gone; the call that rang in meanwhile has one.
+    QTRY_COMPARE(popUpNumbers(), QStringList{"0711 5550003"});
     QCOMPARE(phonesAgain.count(), phoneIds.size());
     QCOMPARE(queuesAgain.count(), queueIds.size());
     QCOMPARE(duplicateRecords, QStringList());
@@ -312,7 +477,7 @@ void tst_CTIConnectorChaos::stateSurvivesAFailingServer()
     QCOMPARE(lost, 0);
 }
 
-void tst_CTIConnectorChaos::catchUpAndCompare()
+void tst_Chaos::catchUpAndCompare()
 {
     QTRY_VERIFY2_WITH_TIMEOUT(!awaitingReconnect,
                               "no reconnection after the last disruption, or nothing asked for once back", 30000);
@@ -324,9 +489,15 @@ void tst_CTIConnectorChaos::catchUpAndCompare()
     QTRY_COMPARE_WITH_TIMEOUT(clientLines(), simLines(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(clientPresence(), simPresence(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(clientConfig(), simConfig(), 10000);
+
+    QTRY_COMPARE_WITH_TIMEOUT(callViews(), simCallIds(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(stalePopUps(), QStringList(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(clientHistory(), simHistory(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(wrongLamps(), QStringList(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(clientQueueRows(), simQueueRows(), 10000);
 }
 
-void tst_CTIConnectorChaos::step()
+void tst_Chaos::step()
 {
     if (clock.elapsed() >= chaosMs) {
         chaosRunning = false;
@@ -340,7 +511,7 @@ void tst_CTIConnectorChaos::step()
     QTimer::singleShot(random.bounded(50, 400), chaos.get(), [this] { step(); });
 }
 
-void tst_CTIConnectorChaos::disrupt()
+void tst_Chaos::disrupt()
 {
     awaitingReconnect = true;
     ++disruptions;
@@ -371,12 +542,14 @@ void tst_CTIConnectorChaos::disrupt()
     }
 }
 
-void tst_CTIConnectorChaos::changePbx()
+void tst_Chaos::changePbx()
 {
     SimCalls &calls = sim.calls();
     const QStringList open = calls.callIds(user);
-    const int roll = random.bounded(100);
-    if (roll < 20) {
+    const int roll = random.bounded(112);
+    if (roll >= 100) {
+        changeQueues();
+    } else if (roll < 20) {
         if (open.size() >= 4)
             return;
         const QString number = QStringLiteral("0711 555%1").arg(random.bounded(1000, 10000));
@@ -429,5 +602,41 @@ void tst_CTIConnectorChaos::changePbx()
     }
 }
 
-QTEST_GUILESS_MAIN(tst_CTIConnectorChaos)
-#include "tst_cticonnector_chaos.moc"
+void tst_Chaos::changeQueues()
+{
+    SimQueueCalls &queueCalls = sim.queueCalls();
+    QStringList waiting;
+    QStringList inQueue;
+    for (const QString &queueId : queueCallQueues) {
+        for (const QJsonObject &call : queueCalls.calls(queueId)) {
+            inQueue << call.value("callid").toString();
+            if (call.value("state").toInt() == 1)
+                waiting << inQueue.last();
+        }
+    }
+    const int roll = random.bounded(3);
+    if (roll == 0) {
+        if (inQueue.size() >= 6)
+            return;
+        const QString queueId = queueCallQueues.at(random.bounded(queueCallQueues.size()));
+        const QString number = QStringLiteral("0711 666%1").arg(random.bounded(1000, 10000));
+        note(QStringLiteral("%1 waits in %2: %3").arg(number, queueId, queueCalls.addCall(queueId, SimParty(number))));
+    } else if (roll == 1) {
+        if (waiting.isEmpty())
+            return;
+        const QString id = waiting.at(random.bounded(waiting.size()));
+        note(QStringLiteral("queue call %1 taken").arg(id));
+        QVERIFY(queueCalls.updateCall(id, 2, QStringLiteral("201")));
+    } else {
+        if (inQueue.isEmpty())
+            return;
+        // Hung up while waiting, or done with the agent.
+        const QString id = inQueue.at(random.bounded(inQueue.size()));
+        const int state = random.bounded(3, 5);
+        note(QStringLiteral("queue call %1 leaves as %2").arg(id).arg(state));
+        QVERIFY(queueCalls.updateCall(id, state));
+    }
+}
+
+QTEST_MAIN(tst_Chaos)
+#include "tst_chaos.moc"
