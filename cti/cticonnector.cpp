@@ -142,7 +142,6 @@ void CTIConnector::reconnect()
     // The user's attempt ends the silent ones: whatever becomes of it is reported, and its
     // failure starts none.
     m_reconnectTimer->stop();
-    m_silentReconnectAttempts = std::max(m_silentReconnectAttempts, int(silentAttemptLimit));
     m_userReconnectPending = true;
     m_silentLoginPending = false;
     login(m_username, m_password, m_host);
@@ -326,8 +325,6 @@ void CTIConnector::onSocketError(QAbstractSocket::SocketError error)
         return;
     }
     if (failUserReconnect())
-        return;
-    if (m_silentReconnectAttempts < silentAttemptLimit)
         return;
     giveUpSilentReconnection();
 }

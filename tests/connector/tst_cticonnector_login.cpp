@@ -53,15 +53,18 @@ void tst_CTIConnectorLogin::unreachableHostFailsToConnect()
 void tst_CTIConnectorLogin::unansweredAttemptGivesUp_data()
 {
     QTest::addColumn<bool>("handshake");
-    QTest::newRow("handshake") << true;
-    QTest::newRow("login") << false;
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("handshake") << true << false;
+    QTest::newRow("login") << false << false;
+    QTest::newRow("login refused") << false << true;
 }
 
 void tst_CTIConnectorLogin::unansweredAttemptGivesUp()
 {
     QFETCH(bool, handshake);
+    QFETCH(bool, refused);
     sim.setStallHandshakes(handshake);
-    sim.setUnansweredCommands(handshake ? QStringList() : QStringList{QStringLiteral("login")});
+    sim.setUnansweredCommands(handshake || refused ? QStringList() : QStringList{QStringLiteral("login")});
     SignalRecorder recorder(connector);
     QSignalSpy failed(connector, &CTIConnector::connectFailed);
     QElapsedTimer clock;
@@ -69,9 +72,16 @@ void tst_CTIConnectorLogin::unansweredAttemptGivesUp()
     connector->login(QStringLiteral("anna"), QStringLiteral("x"), host);
     QTRY_VERIFY_WITH_TIMEOUT(handshake ? sim.stalledCount() == 1 : sim.receivedCommands(QStringLiteral("login")).size() == 1,
                              5000);
-    QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, CTIConnector::connectTimeoutMs + 5000);
-    QVERIFY2(clock.elapsed() >= CTIConnector::connectTimeoutMs - 500, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(recorder.emitted(), QStringList{QStringLiteral("connectFailed()x1")});
+    if (refused) {
+        // The refusal is the attempt's answer: its time-out says nothing afterwards.
+        QTRY_COMPARE(recorder.emitted(), QStringList{QStringLiteral("loginFailed()x1")});
+        QVERIFY(!failed.wait(CTIConnector::connectTimeoutMs + 1000));
+        QCOMPARE(recorder.emitted(), QStringList{QStringLiteral("loginFailed()x1")});
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, CTIConnector::connectTimeoutMs + 5000);
+        QVERIFY2(clock.elapsed() >= CTIConnector::connectTimeoutMs - 500, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(recorder.emitted(), QStringList{QStringLiteral("connectFailed()x1")});
+    }
     sim.setStallHandshakes(false);
     sim.setUnansweredCommands({});
     sim.dropAllConnections();

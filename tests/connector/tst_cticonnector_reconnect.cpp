@@ -138,7 +138,15 @@ void tst_CTIConnectorReconnect::refusedSilentLoginEndsInConnectionLost()
     QVERIFY(!connector->isReconnecting());
     QCOMPARE(afterwards.emitted(), QStringList{"reconnectFailed()x1"});
 
+    // Refused again: the refusal is the attempt's answer, and the end of its link is not another.
     QVERIFY(sim.listen());
+    SignalRecorder refused(connector);
+    connector->reconnect();
+    QTRY_COMPARE(refused.emitted(), QStringList{"loginFailed()x1"});
+    sim.dropAllConnections();
+    QVERIFY(!failed.wait(1000));
+    QCOMPARE(refused.emitted(), QStringList{"loginFailed()x1"});
+
     sim.addAccount(QStringLiteral("anna"), QStringLiteral("secret"));
     QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
     connector->reconnect();
