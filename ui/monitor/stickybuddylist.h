@@ -81,6 +81,8 @@ public slots:
     void addPeer(User *user);
     void drawPeers();
     void updatePeerStatus(User *user);
+    //! The colleague has gone from the server: the lamp goes at once, the others close up.
+    void removePeer(User *user);
     void onSettingsChanged(const QString &key, const QVariant &value);
     void checkHideOrNotHide();
     //! The lamp's labels are named by a four-character prefix and the extension.
