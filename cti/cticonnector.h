@@ -81,7 +81,7 @@ public:
     int silentReconnectAttempts() const { return m_silentReconnectAttempts; }
     //! The silent reconnection timer runs.
     bool isReconnecting() const { return m_reconnectTimer->isActive(); }
-    //! The stored record of a colleague, valid for the life of the process; null if unknown.
+    //! The stored record of a colleague, valid until jabberBuddyDeleted() hands it out; null if unknown.
     User *buddy(const QString &id) const { return m_buddies.value(id); }
     //! A page of contacts is being parsed or handed out, or messages wait behind one.
     bool hasMessagesInHand() const { return isHandlingPage() || !m_deferredTexts.isEmpty(); }

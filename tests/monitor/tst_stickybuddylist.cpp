@@ -243,7 +243,6 @@ void tst_StickyBuddyList::corners_data()
     QTest::newRow("7 bottom left") << 7 << QPoint(100, 771);
     QTest::newRow("8 left middle") << 8 << QPoint(100, 411);
     QTest::newRow("0 as top left") << 0 << QPoint(100, 50);
-    QTest::newRow("9 as top left") << 9 << QPoint(100, 50);
 }
 
 void tst_StickyBuddyList::corners()

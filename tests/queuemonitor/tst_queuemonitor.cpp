@@ -89,9 +89,6 @@ void tst_QueueMonitor::rows_data()
     QTest::newRow("arrival order while unsorted")
         << -1 << QList<QJsonObject>{call("q1", "0711 9", 1), call("q3", "0711 1", 1), call("q2", "0711 5", 1)}
         << QStringList{"q1|0711 9|1" + tail, "q3|0711 1|1" + tail, "q2|0711 5|1" + tail};
-    QTest::newRow("repeated call id: one row, the second event's values")
-        << -1 << QList<QJsonObject>{call("q1", "0711 1", 1), call("q1", "0711 2", 2, "Eva Berg")}
-        << QStringList{"q1|0711 2|2|700|Eva Berg|" + stamp};
     // The view's order is not the table's: an update must find the call's own row.
     QTest::newRow("updates in a sorted view")
         << int(QueueMonitorCallsWidget::CallerColumn)

@@ -99,7 +99,7 @@ private:
     //! What the monitor shows of a colleague, copied from the records as they come.
     struct Peer
     {
-        User *user = nullptr; // the connector's stored record, valid for the life of the process
+        User *user = nullptr; // the connector's stored record, dropped with removePeer()
         QString id;
         QString firstName;
         QString lastName;
