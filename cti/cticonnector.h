@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QPixmap>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -80,7 +81,7 @@ public:
     int silentReconnectAttempts() const { return m_silentReconnectAttempts; }
     //! The silent reconnection timer runs.
     bool isReconnecting() const { return m_reconnectTimer->isActive(); }
-    //! The stored record of a colleague, valid for the life of the process; null if unknown.
+    //! The stored record of a colleague, valid until jabberBuddyDeleted() hands it out; null if unknown.
     User *buddy(const QString &id) const { return m_buddies.value(id); }
     //! A page of contacts is being parsed or handed out, or messages wait behind one.
     bool hasMessagesInHand() const { return isHandlingPage() || !m_deferredTexts.isEmpty(); }
@@ -165,24 +166,35 @@ signals:
     //! those queued on the main thread by this emission. Do not keep the pointer beyond the slot
     //! without adopting it: copy what is needed instead.
     void lineClosed(Line *line);
-    //! A colleague seen for the first time; the connector keeps it for the life of the process.
+    //! A colleague seen for the first time; the connector keeps it until a buddy list no longer
+    //! lists it (jabberBuddyDeleted()).
     void jabberBuddyAdded(User *buddy);
     //! After a presence event, the stored record. For a colleague listed again in a buddy list, a
     //! fresh record with the values just read: the connector owns it and frees it once the next
     //! buddy list arrives, so receivers must not keep it.
     void jabberBuddyChanged(User *buddy);
+    //! A buddy list no longer lists the colleague: emitted after the record left the map, once the
+    //! whole list has been announced. Ownership as lineClosed().
     void jabberBuddyDeleted(User *buddy);
-    //! The connector keeps the phone for the life of the process; a later configuration with the
-    //! same id updates this same record and announces it again.
+    //! The connector keeps the phone until a configuration no longer lists it (phoneRemoved()); a
+    //! later configuration with the same id updates this same record and announces it again.
     void phoneAdded(Phone *phone);
     void phoneChanged(Phone *phone);
+    //! A configuration no longer lists the phone: emitted after the record left the map, once the
+    //! configuration's phones have been announced. Ownership as lineClosed().
+    void phoneRemoved(Phone *phone);
     //! As phoneAdded().
     void queueAdded(Queue *queue);
     void queueChanged(Queue *queue);
+    //! As phoneRemoved().
+    void queueRemoved(Queue *queue);
     //! Emitted on the main thread. A receiver that keeps the item adopts it by giving it a parent
     //! (QObject::setParent) in its slot; an item that no receiver adopted is deleted (deleteLater)
     //! once every receiver, direct or queued on the main thread, is done with it.
     void queueCallAdded(UCItem *item);
+    //! After the queueCallAdded() of every call a "requestQueueCalls" answer lists, also of one
+    //! that lists none: the queue holds no other call. Not for an answer without a list.
+    void queueCallsListed();
     //! A conversation item, living on the main thread. Emitted on the main thread for a call that
     //! ended, and on a worker thread for the items of a "requestUCItems" response (main-thread
     //! receivers get those queued, in member-name order, in batches). Ownership as queueCallAdded():
@@ -192,6 +204,8 @@ signals:
     //! The connector owns the preset and frees it once the next phone configuration arrives, so
     //! receivers must not keep it.
     void forwardPresetAdded(ForwardPreset *preset);
+    //! A configuration no longer lists the preset; after its presets have been announced.
+    void forwardPresetRemoved(const QString &presetId);
     void activeForwardPresetChanged(const QString &presetId);
     void dialPrefixChanged(const QString &prefix);
     //! A new record for every book, contact, changed contact and saved contact. Ownership as
@@ -384,6 +398,27 @@ private:
     // Buddies, phones and forwarding (cticonnector_buddies.cpp, cticonnector_phones.cpp)
     //! The object members of a JSON object in member-name order; other members carry nothing.
     static QList<QVariantMap> objectMembers(const QVariant &value);
+    //! A full list was answered: records it no longer has leave the map and go out by the removal
+    //! signal, released as lineClosed() says.
+    template<typename T>
+    void dropUnlisted(QMap<QString, T *> &records, const QSet<QString> &listed, void (CTIConnector::*removed)(T *))
+    {
+        QList<T *> gone;
+        for (auto it = records.begin(); it != records.end();) {
+            if (listed.contains(it.key())) {
+                ++it;
+                continue;
+            }
+            gone.append(it.value());
+            it = records.erase(it);
+        }
+        for (T *record : qAsConst(gone)) {
+            record->setParent(nullptr);
+            const QPointer<QObject> guard(record);
+            emit(this->*removed)(record);
+            releaseUnlessAdopted(guard);
+        }
+    }
     //! Records handed out by signals without a map entry, freed when the next list replaces them.
     QList<User *> m_repeatedBuddies;
     QList<ForwardPreset *> m_forwardPresets;

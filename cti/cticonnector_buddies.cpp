@@ -35,24 +35,31 @@ void CTIConnector::handleResponse_requestJabberBuddies(CTIMessage &message)
         user->deleteLater();
     m_repeatedBuddies.clear();
 
-    for (const QVariantMap &group : objectMembers(message.valueForKey(keyGroups))) {
+    // The list is the server's whole picture: who it no longer lists has gone. A list of another
+    // shape says nothing.
+    const QVariant groups = message.valueForKey(keyGroups);
+    QSet<QString> listed;
+    for (const QVariantMap &group : objectMembers(groups)) {
         for (const QVariantMap &entry : objectMembers(group.value(keyUsers))) {
             auto *user = new User;
             user->setParent(this);
             user->buildFromVariantMap(entry);
-            if (!m_buddies.contains(user->id())) {
-                m_buddies.insert(user->id(), user);
-                emit jabberBuddyAdded(user);
-            } else {
+            listed.insert(user->id());
+            if (User *stored = m_buddies.value(user->id())) {
                 // Listed again: the first record stays in the map and takes the new values (a
                 // list asked for after a reconnection brings what changed meanwhile); the new
                 // record goes out as is.
-                m_buddies.value(user->id())->buildFromVariantMap(entry);
+                stored->replaceFromVariantMap(entry);
                 m_repeatedBuddies.append(user);
                 emit jabberBuddyChanged(user);
+            } else {
+                m_buddies.insert(user->id(), user);
+                emit jabberBuddyAdded(user);
             }
         }
     }
+    if (groups.userType() == QMetaType::QVariantMap)
+        dropUnlisted(m_buddies, listed, &CTIConnector::jabberBuddyDeleted);
 }
 
 void CTIConnector::handleEvent_updateUserPresence(CTIMessage &message)

@@ -57,17 +57,11 @@ T *storeRecord(QMap<QString, T *> &records, const QVariantMap &entry, Update upd
         record->setParent(owner);
         record->buildFromVariantMap(entry);
         records.insert(id, record);
-        return record;
+    } else if (update == Update::Replace) {
+        record->replaceFromVariantMap(entry);
+    } else {
+        record->buildFromVariantMap(entry);
     }
-    if (update == Update::Replace) {
-        // Keys the new data lacks read as absent, as they would on a fresh record.
-        const QVariantMap current = record->getValues();
-        for (auto it = current.cbegin(); it != current.cend(); ++it) {
-            if (!entry.contains(it.key()))
-                record->setValueForKey(it.key(), QVariant());
-        }
-    }
-    record->buildFromVariantMap(entry);
     return record;
 }
 }
@@ -124,16 +118,27 @@ void CTIConnector::logoutQueue(const QString &queueId)
 
 void CTIConnector::handleResponse_requestPhoneConfig(CTIMessage &message)
 {
-    // Receivers were told not to keep the presets; deferred, so a queued delivery still finds them.
-    for (ForwardPreset *preset : qAsConst(m_forwardPresets))
-        preset->deleteLater();
-    m_forwardPresets.clear();
-    for (const QVariantMap &entry : objectMembers(message.valueForKey(keyCallForwardPresets))) {
-        auto *preset = new ForwardPreset;
-        preset->setParent(this);
-        preset->buildFromVariantMap(entry);
-        m_forwardPresets.append(preset);
-        emit forwardPresetAdded(preset);
+    // Each list is the server's whole picture: what it no longer lists has gone. A list of another
+    // shape says nothing.
+    const QVariant presets = message.valueForKey(keyCallForwardPresets);
+    if (presets.userType() == QMetaType::QVariantMap) {
+        // Receivers were told not to keep the presets; deferred, so a queued delivery still finds them.
+        QStringList gone;
+        for (ForwardPreset *preset : qAsConst(m_forwardPresets)) {
+            gone << preset->id();
+            preset->deleteLater();
+        }
+        m_forwardPresets.clear();
+        for (const QVariantMap &entry : objectMembers(presets)) {
+            auto *preset = new ForwardPreset;
+            preset->setParent(this);
+            preset->buildFromVariantMap(entry);
+            m_forwardPresets.append(preset);
+            gone.removeAll(preset->id());
+            emit forwardPresetAdded(preset);
+        }
+        for (const QString &id : qAsConst(gone))
+            emit forwardPresetRemoved(id);
     }
 
     emit activeForwardPresetChanged(message.valueForKey(keyActiveForwardPreset).toString());
@@ -147,10 +152,18 @@ void CTIConnector::handleResponse_requestPhoneConfig(CTIMessage &message)
     if (const std::optional<bool> dnd = dndMember(message, keyDndActive))
         emit dndStatusChanged(*dnd);
 
-    for (const QVariantMap &entry : objectMembers(message.valueForKey(keyPhones)))
-        emit phoneAdded(storeRecord(m_phones, entry, Update::Replace, this));
-    for (const QVariantMap &entry : objectMembers(message.valueForKey(keyQueues)))
-        emit queueAdded(storeRecord(m_queues, entry, Update::Replace, this));
+    const auto storeList = [this](auto &records, const QVariant &list, auto added, auto removed) {
+        QSet<QString> listed;
+        for (const QVariantMap &entry : objectMembers(list)) {
+            auto *record = storeRecord(records, entry, Update::Replace, this);
+            listed.insert(record->id());
+            emit(this->*added)(record);
+        }
+        if (list.userType() == QMetaType::QVariantMap)
+            dropUnlisted(records, listed, removed);
+    };
+    storeList(m_phones, message.valueForKey(keyPhones), &CTIConnector::phoneAdded, &CTIConnector::phoneRemoved);
+    storeList(m_queues, message.valueForKey(keyQueues), &CTIConnector::queueAdded, &CTIConnector::queueRemoved);
 }
 
 void CTIConnector::handleEvent_phoneConfigChanged(CTIMessage &message)

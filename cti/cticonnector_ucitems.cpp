@@ -41,8 +41,10 @@ void CTIConnector::handleResponse_requestUCItems(CTIMessage &message)
 
 void CTIConnector::handleResponse_requestQueueCalls(CTIMessage &message)
 {
-    // Not an object: no calls. A member that is no object gives an item with an empty map.
-    const QVariantMap members = message.valueForKey(QStringLiteral("items")).toMap();
+    // Not an object: no calls, and no word on the calls shown. A member that is no object gives
+    // an item with an empty map.
+    const QVariant items = message.valueForKey(QStringLiteral("items"));
+    const QVariantMap members = items.toMap();
     for (auto it = members.cbegin(); it != members.cend(); ++it) {
         auto *item = new UCItem;
         item->buildFromVariantMap(it.value().toMap());
@@ -50,6 +52,8 @@ void CTIConnector::handleResponse_requestQueueCalls(CTIMessage &message)
         emit queueCallAdded(item);
         releaseUnlessAdopted(guard);
     }
+    if (items.userType() == QMetaType::QVariantMap)
+        emit queueCallsListed();
 }
 
 void CTIConnector::handleEvent_newQueueCall(CTIMessage &message)

@@ -109,6 +109,16 @@ void ModelSubclass::buildFromVariantMap(const QMap<QString, QVariant> &map)
     }
 }
 
+void ModelSubclass::replaceFromVariantMap(const QMap<QString, QVariant> &map)
+{
+    const KeyList keys = m_keys; // setting a value may reshape the list
+    for (int i = 0; i < keys.size(); ++i) {
+        if (!map.contains(keys.at(i)))
+            setValueForKey(keys.at(i), QVariant());
+    }
+    buildFromVariantMap(map);
+}
+
 bool ModelSubclass::addFileForKey(const QString &key, QFile *file)
 {
     Q_UNUSED(key)

@@ -37,6 +37,8 @@ public:
 
     //! Sets every entry in ascending key order; "id" also sets the id. Absent keys keep their values.
     void buildFromVariantMap(const QMap<QString, QVariant> &map);
+    //! As buildFromVariantMap(), but keys the map lacks read as absent, as on a fresh record.
+    void replaceFromVariantMap(const QMap<QString, QVariant> &map);
 
     QString id() const { return m_id; }
     void setId(const QString &id) { m_id = id; }

@@ -56,7 +56,7 @@ private slots:
     void init();
     void cleanup();
     void configurationShown();
-    void configurationAgainAddsNothing();
+    void configurationAgainReplacesOurs();
     void longNamesAreShortenedNotWidened();
     void activePresetFromTheServer_data();
     void activePresetFromTheServer();
@@ -151,8 +151,6 @@ void tst_ConfigTab::configurationShown()
     // In the order the connector hands them out (by id).
     QCOMPARE(items, (QStringList{"When busy to reception=fw-busy", "Always to the mobile=fw-mobile",
                                  "No forwarding=fw-none"}));
-    QVERIFY(tab->findChild<QLabel *>("phonesGroupBoxPlaceHolderLabel")->isHidden());
-    QVERIFY(tab->findChild<QLabel *>("queuesGroupBoxPlaceHolderLabel")->isHidden());
 
     QCOMPARE(phoneRow("ph-desk")->findChild<QLabel *>("label")->text(), QStringLiteral("Desk phone"));
     QCOMPARE(phoneRow("ph-desk")->findChild<QPushButton *>("pushButton")->text(), QStringLiteral("Logout"));
@@ -174,15 +172,51 @@ void tst_ConfigTab::configurationShown()
     QCOMPARE(commandsSentSoFar(), QStringList());
 }
 
-void tst_ConfigTab::configurationAgainAddsNothing()
+// What the server holds is what the tab shows: listed again, one item or row each; no longer
+// listed, gone; nothing left, the placeholders are back.
+void tst_ConfigTab::configurationAgainReplacesOurs()
 {
+    const auto shown = [this] {
+        auto *dropDown = tab->findChild<QComboBox *>("callforwardDropDown");
+        QStringList items{dropDown->isEnabled() ? "enabled" : "disabled"};
+        for (int i = 0; i < dropDown->count(); ++i)
+            items << dropDown->itemText(i);
+        for (const QWidget *row : tab->findChildren<ConfigTab_Phone *>())
+            items << row->objectName();
+        for (const QWidget *row : tab->findChildren<ConfigTab_Queue *>())
+            items << row->objectName();
+        for (const char *placeholder : {"phonesGroupBoxPlaceHolderLabel", "queuesGroupBoxPlaceHolderLabel"})
+            items << (tab->findChild<QLabel *>(placeholder)->isHidden() ? "" : placeholder);
+        return items;
+    };
     QSignalSpy configured(connector, &CTIConnector::activeForwardPresetChanged);
     tab->initialise();
     QVERIFY(configured.wait());
+    QCOMPARE(shown(), (QStringList{"enabled", "When busy to reception", "Always to the mobile", "No forwarding",
+                                   "ph-desk", "ph-soft", "q-reception", "q-support", "", ""}));
+
+    // A preset, a phone and a queue go while the link is down.
+    QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
+    sim.dropAllConnections();
+    QTRY_VERIFY(connector->isReconnecting());
+    QJsonObject config = sim.scenario().section(QStringLiteral("phoneConfig")).toObject();
+    config.insert("forwardPresets", QJsonArray{config.value("forwardPresets").toArray().at(2)});
+    config.insert("phones", QJsonArray{config.value("phones").toArray().at(0)});
+    config.insert("queues", QJsonArray{config.value("queues").toArray().at(1)});
+    sim.phoneConfig().reset(config);
+    QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 12000);
+    QTRY_COMPARE(shown(), (QStringList{"enabled", "When busy to reception", "ph-desk", "q-reception", "", ""}));
+
+    sim.phoneConfig().reset(QJsonObject());
+    tab->initialise();
+    QTRY_COMPARE(shown(), (QStringList{"disabled", "No Callfowarding", "phonesGroupBoxPlaceHolderLabel",
+                                       "queuesGroupBoxPlaceHolderLabel"}));
+    // Taking items away chose nothing for the user.
+    QCOMPARE(commandsSentSoFar().filter(QStringLiteral("set")), QStringList());
+    sim.phoneConfig().reset(sim.scenario().section(QStringLiteral("phoneConfig")));
+    tab->initialise();
+    QTRY_COMPARE(shown().size(), 10);
     auto *dropDown = tab->findChild<QComboBox *>("callforwardDropDown");
-    QCOMPARE(dropDown->count(), 3);
-    QCOMPARE(tab->findChildren<ConfigTab_Phone *>().size(), 2);
-    QCOMPARE(tab->findChildren<ConfigTab_Queue *>().size(), 2);
     // A preset listed again under another name is renamed in place.
     ForwardPreset renamed;
     renamed.buildFromVariantMap({{"id", "fw-mobile"}, {"name", "Always to the car"}});

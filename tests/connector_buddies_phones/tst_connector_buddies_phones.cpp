@@ -26,7 +26,7 @@ private slots:
     void commands();
     void handlers_data();
     void handlers();
-    void nextListFreesWhatWasHandedOut();
+    void handedOutRecordsFreed();
 
 private:
     //! Pairs of "type name" and raw data text, so data can be what no QJsonObject holds.
@@ -59,6 +59,10 @@ void tst_ConnectorBuddiesPhones::initTestCase()
     };
     connect(connector, &CTIConnector::jabberBuddyAdded, this, [buddy](User *u) { buddy("+", u); });
     connect(connector, &CTIConnector::jabberBuddyChanged, this, [buddy](User *u) { buddy("~", u); });
+    connect(connector, &CTIConnector::jabberBuddyDeleted, this, [buddy](User *u) { buddy("-", u); });
+    connect(connector, &CTIConnector::phoneRemoved, this, [phone](Phone *p) { phone("phoneRemoved", p); });
+    connect(connector, &CTIConnector::queueRemoved, this, [queue](Queue *q) { queue("queueRemoved", q); });
+    connect(connector, &CTIConnector::forwardPresetRemoved, this, [this](const QString &id) { log << "preset gone " + id; });
     connect(connector, &CTIConnector::phoneAdded, this, [phone](Phone *p) { phone("phoneAdded", p); });
     connect(connector, &CTIConnector::phoneChanged, this, [phone](Phone *p) { phone("phoneChanged", p); });
     connect(connector, &CTIConnector::queueAdded, this, [queue](Queue *q) { queue("queueAdded", q); });
@@ -75,6 +79,10 @@ void tst_ConnectorBuddiesPhones::initTestCase()
 
 void tst_ConnectorBuddiesPhones::cleanup()
 {
+    // Each row starts from nothing: whole lists of none.
+    push({"response requestJabberBuddies", R"({"groups":{}})", "response requestPhoneConfig",
+          R"({"callForwardPresets":{},"phones":{},"queues":{}})"});
+    settle();
     log.clear();
     seen.clear();
 }
@@ -150,11 +158,20 @@ void tst_ConnectorBuddiesPhones::handlers_data()
     QTest::newRow("buddy listed twice: the fresh record goes out") << QStringList{list, R"({"groups":{
             "a":{"users":{"x":{"id":"d-1","extension":"41"}}},"b":{"users":{"x":{"id":"d-1","extension":"42"}}}}})"}
         << QStringList{"+d-1 41  #0", "~d-1 42  #1"};
+    // A list is the whole picture: who it no longer lists goes, and keys no longer sent read as
+    // absent (the presence event shows the stored record). A list of no shape says nothing.
+    QTest::newRow("buddy list replaces ours") << QStringList{
+            list, R"({"groups":{"a":{"users":{"x":{"id":"r-1","extension":"71","phone_presence":"free","dnd":true},
+                                                 "y":{"id":"r-2","extension":"72"}}}}})",
+            list, R"({"groups":{"a":{"users":{"x":{"id":"r-1","extension":"71"}}}}})",
+            presence, R"({"id":"r-1","jabber_presence":1})"}
+        << QStringList{"+r-1 71 free dnd #0", "+r-2 72  #1", "~r-1 71  #2", "-r-2 72  #1", "~r-1 71  #0"};
     QTest::newRow("buddy lists of bad shape") << QStringList{
+            list, R"({"groups":{"a":{"users":{"x":{"id":"b-0","extension":"50"}}}}})",
+            list, R"({"groups":[{"users":{"x":{"id":"b-4"}}}]})", list, R"({"groups":null})", list, R"([{"groups":{}}])",
             list, R"({"groups":{"a":[],"b":"x","c":null,"d":{"users":[{"id":"b-1"}]},"e":{"users":null},
-                    "f":{"members":{"x":{"id":"b-2"}}},"g":{"users":{"s":"text","n":null,"l":[{"id":"b-3"}],"k":7}}}})",
-            list, R"({"groups":[{"users":{"x":{"id":"b-4"}}}]})", list, R"({"groups":null})", list, R"([{"groups":{}}])"}
-        << QStringList{};
+                    "f":{"members":{"x":{"id":"b-2"}}},"g":{"users":{"s":"text","n":null,"l":[{"id":"b-3"}],"k":7}}}})"}
+        << QStringList{"+b-0 50  #0", "-b-0 50  #0"};
     QTest::newRow("presence merges into the stored record") << QStringList{
             list, R"({"groups":{"a":{"users":{"x":{"id":"p-1","extension":"81","phone_presence":"free","dnd":false}}}}})",
             presence, R"({"id":"p-1","phone_presence":"ringing"})", presence, R"({"id":"p-1","dnd":true})",
@@ -173,6 +190,18 @@ void tst_ConnectorBuddiesPhones::handlers_data()
         << QStringList{"preset fp-1 Office #0", "preset fp-2 Away #1", "active fp-2", "prefix 0 stored 0", "dnd on",
                        "phoneAdded cp-2 Soft on #2", "phoneAdded cp-1 Desk off #3", "queueAdded cq-1 Hotline out static #4",
                        "queueAdded cq-2 Sales in #5"};
+    QTest::newRow("configuration replaces ours, a list of no shape says nothing") << QStringList{
+            config, R"({"callForwardPresets":{"1":{"id":"fa","name":"A"},"2":{"id":"fb","name":"B"}},
+                        "phones":{"1":{"id":"pa","type":"Desk"},"2":{"id":"pb","type":"Soft"}},
+                        "queues":{"1":{"id":"qa","name":"Hotline"},"2":{"id":"qb","name":"Sales"}}})",
+            config, R"({"callForwardPresets":{"2":{"id":"fb","name":"B"}},"phones":{"2":{"id":"pb","type":"Soft"}},
+                        "queues":{}})",
+            config, R"({"callForwardPresets":[],"phones":null,"queues":"none"})"}
+        << QStringList{"preset fa A #0", "preset fb B #1", "active ", "prefix  stored ", "phoneAdded pa Desk off #2",
+                       "phoneAdded pb Soft off #3", "queueAdded qa Hotline out #4", "queueAdded qb Sales out #5",
+                       "preset fb B #6", "preset gone fa", "active ", "prefix  stored ", "phoneAdded pb Soft off #3",
+                       "phoneRemoved pa Desk off #2", "queueRemoved qa Hotline out #4", "queueRemoved qb Sales out #5",
+                       "active ", "prefix  stored "};
     // Do-not-disturb is told only where the configuration says it.
     QTest::newRow("configuration of bad shape: defaults, prefix emptied") << QStringList{
             config, "{}", config, R"([{"dndActive":true}])", config, R"({"callForwardPresets":[{"id":"f"}],
@@ -210,7 +239,7 @@ void tst_ConnectorBuddiesPhones::handlers()
     QTEST(log, "expected");
 }
 
-void tst_ConnectorBuddiesPhones::nextListFreesWhatWasHandedOut()
+void tst_ConnectorBuddiesPhones::handedOutRecordsFreed()
 {
     const QStringList first{"response requestJabberBuddies", R"({"groups":{"a":{"users":{"x":{"id":"r-1"}}}}})",
                             "response requestJabberBuddies", R"({"groups":{"a":{"users":{"x":{"id":"r-1"}}}}})",
@@ -225,12 +254,22 @@ void tst_ConnectorBuddiesPhones::nextListFreesWhatWasHandedOut()
 
     // The phone comes again without its address: the same record, updated, as rows point to it.
     push({"response requestJabberBuddies", "{}", "response requestPhoneConfig",
-          R"({"phones":{"a":{"id":"rp-2","type":"Desk 2"}}})"});
+          R"({"callForwardPresets":{},"phones":{"a":{"id":"rp-2","type":"Desk 2"}}})"});
     settle();
     QCOMPARE(log.last(), QStringLiteral("phoneAdded rp-2 Desk 2 off #3"));
     QCOMPARE(qobject_cast<Phone *>(handedOut.at(3))->getIpV4Address(), QString());
     QTRY_VERIFY(handedOut.at(1).isNull() && handedOut.at(2).isNull());
     QVERIFY(handedOut.at(0));
+
+    // Records no list has any more: freed once delivered, unless a receiver adopted one.
+    QObject adopter;
+    connect(connector, &CTIConnector::phoneRemoved, &adopter, [&adopter](Phone *p) { p->setParent(&adopter); });
+    push({"response requestJabberBuddies", R"({"groups":{}})", "response requestPhoneConfig", R"({"phones":{}})"});
+    settle();
+    QVERIFY(log.contains("-r-1   #0") && log.contains("phoneRemoved rp-2 Desk 2 off #3"));
+    QTRY_VERIFY(handedOut.at(0).isNull());
+    QCoreApplication::processEvents();
+    QVERIFY(handedOut.at(3) && handedOut.at(3)->parent() == &adopter);
 }
 
 QTEST_GUILESS_MAIN(tst_ConnectorBuddiesPhones)

@@ -8,6 +8,7 @@
 #include "user.h"
 
 #include <QApplication>
+#include <QJsonArray>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QScreen>
@@ -69,7 +70,7 @@ private slots:
     void switchedOff_data();
     void switchedOff();
     void clickDialsOrPicksUp();
-    void colleaguesListedAgainOrMoved();
+    void colleaguesListedAgainMovedOrGone();
 
 private:
     User *colleague(const QString &id, const QString &extension, const QString &first = QString(),
@@ -242,7 +243,6 @@ void tst_StickyBuddyList::corners_data()
     QTest::newRow("7 bottom left") << 7 << QPoint(100, 771);
     QTest::newRow("8 left middle") << 8 << QPoint(100, 411);
     QTest::newRow("0 as top left") << 0 << QPoint(100, 50);
-    QTest::newRow("9 as top left") << 9 << QPoint(100, 50);
 }
 
 void tst_StickyBuddyList::corners()
@@ -500,10 +500,14 @@ void tst_StickyBuddyList::clickDialsOrPicksUp()
 }
 
 // Records the connector hands out for a colleague listed again are freed later; a colleague
-// may move to another extension. The monitor keeps neither a freed record nor a stale lamp.
-void tst_StickyBuddyList::colleaguesListedAgainOrMoved()
+// may move to another extension, or leave. The monitor keeps neither a freed record nor a stale lamp.
+void tst_StickyBuddyList::colleaguesListedAgainMovedOrGone()
 {
     StickyBuddyList monitor;
+    const auto lampShows = [&monitor](const char *extension, const char *presence) {
+        return monitor.findChild<QLabel *>(QStringLiteral("led_") + extension)->pixmap(Qt::ReturnByValue).toImage()
+            == monitor.getPixMapForPhonePresence(QLatin1String(presence), false).toImage();
+    };
     monitor.initialise();
     QTRY_COMPARE(monitor.getPeersMap().keys(), (QStringList{"201", "202"}));
     User *stored = monitor.getPeersMap().value(QStringLiteral("201"));
@@ -529,14 +533,28 @@ void tst_StickyBuddyList::colleaguesListedAgainOrMoved()
     QVERIFY(sim.presence().setPresence(QStringLiteral("u201"), {{"extension", "201"}}));
     QTRY_VERIFY(monitor.findChild<QLabel *>(QStringLiteral("led_201")));
 
-    // To an extension another colleague holds, or to none: the lamp stays.
+    // To an extension another colleague holds, or to none: the lamp stays, and the call shows on
+    // the colleague's own lamp only.
     for (const char *taken : {"202", ""}) {
         const int before = changed.count();
         QVERIFY(sim.presence().setPresence(QStringLiteral("u201"), {{"extension", taken}}));
         QTRY_VERIFY(changed.count() > before);
         QCOMPARE(monitor.getPeersMap().value(QStringLiteral("201")), stored);
         QVERIFY(monitor.getPeersMap().value(QStringLiteral("202")) != stored);
+        QVERIFY(lampShows("201", "ringing") && lampShows("202", "busy"));
+        QVERIFY(!monitor.isExtensionRinging(QStringLiteral("202")));
     }
+
+    // A colleague who left while the link was down: the lamp goes, and the record is freed.
+    const QPointer<User> leaving = monitor.getPeersMap().value(QStringLiteral("202"));
+    QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
+    sim.dropAllConnections();
+    QTRY_VERIFY(connector->isReconnecting());
+    sim.presence().reset(QJsonObject{{"users", QJsonArray{QJsonObject{{"id", "u201"}, {"extension", "201"}}}}});
+    QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 12000);
+    QTRY_COMPARE(monitor.getPeersMap().keys(), QStringList{"201"});
+    QVERIFY(!monitor.findChild<QLabel *>(QStringLiteral("led_202")) && !monitor.findChild<QLabel *>(QStringLiteral("fld_202")));
+    QTRY_VERIFY(leaving.isNull());
 }
 
 QTEST_MAIN(tst_StickyBuddyList)

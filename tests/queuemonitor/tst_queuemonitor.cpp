@@ -89,9 +89,6 @@ void tst_QueueMonitor::rows_data()
     QTest::newRow("arrival order while unsorted")
         << -1 << QList<QJsonObject>{call("q1", "0711 9", 1), call("q3", "0711 1", 1), call("q2", "0711 5", 1)}
         << QStringList{"q1|0711 9|1" + tail, "q3|0711 1|1" + tail, "q2|0711 5|1" + tail};
-    QTest::newRow("repeated call id: one row, the second event's values")
-        << -1 << QList<QJsonObject>{call("q1", "0711 1", 1), call("q1", "0711 2", 2, "Eva Berg")}
-        << QStringList{"q1|0711 2|2|700|Eva Berg|" + stamp};
     // The view's order is not the table's: an update must find the call's own row.
     QTest::newRow("updates in a sorted view")
         << int(QueueMonitorCallsWidget::CallerColumn)
@@ -130,27 +127,51 @@ void tst_QueueMonitor::rows()
 
 void tst_QueueMonitor::callsOfAQueue()
 {
-    setQueues({"qa"});
+    setQueues({"qa", "qb"});
     const QJsonArray waiting{QJsonObject{{"queue_id", "qa"}, {"remote_number", "0711 5550001"}},
-                             QJsonObject{{"queue_id", "qa"}, {"remote_number", "0711 5550002"}, {"state", 2}, {"agent", "Eva"}}};
+                             QJsonObject{{"queue_id", "qa"}, {"remote_number", "0711 5550002"}, {"state", 2}, {"agent", "Eva"}},
+                             QJsonObject{{"queue_id", "qa"}, {"remote_number", "0711 5550003"}},
+                             QJsonObject{{"queue_id", "qb"}, {"remote_number", "0711 5550004"}}};
     QVERIFY(sim.scenario().setSection(QStringLiteral("queueCalls"), QJsonObject{{"calls", waiting}}));
     QueueMonitorCallsWidget widget;
     const QAbstractItemModel *model = widget.proxyModel();
 
     connector->requestPhoneConfig();
-    QTRY_COMPARE(shownRows(widget).size(), 2);
+    QTRY_COMPARE(shownRows(widget).size(), 4);
     const QString since = sim.queueCalls().calls(QStringLiteral("qa")).first().value("timestamp").toString();
-    QCOMPARE(shownRows(widget), (QStringList{"q1|0711 5550001|1|7qa||" + since, "q2|0711 5550002|2|7qa|Eva|" + since}));
+    QCOMPARE(shownRows(widget), (QStringList{"q1|0711 5550001|1|7qa||" + since, "q2|0711 5550002|2|7qa|Eva|" + since,
+                                             "q3|0711 5550003|1|7qa||" + since, "q4|0711 5550004|1|7qb||" + since}));
     for (int column = 0; column < model->columnCount(); ++column)
         QVERIFY(!(model->index(0, column).flags() & Qt::ItemIsEditable));
 
     // A caller arrives, an agent takes the call, the caller hangs up: one row throughout.
-    const QString id = sim.queueCalls().addCall(QStringLiteral("qa"), SimParty(QStringLiteral("0711 5550003")));
-    QTRY_COMPARE(shownRows(widget).size(), 3);
+    const QString id = sim.queueCalls().addCall(QStringLiteral("qa"), SimParty(QStringLiteral("0711 5550009")));
+    QTRY_COMPARE(shownRows(widget).size(), 5);
     QVERIFY(sim.queueCalls().updateCall(id, 2, QStringLiteral("Jan")));
     QVERIFY(sim.queueCalls().updateCall(id, 8));
-    QTRY_VERIFY(shownRows(widget).last().startsWith(id + "|0711 5550003|8|7qa|Jan|"));
-    QCOMPARE(shownRows(widget).size(), 3);
+    QTRY_VERIFY(shownRows(widget).at(4).startsWith(id + "|0711 5550009|8|7qa|Jan|"));
+    QCOMPARE(shownRows(widget).size(), 5);
+
+    // While the link is down a waiting caller gives up, a talking one hangs up and a caller
+    // arrives. Only the row still shown as waiting goes, once both queues have answered.
+    QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
+    sim.dropAllConnections();
+    QTRY_VERIFY(connector->isReconnecting());
+    QVERIFY(sim.queueCalls().updateCall(QStringLiteral("q1"), 7));
+    QVERIFY(sim.queueCalls().updateCall(QStringLiteral("q2"), 8));
+    const QString late = sim.queueCalls().addCall(QStringLiteral("qb"), SimParty(QStringLiteral("0711 5550005")));
+    QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, 12000);
+    QTRY_COMPARE(shownRows(widget).size(), 5);
+    const QStringList rows = shownRows(widget);
+    QCOMPARE(rows.mid(0, 3), (QStringList{"q2|0711 5550002|2|7qa|Eva|" + since, "q3|0711 5550003|1|7qa||" + since,
+                                          "q4|0711 5550004|1|7qb||" + since}));
+    QVERIFY(rows.at(3).startsWith(id + "|0711 5550009|8|7qa|Jan|"));
+    QVERIFY(rows.at(4).startsWith(late + "|0711 5550005|1|7qb||"));
+
+    // The rows left are still updated in place.
+    QVERIFY(sim.queueCalls().updateCall(late, 2, QStringLiteral("Jan")));
+    QTRY_VERIFY(shownRows(widget).at(4).startsWith(late + "|0711 5550005|2|7qb|Jan|"));
+    QCOMPARE(shownRows(widget).size(), 5);
     QVERIFY(sim.scenario().setSection(QStringLiteral("queueCalls"), QJsonObject()));
     askedQueues(); // none left over for the next test
 }

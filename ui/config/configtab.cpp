@@ -16,6 +16,7 @@ ConfigTab::ConfigTab(QWidget *parent)
 {
     ui->setupUi(this);
     ui->advancedConfigButton->setAttribute(Qt::WA_MacShowFocusRect, false);
+    m_noPresetText = ui->callforwardDropDown->itemText(0);
     connect(ui->advancedConfigButton, &QPushButton::clicked, this, &ConfigTab::onAdvancedConfigButtonClicked);
     connect(ui->callforwardDropDown, QOverload<int>::of(&QComboBox::activated), this,
             &ConfigTab::onCallForwardDropDownActivated);
@@ -29,6 +30,9 @@ ConfigTab::ConfigTab(QWidget *parent)
     connect(connector, &CTIConnector::queueAdded, this, &ConfigTab::queueAdded);
     connect(connector, &CTIConnector::queueChanged, this, &ConfigTab::queueChanged);
     connect(connector, &CTIConnector::dndStatusChanged, this, &ConfigTab::onDNDStatusChanged);
+    connect(connector, &CTIConnector::forwardPresetRemoved, this, &ConfigTab::forwardPresetRemoved);
+    connect(connector, &CTIConnector::phoneRemoved, this, &ConfigTab::phoneRemoved);
+    connect(connector, &CTIConnector::queueRemoved, this, &ConfigTab::queueRemoved);
 }
 
 ConfigTab::~ConfigTab()
@@ -55,6 +59,22 @@ void ConfigTab::forwardPresetAdded(ForwardPreset *preset)
         dropDown->setItemText(known, preset->presetName());
     else
         dropDown->addItem(preset->presetName(), preset->id());
+}
+
+void ConfigTab::forwardPresetRemoved(const QString &presetId)
+{
+    QComboBox *dropDown = ui->callforwardDropDown;
+    if (!dropDown->isEnabled())
+        return;
+    const int index = dropDown->findData(presetId, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0)
+        return;
+    // Taking items out sends nothing: only a choice of the user's does.
+    dropDown->removeItem(index);
+    if (dropDown->count() == 0) {
+        dropDown->addItem(m_noPresetText);
+        dropDown->setEnabled(false);
+    }
 }
 
 void ConfigTab::activeForwardPresetChanged(const QString &presetId)
@@ -111,6 +131,12 @@ void ConfigTab::phoneChanged(Phone *phone)
         row->phoneChanged();
 }
 
+void ConfigTab::phoneRemoved(Phone *phone)
+{
+    delete m_phoneRows.take(phone->id());
+    ui->phonesGroupBoxPlaceHolderLabel->setVisible(m_phoneRows.isEmpty());
+}
+
 void ConfigTab::loginPhone(const QString &phoneId)
 {
     CTIConnector::instance()->loginPhone(phoneId);
@@ -142,6 +168,12 @@ void ConfigTab::queueChanged(Queue *queue)
 {
     if (ConfigTab_Queue *row = queue ? m_queueRows.value(queue->id()) : nullptr)
         row->queueChanged();
+}
+
+void ConfigTab::queueRemoved(Queue *queue)
+{
+    delete m_queueRows.take(queue->id());
+    ui->queuesGroupBoxPlaceHolderLabel->setVisible(m_queueRows.isEmpty());
 }
 
 void ConfigTab::loginQueue(const QString &queueId)

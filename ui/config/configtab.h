@@ -44,9 +44,15 @@ public slots:
     void onAdvancedConfigButtonClicked();
     void onCallForwardDropDownActivated(int index);
     void dndCheckboxToggled(const bool &dndIsActive);
+    //! The server no longer lists it: its item or row goes.
+    void forwardPresetRemoved(const QString &presetId);
+    void phoneRemoved(Phone *phone);
+    void queueRemoved(Queue *queue);
 
 private:
     Ui::ConfigTab *ui;
+    //! The drop-down's text while there is no preset to choose.
+    QString m_noPresetText;
     //! The rows by the id of their phone or queue; records without an id get none.
     QHash<QString, ConfigTab_Phone *> m_phoneRows;
     QHash<QString, ConfigTab_Queue *> m_queueRows;

@@ -42,6 +42,7 @@ StickyBuddyList::StickyBuddyList()
     CTIConnector *connector = CTIConnector::instance();
     connect(connector, &CTIConnector::jabberBuddyAdded, this, &StickyBuddyList::addPeer);
     connect(connector, &CTIConnector::jabberBuddyChanged, this, &StickyBuddyList::updatePeerStatus);
+    connect(connector, &CTIConnector::jabberBuddyDeleted, this, &StickyBuddyList::removePeer);
     connect(Settings::instance(), &Settings::settingChanged, this, &StickyBuddyList::onSettingsChanged);
 
     m_field = QPixmap(QStringLiteral(":/images/blf_field_big.png"));
@@ -227,15 +228,23 @@ void StickyBuddyList::updatePeerStatus(User *user)
         scheduleDraw();
     }
 
-    m_phonePresence.insert(extension, presence);
-    const auto peer = m_peers.find(extension);
-    if (peer != m_peers.end() && peer->id == id) {
-        peer->firstName = user->getFirstname();
-        peer->lastName = user->getLastname();
-        peer->presence = presence;
-        peer->dnd = dnd;
+    // The colleague's own lamp, wherever it stands: a lamp another colleague holds is not theirs.
+    const auto own = m_extensionById.constFind(id);
+    if (own == m_extensionById.cend()) {
+        if (!m_peers.contains(extension))
+            m_phonePresence.insert(extension, presence);
+        return;
     }
-    const auto lamp = m_lamps.find(extension);
+    const QString lampExtension = *own;
+    const auto peer = m_peers.find(lampExtension);
+    if (peer == m_peers.end() || peer->id != id)
+        return;
+    m_phonePresence.insert(lampExtension, presence);
+    peer->firstName = user->getFirstname();
+    peer->lastName = user->getLastname();
+    peer->presence = presence;
+    peer->dnd = dnd;
+    const auto lamp = m_lamps.find(lampExtension);
     if (lamp == m_lamps.end())
         return;
     const QPixmap &image = lampImage(presence, dnd);
@@ -243,6 +252,28 @@ void StickyBuddyList::updatePeerStatus(User *user)
         lamp->led->setPixmap(image);
         lamp->image = &image;
     }
+}
+
+void StickyBuddyList::removePeer(User *user)
+{
+    if (!user)
+        return;
+    const auto own = m_extensionById.find(user->id());
+    if (own == m_extensionById.end())
+        return;
+    const QString extension = *own;
+    m_extensionById.erase(own);
+    if (m_peers.value(extension).id != user->id())
+        return;
+    m_peers.remove(extension);
+    m_phonePresence.remove(extension);
+    m_lampTexts.remove(extension);
+    // Gone at once, so it cannot be clicked; the drawing closes the gap.
+    const Lamp lamp = m_lamps.take(extension);
+    delete lamp.field;
+    delete lamp.led;
+    delete lamp.text;
+    scheduleDraw();
 }
 
 void StickyBuddyList::scheduleDraw()

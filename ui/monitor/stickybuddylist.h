@@ -81,6 +81,8 @@ public slots:
     void addPeer(User *user);
     void drawPeers();
     void updatePeerStatus(User *user);
+    //! The colleague has gone from the server: the lamp goes at once, the others close up.
+    void removePeer(User *user);
     void onSettingsChanged(const QString &key, const QVariant &value);
     void checkHideOrNotHide();
     //! The lamp's labels are named by a four-character prefix and the extension.
@@ -97,7 +99,7 @@ private:
     //! What the monitor shows of a colleague, copied from the records as they come.
     struct Peer
     {
-        User *user = nullptr; // the connector's stored record, valid for the life of the process
+        User *user = nullptr; // the connector's stored record, dropped with removePeer()
         QString id;
         QString firstName;
         QString lastName;

@@ -1,6 +1,7 @@
 #include "queuemonitorcallswidget.h"
 #include "ui_queuemonitorcallswidget.h"
 
+#include "callstate.h"
 #include "cticonnector.h"
 #include "queue.h"
 #include "ucitem.h"
@@ -43,12 +44,8 @@ QueueMonitorCallsWidget::QueueMonitorCallsWidget(QWidget *parent)
     // Only a phone configuration announces the dial prefix, and every one does, queues or not:
     // the sign that one is being handled.
     connect(connector, &CTIConnector::dialPrefixChanged, this, &QueueMonitorCallsWidget::expectConfigurationEnd);
-    // Calls that came or changed while the link was down: every queue is asked again, and the
-    // answers update the rows in place.
-    connect(connector, &CTIConnector::reconnectSuccess, this, [this, connector] {
-        for (const QString &queueId : qAsConst(m_requestedQueues))
-            connector->requestQueueCalls(queueId);
-    });
+    connect(connector, &CTIConnector::queueCallsListed, this, &QueueMonitorCallsWidget::onCallsListed);
+    connect(connector, &CTIConnector::reconnectSuccess, this, &QueueMonitorCallsWidget::resync);
 }
 
 QueueMonitorCallsWidget::~QueueMonitorCallsWidget()
@@ -69,6 +66,8 @@ void QueueMonitorCallsWidget::onQueueCallChanged(UCItem *item)
 {
     const QStringList texts = getStandardItemValueRow(item);
     const QString &callId = texts.at(IdColumn);
+    if (m_answersDue > 0)
+        m_reportedSinceResync.insert(callId);
     const auto known = m_rows.constFind(callId);
     if (known == m_rows.cend()) {
         QList<QStandardItem *> row;
@@ -119,5 +118,40 @@ void QueueMonitorCallsWidget::requestCalls(const QString &queueId)
     if (m_requestedQueues.contains(queueId))
         return;
     m_requestedQueues.insert(queueId);
+    if (m_answersDue > 0)
+        ++m_answersDue;
     CTIConnector::instance()->requestQueueCalls(queueId);
+}
+
+void QueueMonitorCallsWidget::resync()
+{
+    // Calls that came or changed while the link was down: the answers update the rows in place.
+    // Requests of the old link went with it.
+    m_answersDue = m_requestedQueues.size();
+    m_reportedSinceResync.clear();
+    for (const QString &queueId : qAsConst(m_requestedQueues))
+        CTIConnector::instance()->requestQueueCalls(queueId);
+}
+
+void QueueMonitorCallsWidget::onCallsListed()
+{
+    if (m_answersDue == 0 || --m_answersDue > 0)
+        return;
+    // A call shown as waiting that no answer lists left the queue while the link was down, unseen.
+    // Rows of calls seen to end stay, as they do without a drop.
+    const QString waitingText = QString::number(CallState::Ringing);
+    bool removed = false;
+    for (int row = m_model->rowCount() - 1; row >= 0; --row) {
+        const bool waiting = m_model->item(row, StatusColumn)->text() == waitingText;
+        if (waiting && !m_reportedSinceResync.contains(m_model->item(row, IdColumn)->text())) {
+            m_model->removeRow(row);
+            removed = true;
+        }
+    }
+    m_reportedSinceResync.clear();
+    if (!removed)
+        return;
+    m_rows.clear();
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        m_rows.insert(m_model->item(row, IdColumn)->text(), row);
 }

@@ -56,13 +56,20 @@ private:
     void onConfigurationHandled();
     //! Asks for the queue's calls, once per queue id.
     void requestCalls(const QString &queueId);
+    //! After a reconnection: every queue asked again; once all have answered, calls shown as
+    //! waiting that nobody reported since have left the queue meanwhile.
+    void resync();
+    void onCallsListed();
 
     Ui::QueueMonitorCallsWidget *ui;
     QStandardItemModel *m_model;
     QSortFilterProxyModel *m_proxy;
-    //! Call id → row of the source model. Rows never move there (only the proxy sorts) and are
-    //! never removed, so the row stays right.
+    //! Call id → row of the source model. Rows never move there (only the proxy sorts); the map
+    //! is made again when rows are removed.
     QHash<QString, int> m_rows;
+    //! Answers still due to the resync under way (none: no resync), and the calls reported since it began.
+    int m_answersDue = 0;
+    QSet<QString> m_reportedSinceResync;
     QSet<QString> m_requestedQueues;
     int m_queuesInConfiguration = 0;
     bool m_configurationCheckQueued = false;
