@@ -1,5 +1,6 @@
 #include "connectedsimulator.h"
 #include "ctimainwindow.h"
+#include "forwardpreset.h"
 #include "line.h"
 #include "phone.h"
 #include "queue.h"
@@ -99,6 +100,7 @@ private:
     QMap<QString, QPointer<Line>> lines;
     QMap<QString, Phone *> phones;
     QMap<QString, Queue *> queues;
+    QStringList presets;
     QStringList duplicateRecords;   // an id announced with a second record
     bool dnd = false;
     QString activePreset;
@@ -155,6 +157,13 @@ void tst_Chaos::initTestCase()
     connect(connector, &CTIConnector::phoneChanged, this, [this](Phone *phone) { file(phones, phone); });
     connect(connector, &CTIConnector::queueAdded, this, [this](Queue *queue) { file(queues, queue); });
     connect(connector, &CTIConnector::queueChanged, this, [this](Queue *queue) { file(queues, queue); });
+    connect(connector, &CTIConnector::forwardPresetAdded, this, [this](ForwardPreset *preset) {
+        if (!presets.contains(preset->id()))
+            presets << preset->id();
+    });
+    connect(connector, &CTIConnector::forwardPresetRemoved, this, [this](const QString &id) { presets.removeAll(id); });
+    connect(connector, &CTIConnector::phoneRemoved, this, [this](Phone *phone) { phones.remove(phone->id()); });
+    connect(connector, &CTIConnector::queueRemoved, this, [this](Queue *queue) { queues.remove(queue->id()); });
     connect(connector, &CTIConnector::dndStatusChanged, this, [this](bool on) { dnd = on; });
     connect(connector, &CTIConnector::activeForwardPresetChanged, this, [this](const QString &id) { activePreset = id; });
     connect(connector, &CTIConnector::reconnectSuccess, this, [this] {
@@ -273,10 +282,14 @@ QStringList tst_Chaos::simConfig()
 {
     SimPhoneConfig &config = sim.phoneConfig();
     QStringList expected{"dnd " + onOff(config.dnd(user)), "preset " + config.activeForwardPreset(user)};
-    for (const QString &id : phoneIds)
-        expected << id + " assigned " + onOff(config.phone(user, id).value("assigned").toBool());
-    for (const QString &id : queueIds)
-        expected << id + " logged in " + onOff(config.queue(user, id).value("loggedIn").toBool());
+    for (const QString &id : phoneIds) {
+        const QJsonObject phone = config.phone(user, id);
+        expected << (phone.isEmpty() ? QString(id + " unknown") : id + " assigned " + onOff(phone.value("assigned").toBool()));
+    }
+    for (const QString &id : queueIds) {
+        const QJsonObject queue = config.queue(user, id);
+        expected << (queue.isEmpty() ? QString(id + " unknown") : id + " logged in " + onOff(queue.value("loggedIn").toBool()));
+    }
     return expected;
 }
 
@@ -456,19 +469,36 @@ void tst_Chaos::stateSurvivesAFailingServer()
         const bool busy = sim.presence().colleague(id).value("phone_presence") == QLatin1String("busy");
         QVERIFY(sim.presence().setPhonePresence(id, busy ? QStringLiteral("offline") : QStringLiteral("busy")));
     }
+    // Gone from the server meanwhile: a colleague left the team; a phone, a queue and a forwarding
+    // preset went. What stays changes too.
+    QJsonArray staying;
+    for (const QString &id : sim.presence().colleagueIds()) {
+        if (id != QLatin1String("u-206"))
+            staying.append(sim.presence().colleague(id));
+    }
+    sim.presence().reset(QJsonObject{{"users", staying}});
     SimPhoneConfig &config = sim.phoneConfig();
-    QVERIFY(config.setDnd(user, true));
-    QVERIFY(config.setActiveForwardPreset(user, config.activeForwardPreset(user) == "f-1" ? "f-2" : "f-1"));
-    QVERIFY(config.setPhoneAssigned(user, "p-3", !config.phone(user, "p-3").value("assigned").toBool()));
-    QVERIFY(config.setQueueLoggedIn(user, "q-1", !config.queue(user, "q-1").value("loggedIn").toBool()));
+    const QJsonObject phoneConfig{
+        {"dnd", true},
+        {"forwardPresets", QJsonArray{QJsonObject{{"id", "f-1"}, {"name", "Office"}}}},
+        {"activeForwardPreset", "f-1"},
+        {"phones", QJsonArray{QJsonObject{{"id", "p-1"}, {"type", "desk"}, {"assigned", !config.phone(user, "p-1").value("assigned").toBool()}},
+                              QJsonObject{{"id", "p-2"}, {"type", "desk"}, {"assigned", config.phone(user, "p-2").value("assigned").toBool()}}}},
+        {"queues", QJsonArray{QJsonObject{{"id", "q-1"}, {"extension", "801"}, {"name", "Sales"}, {"loggedIn", !config.queue(user, "q-1").value("loggedIn").toBool()}},
+                              QJsonObject{{"id", "q-2"}, {"extension", "802"}, {"name", "Support"}, {"loggedIn", config.queue(user, "q-2").value("loggedIn").toBool()}}}},
+    };
+    QString error;
+    QVERIFY2(SimPhoneConfig::checkSection(phoneConfig, &error), qPrintable(error));
+    config.reset(phoneConfig);
     catchUpAndCompare();
     if (QTest::currentTestFailed())
         return;
 
     // The pop-up of the call answered elsewhere has gone; the call that rang in meanwhile has one.
     QTRY_COMPARE(popUpNumbers(), QStringList{"0711 5550003"});
-    QCOMPARE(phonesAgain.count(), phoneIds.size());
-    QCOMPARE(queuesAgain.count(), queueIds.size());
+    QCOMPARE(phonesAgain.count(), phoneIds.size() - 1);
+    QCOMPARE(queuesAgain.count(), queueIds.size() - 1);
+    QCOMPARE(presets, QStringList{"f-1"});
     QCOMPARE(duplicateRecords, QStringList());
     // Every outage ended in one reconnection, within the silent attempts: a healthy link was never
     // given up, and the user never had to step in.
