@@ -488,6 +488,7 @@ void tst_StickyBuddyList::clickDialsOrPicksUp()
     };
     QVERIFY(sim.presence().setPhonePresence(QStringLiteral("u201"), QStringLiteral("ringing")));
     QTRY_VERIFY(monitor.isExtensionRinging(QStringLiteral("201")));
+    monitor.drawPeers(); // a redraw shows what was last reported
     QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("led_201"))->pixmap(Qt::ReturnByValue).toImage(),
              monitor.getPixMapForPhonePresence(QStringLiteral("ringing"), false).toImage());
     QTest::mouseClick(monitor.findChild<QLabel *>(QStringLiteral("led_201")), Qt::LeftButton);
