@@ -247,8 +247,6 @@ void CTIConnector::dropDeadLink()
 
 void CTIConnector::checkLinkNow()
 {
-    if (!m_loggedIn || m_userReconnectPending)
-        return;
     if (m_reconnectTimer->isActive()) {
         reconnectAtOnce();
         return;
@@ -263,8 +261,8 @@ void CTIConnector::checkLinkNow()
 void CTIConnector::onLinkCheckTimeout()
 {
     // Judged one pass later, as the keep-alive's silence is: a pong read in this pass still counts.
-    QTimer::singleShot(0, this, [this, link = sendingLink()] {
-        if (m_linkCheckAnswered || !link || sendingLink() != link)
+    QTimer::singleShot(0, this, [this] {
+        if (m_linkCheckAnswered || !sendingLink())
             return;
         dropDeadLink();
         reconnectAtOnce();

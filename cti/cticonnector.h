@@ -98,11 +98,10 @@ public slots:
     void onSocketError(QAbstractSocket::SocketError error);
     void onDisconnect();
     void onMessage(const QString &text);
-    //! For when the link may have died unnoticed (the machine woke, a network came back): pings at
-    //! once and, unanswered within linkCheckTimeoutMs or dropped, starts the silent reconnection at
-    //! once; between silent attempts, starts the next one at once. Calling it again meanwhile
-    //! changes nothing. Before the first login, and while reconnect() or a lost link waits for the
-    //! user, it does nothing.
+    //! For when the link may have died unnoticed (the machine woke, a network came back). Between
+    //! silent attempts it starts the next one at once; on a link it pings at once, and a ping
+    //! unanswered within linkCheckTimeoutMs or a drop meanwhile ends the link as a drop would, with
+    //! the silent reconnection starting at once. An attempt under way, and a check, are left to run.
     void checkLinkNow();
 
     // Lines and call control (cticonnector_lines.cpp)

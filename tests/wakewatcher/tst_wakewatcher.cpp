@@ -35,6 +35,7 @@ private slots:
     void deadLinkReconnectsAtOnce();
     void noWakeChecksNothing_data();
     void noWakeChecksNothing();
+    void attemptsAtOnceKeepTheirInterval();
     void wakeSentTwiceReconnectsOnce_data();
     void wakeSentTwiceReconnectsOnce();
     void withoutBusOrServices_data();
@@ -197,6 +198,22 @@ void tst_WakeWatcher::noWakeChecksNothing()
         happen(QStringLiteral("woke"));
         QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, CTIConnector::linkCheckTimeoutMs + 3000);
     }
+}
+
+// The attempt made at once is one of the silent attempts; the next one still comes 5 s later.
+void tst_WakeWatcher::attemptsAtOnceKeepTheirInterval()
+{
+    sim.stopListening();
+    breakLink(QStringLiteral("dropped"));
+    QElapsedTimer clock;
+    clock.start();
+    happen(QStringLiteral("woke"));
+    QTRY_COMPARE_WITH_TIMEOUT(connector->silentReconnectAttempts(), 1, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(connector->silentReconnectAttempts(), 2, CTIConnector::reconnectIntervalMs + 2000);
+    QVERIFY2(clock.elapsed() >= CTIConnector::reconnectIntervalMs - 500, qPrintable(QString::number(clock.elapsed())));
+    QSignalSpy again(connector, &CTIConnector::reconnectSuccess);
+    QVERIFY(sim.listen());
+    QTRY_COMPARE_WITH_TIMEOUT(again.count(), 1, CTIConnector::reconnectIntervalMs + 2000);
 }
 
 // Some systems send the wake twice: one reconnection.
