@@ -85,6 +85,11 @@ CTIConnector::CTIConnector()
     m_connectTimeout.setTimerType(Qt::PreciseTimer);
     m_connectTimeout.setInterval(connectTimeoutMs);
     connect(&m_connectTimeout, &QTimer::timeout, this, &CTIConnector::onConnectTimeout);
+
+    m_linkCheck.setSingleShot(true);
+    m_linkCheck.setTimerType(Qt::PreciseTimer);
+    m_linkCheck.setInterval(linkCheckTimeoutMs);
+    connect(&m_linkCheck, &QTimer::timeout, this, &CTIConnector::onLinkCheckTimeout);
 }
 
 CTIConnector::~CTIConnector()
@@ -116,6 +121,7 @@ void CTIConnector::login(const QString &username, const QString &password, const
         delete m_pingTimer;
         m_pingTimer = nullptr;
     }
+    m_linkCheck.stop();
 
     m_socket = new QWebSocket(QString(), QWebSocketProtocol::Version13);
     connect(m_socket, &QWebSocket::pong, this, &CTIConnector::onPong);
@@ -149,6 +155,8 @@ void CTIConnector::reconnect()
 
 void CTIConnector::silentReconnect()
 {
+    // After an attempt started at once, the next ones keep their interval.
+    m_reconnectTimer->setInterval(reconnectIntervalMs);
     // An attempt still in its handshake or awaiting its login answer is not replaced (a slow server
     // would never be reached): the next one starts at the first tick after it failed or timed out.
     if (m_connectTimeout.isActive())
@@ -226,9 +234,46 @@ void CTIConnector::dropLinkIfStillSilent()
         m_silentPingTicks = 0;
         return;
     }
+    dropDeadLink();
+}
+
+void CTIConnector::dropDeadLink()
+{
     abandonSocket();
     onDisconnect();
     onSocketError(QAbstractSocket::RemoteHostClosedError);
+}
+
+void CTIConnector::checkLinkNow()
+{
+    if (m_reconnectTimer->isActive()) {
+        reconnectAtOnce();
+        return;
+    }
+    if (!sendingLink() || m_linkCheck.isActive())
+        return;
+    m_linkCheckAnswered = false;
+    m_socket->ping(QByteArray());
+    m_linkCheck.start();
+}
+
+void CTIConnector::onLinkCheckTimeout()
+{
+    // Judged one pass later, as the keep-alive's silence is: a pong read in this pass still counts.
+    QTimer::singleShot(0, this, [this] {
+        if (m_linkCheckAnswered || !sendingLink())
+            return;
+        dropDeadLink();
+        reconnectAtOnce();
+    });
+}
+
+void CTIConnector::reconnectAtOnce()
+{
+    // Not called from inside a socket's signal: login() deletes the socket. An attempt still
+    // under way is not replaced (see silentReconnect()).
+    if (m_reconnectTimer->isActive())
+        m_reconnectTimer->start(0);
 }
 
 void CTIConnector::setPingIntervalMs(int intervalMs)
@@ -243,6 +288,7 @@ void CTIConnector::onPong(quint64 elapsedTime, const QByteArray &payload)
     Q_UNUSED(elapsedTime)
     Q_UNUSED(payload)
     m_heardSinceLastTick = true;
+    m_linkCheckAnswered = true;
 }
 
 void CTIConnector::onSocketConnected()
@@ -339,6 +385,11 @@ void CTIConnector::onDisconnect()
     if (m_silentReconnectAttempts == 0) {
         m_reconnectTimer->setInterval(reconnectIntervalMs);
         m_reconnectTimer->start();
+        // A link check's ping met a link the server had already forgotten.
+        if (m_linkCheck.isActive()) {
+            m_linkCheck.stop();
+            reconnectAtOnce();
+        }
         return;
     }
     giveUpSilentReconnection();

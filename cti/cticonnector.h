@@ -53,6 +53,8 @@ public:
     static constexpr int connectTimeoutMs = 15000;
     //! Silence (no pong, no message) for two whole ping intervals means the link is dead.
     static constexpr int deadLinkTicks = 2;
+    //! A link check's ping unanswered this long means the link is dead.
+    static constexpr int linkCheckTimeoutMs = 2000;
     //! The contacts of a page are handed out in slices of about this much work, one per pass of
     //! the event loop, so the windows stay responsive while a book of thousands loads.
     static constexpr int addressSliceMs = 5;
@@ -97,6 +99,11 @@ public slots:
     void onSocketError(QAbstractSocket::SocketError error);
     void onDisconnect();
     void onMessage(const QString &text);
+    //! For when the link may have died unnoticed (the machine woke, a network came back). Between
+    //! silent attempts it starts the next one at once; on a link it pings at once, and a ping
+    //! unanswered within linkCheckTimeoutMs or a drop meanwhile ends the link as a drop would, with
+    //! the silent reconnection starting at once. An attempt under way, and a check, are left to run.
+    void checkLinkNow();
 
     // Lines and call control (cticonnector_lines.cpp)
     void requestLineStatus();
@@ -245,6 +252,10 @@ private:
     void releaseUnlessAdopted(QObject *record);
     void abandonSocket();
     void dropLinkIfStillSilent();
+    void dropDeadLink();
+    void onLinkCheckTimeout();
+    //! The next silent attempt on the next pass of the event loop, if the attempts run.
+    void reconnectAtOnce();
     //! Once the silent attempts are used up: stop them and report the loss; true if it did.
     bool giveUpSilentReconnection();
     //! Reports a pending reconnect() as failed; true if one was pending.
@@ -309,6 +320,8 @@ private:
     int m_silentPingTicks = 0;
     int m_pingIntervalMs = pingIntervalMs;
     bool m_heardSinceLastTick = false;
+    QTimer m_linkCheck;
+    bool m_linkCheckAnswered = false;
     //! A reconnect() attempt is under way until its login is answered; its failure is reported
     //! as reconnectFailed().
     bool m_userReconnectPending = false;

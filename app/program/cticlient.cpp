@@ -6,6 +6,7 @@
 #include "log.h"
 #include "logindialog.h"
 #include "tellink.h"
+#include "wakewatcher.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -55,6 +56,13 @@ void CTIClient::exec()
     connect(connector, &CTIConnector::connectFailed, dialog, &LoginDialog::connectFailed);
     connect(dialog, &LoginDialog::dialogFinishedWithSuccess, this, &CTIClient::onLoginSuccess);
     connect(dialog, &LoginDialog::dialogFinishedWithSuccess, dialog, &QObject::deleteLater);
+
+    // After a suspend or a network change the link is checked at once, not when the keep-alive
+    // finds it dead.
+    auto *wake = new WakeWatcher(this);
+    connect(wake, &WakeWatcher::linkCheckWanted, connector, &CTIConnector::checkLinkNow);
+    wake->start();
+
     dialog->execute();
 }
 
