@@ -1,6 +1,7 @@
 #include "pbxsimulator.h"
 #include "simaddressbooks.h"
 #include "simcalls.h"
+#include "simpresence.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -85,6 +86,9 @@ void controlFromStdin(QCoreApplication &app, PbxSimulator &simulator, QTextStrea
             } else if (command == QLatin1String("uncontact") && args.size() == 2) {
                 const bool removed = simulator.addressBooks().deleteContact(args.at(1));
                 out << (removed ? "removed " : "no contact ") << args.at(1) << Qt::endl;
+            } else if (command == QLatin1String("leave") && args.size() == 2) {
+                out << (simulator.presence().removeColleague(args.at(1)) ? "left " : "no colleague ") << args.at(1)
+                    << Qt::endl;
             } else if (command == QLatin1String("mute")) {
                 simulator.setUnansweredCommands(args.mid(1));
                 out << "muted " << args.mid(1).join(QLatin1Char(' ')) << Qt::endl;

@@ -122,6 +122,16 @@ void SimPresence::requestJabberBuddies(const SimHub::Request &request)
     m_hub.reply(request, {{QStringLiteral("groups"), groups}});
 }
 
+bool SimPresence::removeColleague(const QString &id)
+{
+    if (!m_colleagues.remove(id))
+        return false;
+    // Its pending timers find no colleague and do nothing.
+    for (auto &group : m_groups)
+        group.second.removeAll(id);
+    return true;
+}
+
 QStringList SimPresence::colleagueIds() const
 {
     return m_colleagues.keys();

@@ -42,6 +42,8 @@ public:
     // Rings the colleague's phone. Unanswered after ringMs it falls silent, or is answered as
     // the scenario's chances say; -1 takes the scenario's ring time, 0 rings until taken.
     bool ring(const QString &id, const SimParty &caller, int ringMs = -1);
+    // The colleague leaves the team; no event tells, the next list does. False for an unknown id.
+    bool removeColleague(const QString &id);
     // Takes the call ringing at the extension away, for a pickup; false when none rings there.
     bool takeRingingCall(const QString &extension, SimParty *caller);
 
