@@ -191,7 +191,8 @@ void tst_WakeWatcher::noWakeChecksNothing()
     // Long enough for a check's ping to go unanswered.
     QVERIFY(!dropped.wait(CTIConnector::linkCheckTimeoutMs + 1000));
     QVERIFY(!connector->isReconnecting());
-    QCOMPARE(recorder.emitted(), QStringList());
+    // The link's signals only: answers to the previous row's reconnection may still come in.
+    QCOMPARE(recorder.linkSignals(), QStringList());
 
     if (link == QLatin1String("frozen")) {
         // Woken for real, the frozen link goes.
