@@ -55,6 +55,11 @@ void TstResources::imageLoads()
     const QImage image(path);
     QVERIFY2(!image.isNull(), qPrintable(path));
     QCOMPARE(image.size(), size);
+    // Beside it the renderings a dense screen takes, under the names QIcon looks for.
+    for (int scale : {2, 3}) {
+        const QString scaled = QString(path).replace(QLatin1String(".png"), QStringLiteral("@%1x.png").arg(scale));
+        QCOMPARE(QImage(scaled).size(), size * scale);
+    }
 }
 
 void TstResources::absentNamesLoadNothing()

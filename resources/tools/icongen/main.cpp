@@ -1,5 +1,6 @@
-// Renders the hand-written SVG icon sources to PNG at their exact pixel size and
-// writes the .qrc that embeds them, so only sources live in the repository. Entries
+// Renders the hand-written SVG icon sources to PNG at their exact pixel size (and, with
+// --scales, at multiples of it beside them as name@2x.png, which Qt picks on dense screens)
+// and writes the .qrc that embeds them, so only sources live in the repository. Entries
 // ending in .svg get the expanded source instead (the desktop's scalable icon).
 
 #include "contactsheet.h"
@@ -117,14 +118,40 @@ bool writeFile(const QString &path, const QByteArray &data)
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
 }
 
-bool writeQrc(const QString &path, const QList<IconEntry> &entries, QString *error)
+// "images/a.png" at scale 2 is "images/a@2x.png": the name QIcon looks for on a dense screen.
+QString scaledPath(const QString &path, int scale)
+{
+    if (scale == 1)
+        return path;
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    return path.left(dot) + QStringLiteral("@%1x").arg(scale) + path.mid(dot);
+}
+
+bool parseScales(const QString &text, QList<int> *scales)
+{
+    scales->append(1);
+    if (text.isEmpty())
+        return true;
+    for (const QString &field : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int scale = field.toInt(&ok);
+        // Qt looks for @2x to @9x only.
+        if (!ok || scale < 2 || scale > 9 || scales->contains(scale))
+            return false;
+        scales->append(scale);
+    }
+    return true;
+}
+
+bool writeQrc(const QString &path, const QList<IconEntry> &entries, const QList<int> &scales, QString *error)
 {
     // Grouped by the first path component, which becomes the resource prefix.
     QMap<QString, QStringList> byPrefix;
     for (const IconEntry &entry : entries) {
         const int slash = entry.resourcePath.indexOf(QLatin1Char('/'));
         const QString prefix = slash < 0 ? QString() : entry.resourcePath.left(slash);
-        byPrefix[prefix].append(entry.resourcePath);
+        for (int scale : entry.writesSvg() ? QList<int>{1} : scales)
+            byPrefix[prefix].append(scaledPath(entry.resourcePath, scale));
     }
 
     QSaveFile file(path);
@@ -174,11 +201,20 @@ int main(int argc, char **argv)
                                          QStringLiteral("file"));
     const QCommandLineOption zoomOption(QStringLiteral("zoom"), QStringLiteral("Contact sheet magnification."),
                                         QStringLiteral("n"), QStringLiteral("4"));
-    parser.addOptions({manifestOption, outOption, qrcOption, sheetOption, zoomOption});
+    const QCommandLineOption scalesOption(QStringLiteral("scales"),
+                                          QStringLiteral("Also render each PNG at these multiples, e.g. 2,3."),
+                                          QStringLiteral("list"));
+    parser.addOptions({manifestOption, outOption, qrcOption, sheetOption, zoomOption, scalesOption});
     parser.process(app);
 
     if (!parser.isSet(manifestOption) || !parser.isSet(outOption)) {
         std::fprintf(stderr, "icongen: --manifest and --out are required\n");
+        return 2;
+    }
+
+    QList<int> scales;
+    if (!parseScales(parser.value(scalesOption), &scales)) {
+        std::fprintf(stderr, "icongen: --scales wants distinct whole numbers from 2 to 9\n");
         return 2;
     }
 
@@ -229,13 +265,20 @@ int main(int argc, char **argv)
             ++failures;
             continue;
         }
+        for (int scale : entry.writesSvg() ? QList<int>{} : scales.mid(1)) {
+            const QString scaledTarget = outDir.filePath(scaledPath(entry.resourcePath, scale));
+            if (!renderEntry(svg, entry.size * scale).save(scaledTarget, "PNG")) {
+                std::fprintf(stderr, "icongen: cannot write %s\n", qPrintable(scaledTarget));
+                ++failures;
+            }
+        }
         sheet.add(entry.resourcePath.section(QLatin1Char('/'), 1), image);
     }
 
     if (failures > 0)
         return 1;
 
-    if (parser.isSet(qrcOption) && !writeQrc(parser.value(qrcOption), entries, &error)) {
+    if (parser.isSet(qrcOption) && !writeQrc(parser.value(qrcOption), entries, scales, &error)) {
         std::fprintf(stderr, "icongen: %s\n", qPrintable(error));
         return 1;
     }
