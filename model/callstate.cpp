@@ -1,5 +1,6 @@
 #include "callstate.h"
 
+#include <QGuiApplication>
 #include <QIcon>
 #include <QPixmapCache>
 
@@ -32,9 +33,11 @@ QPixmap CallState::callStateToIcon(State state, CallDirection::Direction directi
     const QString path = iconPath(state, direction);
     if (path.isEmpty())
         return QPixmap();
-    // Every call view shows one of a handful of icons: decode each size once.
+    // Every call view shows one of a handful of icons: decode each size once. The icon comes at
+    // the screens' pixel ratio (from the @2x or @3x rendering), which is part of the key.
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
     const QString key = path + QLatin1Char('@') + QString::number(size.width()) + QLatin1Char('x')
-                        + QString::number(size.height());
+                        + QString::number(size.height()) + QLatin1Char('*') + QString::number(ratio);
     QPixmap pixmap;
     if (!QPixmapCache::find(key, &pixmap)) {
         pixmap = QIcon(path).pixmap(size, QIcon::Normal, QIcon::Off);

@@ -27,7 +27,7 @@ public:
     Q_ENUM(State)
 
     //! The call-state picture (":/images/call_states/" + "in_"/"out_" + name + ".png") at the requested
-    //! size; a null pixmap for a state without a picture (0, 3, 5, 6 and anything outside 0 to 8).
+    //! logical size and the screens' device pixel ratio; a null pixmap for a state without a picture (0, 3, 5, 6 and anything outside 0 to 8).
     static QPixmap callStateToIcon(State state, CallDirection::Direction direction, QSize size);
     //! The resource path of that picture, or an empty string where there is none.
     static QString iconPath(State state, CallDirection::Direction direction);

@@ -1,6 +1,7 @@
 #include "iconcache.h"
 
 #include <QHash>
+#include <QImageReader>
 
 const QIcon &IconCache::icon(const QString &path)
 {
@@ -10,4 +11,12 @@ const QIcon &IconCache::icon(const QString &path)
     if (!icon)
         icon = new QIcon(path);
     return *icon;
+}
+
+QPixmap IconCache::pixmap(const QString &path, QSize size)
+{
+    if (!size.isValid())
+        size = QImageReader(path).size();
+    // QIcon takes the @2x or @3x file where the ratio asks for it and marks the ratio.
+    return icon(path).pixmap(size);
 }

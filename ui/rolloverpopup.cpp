@@ -2,6 +2,7 @@
 #include "ui_rolloverpopup.h"
 
 #include "cticonnector.h"
+#include "iconcache.h"
 #include "line.h"
 
 #include <QFile>
@@ -19,6 +20,8 @@ namespace {
 const QString styleSheetPath = QStringLiteral(":/styles/client.style");
 const QString backgroundPath = QStringLiteral(":/images/rollover_background.png");
 const QString avatarFramePath = QStringLiteral(":/images/avatar_frame.png");
+const QString placeholderIconPath = QStringLiteral(":/images/phone_green.png");
+const QString noAvatarPath = QStringLiteral(":/images/noAvatar.png");
 //! The picture sits inside the frame's border.
 constexpr int avatarInset = 8;
 
@@ -45,9 +48,12 @@ QString readStyleSheet()
 RollOverPopUp::RollOverPopUp(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::RollOverPopUp)
-    , m_background(backgroundPath)
+    , m_background(IconCache::pixmap(backgroundPath))
 {
     ui->setupUi(this);
+    // The form's pictures again, at the screen's pixel ratio.
+    setIcon(IconCache::icon(placeholderIconPath));
+    ui->callerPictureLabel->setPixmap(IconCache::pixmap(noAvatarPath, avatarLabelSize()));
     ui->titleLabel->clear();
     ui->textLine1Label->clear();
     ui->textLine2Label->clear();
@@ -92,11 +98,12 @@ void RollOverPopUp::setIcon(const QIcon &icon)
 void RollOverPopUp::setAvatar(const QIcon &icon)
 {
     const QSize labelSize = avatarLabelSize();
-    const QPixmap frame =
-        QPixmap(avatarFramePath).scaled(labelSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const QPixmap frame = IconCache::pixmap(avatarFramePath, labelSize);
     const QRect pictureRect(QPoint(avatarInset, avatarInset), labelSize - QSize(2 * avatarInset, 2 * avatarInset));
 
+    // Composed in the frame's pixels; drawing below is in the label's logical units.
     QPixmap result(frame.size());
+    result.setDevicePixelRatio(frame.devicePixelRatio());
     result.fill(Qt::transparent);
     {
         QPainter painter(&result);

@@ -44,6 +44,9 @@ RunningLineView::RunningLineView(Line *line, QWidget *parent)
     ui->hangupButton->setIcon(IconCache::icon(QStringLiteral(":/images/hangup_btn.png")));
     ui->holdButton->setIcon(IconCache::icon(QStringLiteral(":/images/pause_button.png")));
     ui->recordButton->setIcon(IconCache::icon(QStringLiteral(":/images/record_btn.png")));
+    // The form's pictures again, at the screen's pixel ratio.
+    ui->callStateLabel->setPixmap(IconCache::pixmap(QStringLiteral(":/images/dialbutton_label.png")));
+    ui->avatarLabel->setPixmap(IconCache::pixmap(QStringLiteral(":/images/noAvatar.png")));
     ui->holdButton->setCheckable(true);
 
     connect(ui->hangupButton, &QPushButton::clicked, this, &RunningLineView::hangupCall);

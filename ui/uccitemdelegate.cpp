@@ -2,6 +2,7 @@
 
 #include "callstate.h"
 #include "fontfactory.h"
+#include "iconcache.h"
 #include "ucitem.h"
 
 #include <QDateTime>
@@ -11,9 +12,11 @@
 #include <algorithm>
 
 namespace {
+const QString timerPath = QStringLiteral(":/images/tiny_timer.png");
+
 QPixmap loadScaled(const QString &path)
 {
-    return QPixmap(path).scaled(20, 20, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    return IconCache::pixmap(path, QSize(20, 20));
 }
 }
 
@@ -21,7 +24,6 @@ UCCItemDelegate::UCCItemDelegate(QObject *parent)
     : TwoLineItemDelegate(parent)
     , m_phoneGreen(loadScaled(QStringLiteral(":/images/phone_green.png")))
     , m_phoneRed(loadScaled(QStringLiteral(":/images/phone_red.png")))
-    , m_timer(QPixmap(QStringLiteral(":/images/tiny_timer.png")).scaled(9, 9, Qt::KeepAspectRatio))
 {
 }
 
@@ -83,7 +85,7 @@ void UCCItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     // bigger system font) push it right rather than over the date.
     const int timerX = std::max(128, 38 + painter->fontMetrics().horizontalAdvance(date) + 4);
     painter->setPen(textPen);
-    painter->drawPixmap(QPoint(timerX, r.top() + h + 3), m_timer);
+    painter->drawPixmap(QPoint(timerX, r.top() + h + 3), IconCache::pixmap(timerPath, QSize(9, 9)));
     painter->setFont(FontFactory::smallFont());
     painter->drawText(QRect(QPoint(timerX + 12, r.top() + h), QPoint(w + timerX + 11, r.top() + 2 * h - 1)),
                       int(opt.displayAlignment), durationText(duration));

@@ -25,5 +25,4 @@ public:
 private:
     QPixmap m_phoneGreen;
     QPixmap m_phoneRed;
-    QPixmap m_timer;
 };

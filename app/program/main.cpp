@@ -49,6 +49,8 @@ int main(int argc, char *argv[])
     }
 
     WebEngineMapView::install();
+    // Icons then come from their @2x/@3x renderings on a dense screen instead of being magnified.
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(BuildInfo::version());
     QGuiApplication::setDesktopFileName(desktopFileName);

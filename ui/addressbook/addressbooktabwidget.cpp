@@ -5,6 +5,7 @@
 #include "addresses.h"
 #include "addresslistproxymodel.h"
 #include "cticonnector.h"
+#include "iconcache.h"
 #include "log.h"
 #include "numbercanonizer.h"
 
@@ -534,8 +535,8 @@ void AddressBookTabWidget::clearAddressView()
     // Not labels or line edits, but a note must not stay behind for the next contact.
     ui->contact_noteViewTextEdit->clear();
     ui->contact_noteTextEdit->clear();
-    ui->iconViewLabel->setPixmap(QPixmap(noAvatar));
-    ui->iconLabel->setPixmap(QPixmap(noAvatar));
+    ui->iconViewLabel->setPixmap(IconCache::pixmap(noAvatar));
+    ui->iconLabel->setPixmap(IconCache::pixmap(noAvatar));
     ui->contact_bdayDateEdit->setDate(noBirthdayDate);
     ui->showCompanyAddressOnMapButton->hide();
     ui->showPrivateAddressOnMapButton->hide();

@@ -1,16 +1,16 @@
 #include "configtab_phone.h"
 #include "ui_configtab_phone.h"
 
+#include "iconcache.h"
 #include "phone.h"
 
-#include <QPixmap>
 #include <QResizeEvent>
 #include <QTextDocument>
 
 namespace {
 QPixmap lamp(const char *path)
 {
-    return QPixmap(QString::fromLatin1(path)).scaled(15, 15, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return IconCache::pixmap(QString::fromLatin1(path), QSize(15, 15));
 }
 }
 

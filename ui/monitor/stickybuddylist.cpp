@@ -2,6 +2,7 @@
 
 #include "clickablelabel.h"
 #include "cticonnector.h"
+#include "iconcache.h"
 #include "registry.h"
 #include "settings.h"
 #include "user.h"
@@ -25,9 +26,8 @@ const QSize labelSize(100, 30);
 
 QPixmap lampPicture(const char *path)
 {
-    const QPixmap picture{QString::fromLatin1(path)};
     const int side = StickyBuddyList::lampSize;
-    return picture.size() == QSize(side, side) ? picture : picture.scaled(side, side);
+    return IconCache::pixmap(QString::fromLatin1(path), QSize(side, side));
 }
 }
 
@@ -45,7 +45,7 @@ StickyBuddyList::StickyBuddyList()
     connect(connector, &CTIConnector::jabberBuddyDeleted, this, &StickyBuddyList::removePeer);
     connect(Settings::instance(), &Settings::settingChanged, this, &StickyBuddyList::onSettingsChanged);
 
-    m_field = QPixmap(QStringLiteral(":/images/blf_field_big.png"));
+    m_field = IconCache::pixmap(QStringLiteral(":/images/blf_field_big.png"));
     m_green = lampPicture(":/images/blf/phone_green.png");
     m_red = lampPicture(":/images/blf/phone_red.png");
     m_yellow = lampPicture(":/images/blf/phone_yellow.png");
