@@ -8,6 +8,7 @@
 #include "cticonnector.h"
 #include "dialcompleter.h"
 #include "dialsuggestionmodel.h"
+#include "iconcache.h"
 #include "line.h"
 #include "notification.h"
 #include "notificationfactory.h"
@@ -36,6 +37,7 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     , ui(new Ui::CTIMainWindow)
 {
     ui->setupUi(this);
+    ui->addressBookPushButton->setIcon(IconCache::glyph(QStringLiteral(":/images/addressbook.png")));
     // Offered once the phone configuration lists a queue of the user's.
     ui->queueMonitorPushButton->hide();
     // A one-letter button as narrow as its icon-only neighbour, so the dial field keeps its room.

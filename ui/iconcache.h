@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QIcon>
 #include <QPixmap>
 #include <QSize>
@@ -20,6 +21,14 @@ public:
 
     //! The picture at a logical size (its own size when none is given).
     static QPixmap pixmap(const QString &path, QSize size = QSize());
+
+    //! A one-colour glyph whose ink follows the application palette's button text whenever the
+    //! drawn ink would be too dark to read (a dark theme, and always when disabled); on light
+    //! buttons it keeps its own ink. Main thread only; lives to the end of the process.
+    static const QIcon &glyph(const QString &path);
+
+    //! The glyph at a logical size, inked with the given colour unless that colour is dark.
+    static QPixmap glyphPixmap(const QString &path, QSize size, const QColor &ink);
 
 private:
     IconCache() = delete;

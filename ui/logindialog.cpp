@@ -6,6 +6,7 @@
 
 #include <QGuiApplication>
 #include <QIcon>
+#include <QLineEdit>
 #include <QPalette>
 #include <QScreen>
 
@@ -14,6 +15,18 @@ const QString lastUsernameKey = QStringLiteral("loginDialog/lastUsername");
 const QString lastHostKey = QStringLiteral("loginDialog/lastHost");
 const QString errorStyleSheet = QStringLiteral(
     "background-color: #fdf7f7;border-style: outset;border-width: 1px;border-color: #d9534f;");
+//! The error ground is light in every theme: what is typed on it stays dark.
+const QColor errorInk(0x26, 0x32, 0x38);
+
+void markError(QLineEdit *edit)
+{
+    // Polishing with a style sheet rewrites the palette: polish first, then ink the text.
+    edit->setStyleSheet(errorStyleSheet);
+    edit->ensurePolished();
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::All, QPalette::Text, errorInk);
+    edit->setPalette(palette);
+}
 
 QString storedString(const QString &key)
 {
@@ -108,21 +121,19 @@ void LoginDialog::loginFailed()
 {
     showError(tr("Incorrect username or password"));
 
-    // Polishing with a style sheet rewrites the palette, so polish before painting the base red.
-    ui->usernameLineEdit->setStyleSheet(errorStyleSheet);
-    ui->usernameLineEdit->ensurePolished();
+    markError(ui->usernameLineEdit);
     QPalette palette = ui->usernameLineEdit->palette();
     palette.setBrush(QPalette::All, QPalette::Base, QBrush(Qt::red, Qt::SolidPattern));
     ui->usernameLineEdit->setPalette(palette);
     ui->usernameLineEdit->setFrame(false);
-    ui->passwordLineEdit->setStyleSheet(errorStyleSheet);
+    markError(ui->passwordLineEdit);
 
     show();
 }
 
 void LoginDialog::connectFailed()
 {
-    ui->hostLineEdit->setStyleSheet(errorStyleSheet);
+    markError(ui->hostLineEdit);
     showError(tr("Can't connect to host"));
     ui->hostLineEdit->setFocus(Qt::OtherFocusReason);
     show();

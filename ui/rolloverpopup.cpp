@@ -22,6 +22,8 @@ const QString backgroundPath = QStringLiteral(":/images/rollover_background.png"
 const QString avatarFramePath = QStringLiteral(":/images/avatar_frame.png");
 const QString placeholderIconPath = QStringLiteral(":/images/phone_green.png");
 const QString noAvatarPath = QStringLiteral(":/images/noAvatar.png");
+//! The background artwork is light in every theme; the texts on it keep a dark ink of their own.
+const QColor ink(0x26, 0x32, 0x38);
 //! The picture sits inside the frame's border.
 constexpr int avatarInset = 8;
 
@@ -54,6 +56,10 @@ RollOverPopUp::RollOverPopUp(QWidget *parent)
     // The form's pictures again, at the screen's pixel ratio.
     setIcon(IconCache::icon(placeholderIconPath));
     ui->callerPictureLabel->setPixmap(IconCache::pixmap(noAvatarPath, avatarLabelSize()));
+    QPalette inked = palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        inked.setColor(role, ink);
+    setPalette(inked);
     ui->titleLabel->clear();
     ui->textLine1Label->clear();
     ui->textLine2Label->clear();

@@ -29,13 +29,27 @@ QStyleOptionViewItem TwoLineItemDelegate::drawBackground(QPainter *painter, cons
     return opt;
 }
 
+QPalette::ColorGroup TwoLineItemDelegate::colorGroup(const QStyleOptionViewItem &option)
+{
+    if (!(option.state & QStyle::State_Enabled))
+        return QPalette::Disabled;
+    if (!(option.state & QStyle::State_Active))
+        return QPalette::Inactive;
+    return QPalette::Normal;
+}
+
 QColor TwoLineItemDelegate::textColor(const QStyleOptionViewItem &option)
 {
-    QPalette::ColorGroup group = QPalette::Normal;
-    if (!(option.state & QStyle::State_Enabled))
-        group = QPalette::Disabled;
-    else if (!(option.state & QStyle::State_Active))
-        group = QPalette::Inactive;
-    return option.palette.color(group, (option.state & QStyle::State_Selected) ? QPalette::HighlightedText
-                                                                               : QPalette::Text);
+    return option.palette.color(colorGroup(option), (option.state & QStyle::State_Selected) ? QPalette::HighlightedText
+                                                                                             : QPalette::Text);
+}
+
+QColor TwoLineItemDelegate::groundColor(const QStyleOptionViewItem &option)
+{
+    QPalette::ColorRole role = QPalette::Base;
+    if (option.state & QStyle::State_Selected)
+        role = QPalette::Highlight;
+    else if (option.features & QStyleOptionViewItem::Alternate)
+        role = QPalette::AlternateBase;
+    return option.palette.color(colorGroup(option), role);
 }

@@ -21,4 +21,9 @@ protected:
     //! The palette's text colour (highlighted text when selected), taken from the disabled,
     //! inactive or normal group as the row's state says.
     static QColor textColor(const QStyleOptionViewItem &option);
+    //! The colour the text stands on: highlight, alternate base or base, from the same group.
+    static QColor groundColor(const QStyleOptionViewItem &option);
+
+private:
+    static QPalette::ColorGroup colorGroup(const QStyleOptionViewItem &option);
 };

@@ -18,6 +18,16 @@ QPixmap loadScaled(const QString &path)
 {
     return IconCache::pixmap(path, QSize(20, 20));
 }
+
+//! The second line's grey: the row's text colour faded towards its ground, so it reads on a
+//! light row and on a dark one alike (RGB 100, 100, 100 for black text on white).
+QColor fadedColor(const QColor &text, const QColor &ground)
+{
+    constexpr qreal textShare = 0.6;
+    return QColor::fromRgbF(text.redF() * textShare + ground.redF() * (1 - textShare),
+                            text.greenF() * textShare + ground.greenF() * (1 - textShare),
+                            text.blueF() * textShare + ground.blueF() * (1 - textShare));
+}
 }
 
 UCCItemDelegate::UCCItemDelegate(QObject *parent)
@@ -67,7 +77,7 @@ void UCCItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
 
     const QPen textPen(textColor(opt));
     QPen greyPen(textPen);
-    greyPen.setColor(QColor(100, 100, 100));
+    greyPen.setColor(fadedColor(textPen.color(), groundColor(opt)));
 
     painter->setPen(textPen);
     painter->setFont(FontFactory::smallFont());
@@ -85,7 +95,7 @@ void UCCItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     // bigger system font) push it right rather than over the date.
     const int timerX = std::max(128, 38 + painter->fontMetrics().horizontalAdvance(date) + 4);
     painter->setPen(textPen);
-    painter->drawPixmap(QPoint(timerX, r.top() + h + 3), IconCache::pixmap(timerPath, QSize(9, 9)));
+    painter->drawPixmap(QPoint(timerX, r.top() + h + 3), IconCache::glyphPixmap(timerPath, QSize(9, 9), textPen.color()));
     painter->setFont(FontFactory::smallFont());
     painter->drawText(QRect(QPoint(timerX + 12, r.top() + h), QPoint(w + timerX + 11, r.top() + 2 * h - 1)),
                       int(opt.displayAlignment), durationText(duration));

@@ -80,6 +80,8 @@ UCConversationsList::UCConversationsList(QWidget *parent)
     view->setAttribute(Qt::WA_MacShowFocusRect, false);
     QPalette palette = view->palette();
     palette.setColor(QPalette::All, QPalette::Highlight, QColor(96, 173, 251));
+    // A light blue in every theme: the selected row's text is dark in every theme too.
+    palette.setColor(QPalette::All, QPalette::HighlightedText, Qt::black);
     view->setPalette(palette);
 
     m_flushTimer.setSingleShot(true);

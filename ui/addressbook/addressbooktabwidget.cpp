@@ -8,12 +8,15 @@
 #include "iconcache.h"
 #include "log.h"
 #include "numbercanonizer.h"
+#include "paletteink.h"
 
 #include <QDesktopServices>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QUrl>
+
+#include <utility>
 
 namespace {
 const QString logTag = QStringLiteral("AddressBookTabWidget");
@@ -24,6 +27,7 @@ const QString dialButtonSuffix = QStringLiteral("DialButton");
 const QString birthdayFormat = QStringLiteral("dd.MM.yyyy");
 const QString noBirthday = QStringLiteral("1900-01-01 00:00");
 const QDate noBirthdayDate(1900, 1, 1);
+const QColor warningColour(0xb3, 0x5c, 0x00);
 const QString noAvatar = QStringLiteral(":/images/noAvatar.png");
 const QString customTypeKey = QStringLiteral("custom");
 
@@ -60,6 +64,13 @@ AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
     , m_proxyModel(new AddressListProxyModel(this))
 {
     ui->setupUi(this);
+    // The toolbar glyphs take their ink from the theme.
+    const std::pair<QToolButton *, const char *> glyphs[] = {
+        {ui->editButton, "edit_icn_black"},         {ui->deleteButton, "trash_icn_black"},
+        {ui->saveButton, "save_icn_black"},         {ui->cancelEditButton, "cancel_icn_black"},
+        {ui->cancelContactTypeButton, "cancel_icn_black"}};
+    for (const auto &glyph : glyphs)
+        glyph.first->setIcon(IconCache::glyph(QStringLiteral(":/images/%1.png").arg(QLatin1String(glyph.second))));
     ui->splitter->setStretchFactor(0, 1);
     ui->splitter->setStretchFactor(1, 1);
     ui->splitter->setSizes({340, 460});
@@ -569,6 +580,9 @@ void AddressBookTabWidget::showSavingProcessPage()
 
 void AddressBookTabWidget::showEditStatus(const QString &text)
 {
+    // A warning's amber, readable on the theme's window ground.
+    const QColor ink = PaletteInk::readableOn(warningColour, ui->editStatusLabel->palette().color(QPalette::Window));
+    ui->editStatusLabel->setStyleSheet(QStringLiteral("color: %1;").arg(ink.name()));
     ui->editStatusLabel->setText(text);
     ui->editStatusLabel->show();
 }

@@ -5,6 +5,7 @@
 #include "addressbooktabwidget.h"
 #include "addresses.h"
 #include "cticonnector.h"
+#include "iconcache.h"
 #include "log.h"
 #include "mapview.h"
 #include "settings.h"
@@ -33,6 +34,7 @@ AddressBookWindow::AddressBookWindow(QWidget *parent)
 {
     ui->setupUi(this);
     setWindowTitle(tr("Talvero CTI Client - Addressbook"));
+    ui->closeMapViewButton->setIcon(IconCache::glyph(QStringLiteral(":/images/addressbook.png")));
 
     // Each connection asks the system's proxy configuration for its own destination, so the
     // map goes through the user's web proxy while the link to the PBX keeps the exceptions

@@ -7,6 +7,7 @@
 #include "globalshortcut.h"
 #include "cticonnector.h"
 #include "log.h"
+#include "paletteink.h"
 #include "passwordstore.h"
 #include "registry.h"
 #include "settings.h"
@@ -205,7 +206,10 @@ void ConfigDialog::showHotKeyState()
     }
     ui->clickToDialStatusLabel->setText(text);
     ui->clickToDialStatusLabel->setProperty("refused", refused);
-    ui->clickToDialStatusLabel->setStyleSheet(refused ? QStringLiteral("color: #c0392b;") : QString());
+    // A refusal's red, readable on the theme's window ground.
+    const QColor ink =
+        PaletteInk::readableOn(QColor(0xc0, 0x39, 0x2b), ui->clickToDialStatusLabel->palette().color(QPalette::Window));
+    ui->clickToDialStatusLabel->setStyleSheet(refused ? QStringLiteral("color: %1;").arg(ink.name()) : QString());
 }
 
 void ConfigDialog::fillPeers()

@@ -6,6 +6,7 @@
 #include "configtab_queue.h"
 #include "cticonnector.h"
 #include "forwardpreset.h"
+#include "iconcache.h"
 #include "phone.h"
 #include "queue.h"
 #include "settings.h"
@@ -15,6 +16,7 @@ ConfigTab::ConfigTab(QWidget *parent)
     , ui(new Ui::ConfigTab)
 {
     ui->setupUi(this);
+    ui->advancedConfigButton->setIcon(IconCache::glyph(QStringLiteral(":/images/configure.png")));
     ui->advancedConfigButton->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_noPresetText = ui->callforwardDropDown->itemText(0);
     connect(ui->advancedConfigButton, &QPushButton::clicked, this, &ConfigTab::onAdvancedConfigButtonClicked);
