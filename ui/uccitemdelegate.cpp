@@ -23,10 +23,10 @@ QPixmap loadScaled(const QString &path)
 //! light row and on a dark one alike (RGB 100, 100, 100 for black text on white).
 QColor fadedColor(const QColor &text, const QColor &ground)
 {
-    constexpr qreal textShare = 0.6;
-    return QColor::fromRgbF(text.redF() * textShare + ground.redF() * (1 - textShare),
-                            text.greenF() * textShare + ground.greenF() * (1 - textShare),
-                            text.blueF() * textShare + ground.blueF() * (1 - textShare));
+    constexpr qreal groundShare = 100.0 / 255;
+    const auto mix = [](qreal ink, qreal under) { return ink * (1 - groundShare) + under * groundShare; };
+    return QColor::fromRgbF(mix(text.redF(), ground.redF()), mix(text.greenF(), ground.greenF()),
+                            mix(text.blueF(), ground.blueF()));
 }
 }
 
