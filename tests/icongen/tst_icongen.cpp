@@ -25,14 +25,17 @@ void tst_IconGen::entry_data()
     QTest::addColumn<QString>("resource");
     QTest::addColumn<QByteArray>("source");
     QTest::addColumn<bool>("written");
+    QTest::addColumn<QString>("scales");
 
-    QTest::newRow("png") << "a/icon.png" << templ << true;
-    QTest::newRow("svg: expanded source") << "scalable/icon.svg" << templ << true;
+    QTest::newRow("png") << "a/icon.png" << templ << true << "2,3";
+    QTest::newRow("svg: expanded source") << "scalable/icon.svg" << templ << true << "2,3";
     // QtSvg draws it without a word, other renderers refuse the document.
     const QByteArray undeclaredPrefix = QByteArray(templ).replace("<g ", "<x:g ").replace("</g>", "</x:g>");
-    QTest::newRow("svg: undeclared prefix") << "icon.svg" << undeclaredPrefix << false;
-    QTest::newRow("png: undeclared prefix") << "icon.png" << undeclaredPrefix << true;
-    QTest::newRow("other type") << "icon.jpg" << templ << false;
+    QTest::newRow("svg: undeclared prefix") << "icon.svg" << undeclaredPrefix << false << "2,3";
+    QTest::newRow("png: undeclared prefix") << "icon.png" << undeclaredPrefix << true << "2,3";
+    QTest::newRow("other type") << "icon.jpg" << templ << false << "2,3";
+    // Qt looks for @2x to @9x only.
+    QTest::newRow("scale Qt never asks for") << "a/icon.png" << templ << false << "2,10";
 }
 
 void tst_IconGen::entry()
@@ -40,6 +43,7 @@ void tst_IconGen::entry()
     QFETCH(QString, resource);
     QFETCH(QByteArray, source);
     QFETCH(bool, written);
+    QFETCH(QString, scales);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -55,7 +59,8 @@ void tst_IconGen::entry()
     QProcess icongen;
     icongen.setProcessChannelMode(QProcess::MergedChannels);
     icongen.start(QStringLiteral(TALVERO_ICONGEN), {QStringLiteral("--manifest"), dir.filePath(QStringLiteral("manifest")),
-                                                    QStringLiteral("--out"), dir.filePath(QStringLiteral("out"))});
+                                                    QStringLiteral("--out"), dir.filePath(QStringLiteral("out")),
+                                                    QStringLiteral("--scales"), scales});
     QVERIFY(icongen.waitForFinished());
     const QByteArray log = icongen.readAll();
     QVERIFY2((icongen.exitCode() == 0) == written, log.constData());
@@ -68,8 +73,12 @@ void tst_IconGen::entry()
         QFile file(output);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray(source).replace("@COLOR@", "#2e9d5b").replace("@part:dot@", part));
+        QVERIFY(!QFile::exists(QString(output).replace(QLatin1String(".svg"), QLatin1String("@2x.svg"))));
     } else {
-        QCOMPARE(QImage(output).size(), QSize(16, 16));
+        for (int scale : {1, 2, 3}) {
+            const QString scaled = scale == 1 ? output : QString(output).replace(".png", QStringLiteral("@%1x.png").arg(scale));
+            QCOMPARE(QImage(scaled).size(), QSize(16, 16) * scale);
+        }
     }
 }
 
