@@ -5,6 +5,7 @@
 #include "addresses.h"
 #include "addresslistproxymodel.h"
 #include "cticonnector.h"
+#include "elidedtooltipdelegate.h"
 #include "log.h"
 #include "numbercanonizer.h"
 
@@ -13,6 +14,8 @@
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 const QString logTag = QStringLiteral("AddressBookTabWidget");
@@ -78,8 +81,15 @@ AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
     view->hideColumn(AddressListModel::IdColumn);
     view->header()->setSectionResizeMode(QHeaderView::Interactive);
     view->header()->setStretchLastSection(true);
-    view->header()->resizeSection(AddressListModel::FirstNameColumn, 95);
-    view->header()->resizeSection(AddressListModel::LastNameColumn, 105);
+    // No narrower than their titles in the language and font in use; a longer name elides.
+    for (int column : {AddressListModel::FirstNameColumn, AddressListModel::LastNameColumn})
+        view->header()->resizeSection(column, std::max(column == AddressListModel::FirstNameColumn ? 95 : 105,
+                                                       view->header()->sectionSizeHint(column)));
+    view->setItemDelegate(new ElidedToolTipDelegate(view));
+    int least = 2 * view->frameWidth() + view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    for (int column = AddressListModel::FirstNameColumn; column < AddressListModel::ColumnCount; ++column)
+        least += std::max(view->header()->sectionSize(column), view->header()->sectionSizeHint(column));
+    view->setMinimumWidth(least);
 
     connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &AddressBookTabWidget::selectionChanged);

@@ -37,6 +37,10 @@ QueueMonitorCallsWidget::QueueMonitorCallsWidget(QWidget *parent)
     ui->treeView->setSortingEnabled(true);
     ui->treeView->setRootIsDecorated(false);
     ui->treeView->setUniformRowHeights(true);
+    // A queue holds a few calls: each column as wide as its longest text, numbers and times in
+    // full; the window scrolls sideways where they do not fit.
+    ui->treeView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    ui->treeView->header()->setStretchLastSection(false);
 
     CTIConnector *connector = CTIConnector::instance();
     connect(connector, &CTIConnector::queueCallAdded, this, &QueueMonitorCallsWidget::onQueueCallChanged);
