@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QToolTip>
 #include <QTranslator>
@@ -189,6 +190,15 @@ void tst_NothingCut::check(QWidget *root, const QString &window)
         if (toolTip.isEmpty() || !toolTip.contains(text.left(8)) || looksLikeANumber(text))
             cut(widget, text);
     };
+    // Every window whole on its screen: lamps or fields past its edge are out of reach. (A
+    // pop-up slides in and out past the edge.)
+    const QWidget *top = root->window();
+    const QScreen *screen = top->screen();
+    if (window != QLatin1String("pop-up") && screen && !screen->availableGeometry().contains(top->frameGeometry())) {
+        problems << window + QStringLiteral(": off the screen at %1,%2 %3x%4")
+                                 .arg(top->frameGeometry().x()).arg(top->frameGeometry().y())
+                                 .arg(top->frameGeometry().width()).arg(top->frameGeometry().height());
+    }
     QList<QWidget *> widgets = root->findChildren<QWidget *>();
     widgets.prepend(root);
     for (QWidget *widget : qAsConst(widgets)) {

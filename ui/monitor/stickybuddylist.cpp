@@ -348,7 +348,7 @@ void StickyBuddyList::drawPeers()
     const QFontMetrics metrics(font());
     for (auto it = m_peers.cbegin(); it != m_peers.cend(); ++it) {
         if (isShown(it->id))
-            fieldSpan = std::max(fieldSpan, textLeft + metrics.horizontalAdvance(getPeerText(it.key())) + 6);
+            fieldSpan = std::max(fieldSpan, textLeft + metrics.horizontalAdvance(getPeerText(it.key())) + 2);
     }
     QPixmap field = m_field;
     if (fieldSpan != fieldWidth) {
@@ -357,7 +357,12 @@ void StickyBuddyList::drawPeers()
         field.setDevicePixelRatio(ratio);
     }
 
-    const int runLength = std::max(1, int(m_peers.size()) / std::max(1, m_columns));
+    int runLength = std::max(1, int(m_peers.size()) / std::max(1, m_columns));
+    // A run longer than the screen would put lamps where no pointer reaches: it wraps there.
+    if (const QScreen *screen = QGuiApplication::screens().value(m_screen - 1, QGuiApplication::primaryScreen())) {
+        const QRect room = screen->availableGeometry();
+        runLength = std::min(runLength, std::max(1, m_horizontal ? room.width() / fieldSpan : room.height() / fieldHeight));
+    }
     int run = 0;
     int inRun = 0;
     int rowTop = 0;
