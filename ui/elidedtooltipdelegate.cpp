@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
+#include <QTextDocument>
 #include <QToolTip>
 
 ElidedToolTipDelegate::ElidedToolTipDelegate(QObject *parent)
@@ -15,7 +16,8 @@ bool ElidedToolTipDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view
     if (event->type() == QEvent::ToolTip && index.isValid() && index.data(Qt::ToolTipRole).isNull()) {
         const QString text = index.data(Qt::DisplayRole).toString();
         if (!text.isEmpty() && sizeHint(option, index).width() > option.rect.width()) {
-            QToolTip::showText(event->globalPos(), text, view, option.rect);
+            QToolTip::showText(event->globalPos(), Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap), view,
+                               option.rect);
             return true;
         }
     }

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QTextDocument>
 
 ElidingLabel::ElidingLabel(QWidget *parent)
     : QLabel(parent)
@@ -54,7 +55,8 @@ void ElidingLabel::changeEvent(QEvent *event)
 void ElidingLabel::updateToolTip()
 {
     // QLabel has no hook for a new text: the paint that shows it, and a resize, keep this current.
-    const QString tip = isElided() ? text() : QString();
+    // Shown as typed: a name from the server is no markup.
+    const QString tip = isElided() ? Qt::convertFromPlainText(text(), Qt::WhiteSpaceNoWrap) : QString();
     if (toolTip() != tip)
         setToolTip(tip);
 }

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QHelpEvent>
 #include <QPainter>
+#include <QTextDocument>
 #include <QTime>
 #include <QToolTip>
 
@@ -91,7 +92,8 @@ bool UCCItemDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, cons
         const QString line1 = line1Text(index);
         const int room = option.rect.width() - textLeft - rightMargin;
         if (QFontMetrics(FontFactory::smallFont()).horizontalAdvance(line1) > room) {
-            QToolTip::showText(event->globalPos(), line1, view, view->visualRect(index));
+            QToolTip::showText(event->globalPos(), Qt::convertFromPlainText(line1, Qt::WhiteSpaceNoWrap), view,
+                               view->visualRect(index));
             return true;
         }
         QToolTip::hideText();

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QSet>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace {
@@ -392,7 +393,8 @@ void StickyBuddyList::drawPeers()
         lamp.text->resize(std::max(labelSize.width(), fieldSpan - textLeft), labelSize.height());
         // The lamp shows ten letters of the name; the whole of it is a pointer's rest away.
         const QString who = QString(it->firstName + QLatin1Char(' ') + it->lastName).trimmed();
-        const QString toolTip = who.isEmpty() ? extension : who + QStringLiteral(" (") + extension + QLatin1Char(')');
+        const QString toolTip = Qt::convertFromPlainText(
+            who.isEmpty() ? extension : who + QStringLiteral(" (") + extension + QLatin1Char(')'), Qt::WhiteSpaceNoWrap);
         for (ClickableLabel *label : {lamp.field, lamp.led, lamp.text})
             label->setToolTip(toolTip);
         if (m_horizontal) {
