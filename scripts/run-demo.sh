@@ -4,16 +4,21 @@
 #
 #   scripts/run-demo.sh                    with a display: use the client until you close it
 #   scripts/run-demo.sh --screenshot FILE  headless under Xvfb: save a screenshot and stop
+#   scripts/run-demo.sh --tour DIR         headless under Xvfb and openbox: save a picture of
+#                                          every window in DIR, in the language of LANG, and stop
 #
 # Without a display the headless path is taken and the screenshot goes to demo-screenshot.png.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-usage() { sed -n '2,8p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,10p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; }
 
 screenshot=""
+tour=""
 while [ "$#" -gt 0 ]; do
     case "$1" in
+        --tour) [ "$#" -ge 2 ] || die "--tour needs a folder"; tour="$2"; shift 2 ;;
+        --tour=*) tour="${1#*=}"; shift ;;
         --screenshot) [ "$#" -ge 2 ] || die "--screenshot needs a file name"; screenshot="$2"; shift 2 ;;
         --screenshot=*) screenshot="${1#*=}"; shift ;;
         -h|--help) usage; exit 0 ;;
@@ -46,6 +51,35 @@ sim_bin="$TALVERO_BUILD_DIR/sim/talvero-pbx-sim"
 client_bin="$TALVERO_BUILD_DIR/app/program/talvero-cti-client"
 [ -x "$sim_bin" ] || die "simulator not built: $sim_bin"
 [ -x "$client_bin" ] || die "client not built: $client_bin"
+
+if [ -n "$tour" ]; then
+    section "Tour"
+    ensure_packages openbox
+    configure_and_build talvero-tour
+    case "$tour" in /*) ;; *) tour="$PWD/$tour" ;; esac
+    work="$(mktemp -d "${TMPDIR:-/tmp}/talvero-tour.XXXXXX")"
+    wm_pid=""
+    xvfb_pid=""
+    trap 'kill "$wm_pid" "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 1440x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    exec 3>&-
+    for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.1; done
+    [ -s "$work/display" ] || die "Xvfb did not start"
+    export DISPLAY=":$(head -n1 "$work/display")"
+    unset QT_QPA_PLATFORM WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
+    openbox >"$work/openbox.log" 2>&1 &
+    wm_pid=$!
+    # Throw-away settings; the extension monitor stays put under the pointer.
+    export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
+    mkdir -p "$XDG_CONFIG_HOME/Talvero Europe GmbH" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+    printf '[General]\nstickyBuddyListHideOnMouseOver=false\n' >"$XDG_CONFIG_HOME/Talvero Europe GmbH/Talvero CTI Client.conf"
+    sleep 1
+    "$TALVERO_BUILD_DIR/tests/looks/talvero-tour" "$tour" || die "the tour did not finish (see above)"
+    log "pictures of every window saved in $tour"
+    exit 0
+fi
 
 section "Demo"
 work="$(mktemp -d "${TMPDIR:-/tmp}/talvero-demo.XXXXXX")"

@@ -27,6 +27,8 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 
 #include <algorithm>
@@ -152,6 +154,7 @@ void CTIMainWindow::lineChanged(Line *line)
     if (isPending(line))
         return;
     notify(line);
+    fitLineAreaWidth(); // a number the server reports anew may be longer
 }
 
 void CTIMainWindow::lineClosed(Line *line)
@@ -243,8 +246,23 @@ int CTIMainWindow::maxLineAreaHeight() const
     return screen ? int(screen->availableGeometry().height() * lineAreaScreenShare) : QWIDGETSIZE_MAX;
 }
 
+void CTIMainWindow::fitLineAreaWidth()
+{
+    // A scroll area does not pass on its content's least width: the window must be as wide as a
+    // call's number needs (its name and company elide), up to the screen's width.
+    QScrollArea *area = ui->lineScrollArea;
+    int width = ui->lineListLayout->minimumSize().width() + 2 * area->frameWidth();
+    if (area->verticalScrollBar()->isVisible())
+        width += area->verticalScrollBar()->sizeHint().width();
+    if (const QScreen *screen = this->screen())
+        width = std::min(width, screen->availableGeometry().width() - 2 * layout()->contentsMargins().left());
+    if (area->minimumWidth() != width)
+        area->setMinimumWidth(width);
+}
+
 void CTIMainWindow::fitLineArea()
 {
+    fitLineAreaWidth();
     // The running calls take what they need up to a share of the screen, and scroll beyond it.
     // The window grows by what the calls take and gives it back when they end, so the history
     // below keeps its size; it never grows past the screen.

@@ -86,6 +86,7 @@ private:
     void notifyBurst();
     int maxLineAreaHeight() const;
     void fitLineArea();
+    void fitLineAreaWidth();
 
     Ui::CTIMainWindow *ui;
     QMap<QString, RunningLineView *> m_lineViews;

@@ -30,12 +30,11 @@ RunningLineView::RunningLineView(Line *line, QWidget *parent)
         ui->gridLayout->setHorizontalSpacing(16);
         ui->gridLayout->setVerticalSpacing(14);
     }
-    // The caller's data comes from the server and must never be taken for markup.
-    // A long name or company is cut off at the window's edge instead of widening the window.
-    for (QLabel *label : {ui->nameLabel, ui->companyLabel, ui->phoneNumberLabel}) {
+    // The caller's data comes from the server and must never be taken for markup. A long name
+    // or company is elided at the window's edge; the number is never shortened: the window takes
+    // the width it needs.
+    for (QLabel *label : {static_cast<QLabel *>(ui->nameLabel), static_cast<QLabel *>(ui->companyLabel), ui->phoneNumberLabel})
         label->setTextFormat(Qt::PlainText);
-        label->setMinimumWidth(1);
-    }
 
     // The clock changes its text every second; at a fixed size that relays out nothing else.
     ui->timeLabel->setFixedSize(ui->timeLabel->sizeHint());

@@ -5,14 +5,33 @@
 #include "iconcache.h"
 #include "ucitem.h"
 
+#include <QAbstractItemView>
 #include <QDateTime>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QTextDocument>
 #include <QTime>
+#include <QToolTip>
 
 #include <algorithm>
 
 namespace {
 const QString timerPath = QStringLiteral(":/images/tiny_timer.png");
+constexpr int textLeft = 37; // right of the call-state icon
+constexpr int dateLeft = 38;
+constexpr int rightMargin = 4;
+
+//! Where the timer stands on the second line: at 128 where the date fits before it; larger fonts
+//! (a denser screen, a bigger system font) push it right rather than over the date.
+int timerLeft(const QString &date)
+{
+    return std::max(128, dateLeft + QFontMetrics(FontFactory::tinyFont()).horizontalAdvance(date) + 4);
+}
+
+int secondLineWidth(const QString &date, const QString &duration)
+{
+    return timerLeft(date) + 12 + QFontMetrics(FontFactory::smallFont()).horizontalAdvance(duration) + rightMargin;
+}
 
 QPixmap loadScaled(const QString &path)
 {
@@ -60,6 +79,40 @@ QString UCCItemDelegate::durationText(int seconds)
     return QTime(0, 0).addSecs(std::max(0, seconds)).toString();
 }
 
+QSize UCCItemDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QSize size = TwoLineItemDelegate::sizeHint(option, index);
+    const QModelIndex first = index.sibling(index.row(), 0);
+    const int line1 = textLeft + QFontMetrics(FontFactory::smallFont()).horizontalAdvance(line1Text(index)) + rightMargin;
+    const int line2 = secondLineWidth(dateText(index), durationText(first.data(UCItem::DurationRole).toInt()));
+    size.setWidth(std::max(line1, line2));
+    return size;
+}
+
+int UCCItemDelegate::leastWidth()
+{
+    const int line1 = textLeft + QFontMetrics(FontFactory::smallFont()).horizontalAdvance(QStringLiteral("+49 711 1234567-890 - …"));
+    const QString date = QDateTime(QDate(2000, 12, 28), QTime(20, 58)).toString(QStringLiteral("dd.MM.yyyy hh:mm"));
+    return std::max(line1 + rightMargin, secondLineWidth(date, durationText(86399)));
+}
+
+bool UCCItemDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                                const QModelIndex &index)
+{
+    if (event->type() == QEvent::ToolTip && index.isValid()) {
+        const QString line1 = line1Text(index);
+        const int room = option.rect.width() - textLeft - rightMargin;
+        if (QFontMetrics(FontFactory::smallFont()).horizontalAdvance(line1) > room) {
+            QToolTip::showText(event->globalPos(), Qt::convertFromPlainText(line1, Qt::WhiteSpaceNoWrap), view,
+                               view->visualRect(index));
+            return true;
+        }
+        QToolTip::hideText();
+        return true;
+    }
+    return TwoLineItemDelegate::helpEvent(event, view, option, index);
+}
+
 void UCCItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     const QModelIndex first = index.sibling(index.row(), 0);
@@ -81,19 +134,19 @@ void UCCItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
 
     painter->setPen(textPen);
     painter->setFont(FontFactory::smallFont());
-    painter->drawText(QRect(QPoint(r.left() + 37, r.top() + 4), QPoint(r.right() + 37, r.top() + 3 + h)),
-                      int(opt.displayAlignment), line1Text(index));
+    const QString line1 = painter->fontMetrics().elidedText(line1Text(index), Qt::ElideRight,
+                                                           r.width() - textLeft - rightMargin);
+    painter->drawText(QRect(QPoint(r.left() + textLeft, r.top() + 4), QPoint(r.right() + textLeft, r.top() + 3 + h)),
+                      int(opt.displayAlignment), line1);
 
     // The second line's x positions are absolute, not offset by the row's left edge.
     painter->setPen(greyPen);
     painter->setFont(FontFactory::tinyFont());
     const QString date = dateText(index);
-    painter->drawText(QRect(QPoint(38, r.top() + h), QPoint(w + 37, r.top() + 2 * h - 1)),
+    painter->drawText(QRect(QPoint(dateLeft, r.top() + h), QPoint(w + textLeft, r.top() + 2 * h - 1)),
                       int(opt.displayAlignment), date);
 
-    // The timer stands at 128 where the date fits before it; larger fonts (a denser screen, a
-    // bigger system font) push it right rather than over the date.
-    const int timerX = std::max(128, 38 + painter->fontMetrics().horizontalAdvance(date) + 4);
+    const int timerX = timerLeft(date);
     painter->setPen(textPen);
     painter->drawPixmap(QPoint(timerX, r.top() + h + 3), IconCache::glyphPixmap(timerPath, QSize(9, 9), textPen.color()));
     painter->setFont(FontFactory::smallFont());

@@ -14,6 +14,13 @@ public:
     explicit UCCItemDelegate(QObject *parent = nullptr);
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    //! The width the row's full texts take.
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    //! The first line in full where it is shown shortened.
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override;
+    //! The least width at which a full-length international number and the second line show whole.
+    static int leastWidth();
 
     //! "number - first last - company", separators kept where fields are empty.
     static QString line1Text(const QModelIndex &index);

@@ -77,6 +77,9 @@ UCConversationsList::UCConversationsList(QWidget *parent)
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->sortByColumn(0, Qt::DescendingOrder); // the display text sorts chronologically
     view->setHeaderHidden(true);
+    // Wide enough for a full-length number and the call's date and duration; names elide.
+    view->setMinimumWidth(UCCItemDelegate::leastWidth() + 2 * view->frameWidth()
+                          + view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view));
     view->setAttribute(Qt::WA_MacShowFocusRect, false);
     QPalette palette = view->palette();
     palette.setColor(QPalette::All, QPalette::Highlight, QColor(96, 173, 251));

@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <QScreen>
 #include <QtTest>
 
 #include <functional>
@@ -398,7 +399,7 @@ void tst_AddressBookWindow::links()
     show(tab(0), id);
     QLabel *label = tab(0)->findLabelByFieldName(key);
     QVERIFY(label);
-    QCOMPARE(label->text(), html);
+    QCOMPARE(label->text().remove(QChar(0x200B)), html); // less the places a long one may wrap
     QCOMPARE(label->textFormat(), html.startsWith(QLatin1String("<a ")) ? Qt::RichText : Qt::PlainText);
 
     // A click hands over the decoded target; other schemes never reach the desktop.
@@ -1030,14 +1031,15 @@ void tst_AddressBookWindow::droppedFiles()
 void tst_AddressBookWindow::geometryAndClose()
 {
     window->move(40, 30);
-    window->resize(700, 500);
+    const QSize size = window->minimumSize().expandedTo(QSize(700, 500)) + QSize(10, 10);
+    window->resize(size);
     QVERIFY(window->close() || window->isHidden());
     QVERIFY(window->isHidden());
-    QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("addressbook/width")).toInt(), 700);
-    QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("addressbook/height")).toInt(), 500);
+    QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("addressbook/width")).toInt(), size.width());
+    QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("addressbook/height")).toInt(), size.height());
     AddressBookWindow again;
     again.init();
-    QCOMPARE(again.size(), QSize(700, 500));
+    QCOMPARE(again.size(), size.boundedTo(QGuiApplication::primaryScreen()->availableSize())); // no larger than the screen
     QCOMPARE(again.pos(), window->pos());
 }
 

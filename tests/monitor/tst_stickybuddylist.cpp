@@ -12,6 +12,7 @@
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTextDocument>
 #include <QtTest>
 
 #include <memory>
@@ -162,12 +163,13 @@ void tst_StickyBuddyList::peerTexts_data()
     QTest::addColumn<QString>("last");
     QTest::addColumn<QString>("ownLabel");
     QTest::addColumn<QString>("text");
-    QTest::newRow("short") << "Jo" << "Lee" << "" << "201 J.Lee";
-    QTest::newRow("cut at ten") << "Jo" << "Smith" << "" << "201 J.Smit";
-    QTest::newRow("no first name") << "" << "Lee" << "" << "201 .Lee";
-    QTest::newRow("no last name") << "Jo" << "" << "" << "201 J";
-    QTest::newRow("own label, uncut") << "Jo" << "Lee" << "Jo at the front desk" << "Jo at the front desk";
-    QTest::newRow("markup shown as typed") << "<b>" << "&Co" << "" << "201 <.&Co";
+    QTest::addColumn<QString>("toolTip"); // the whole name, as typed
+    QTest::newRow("short") << "Jo" << "Lee" << "" << "201 J.Lee" << "Jo Lee (201)";
+    QTest::newRow("cut at ten") << "Jo" << "Smith" << "" << "201 J.Smit" << "Jo Smith (201)";
+    QTest::newRow("no first name") << "" << "Lee" << "" << "201 .Lee" << "Lee (201)";
+    QTest::newRow("no last name") << "Jo" << "" << "" << "201 J" << "Jo (201)";
+    QTest::newRow("own label, uncut") << "Jo" << "Lee" << "Jo at the front desk" << "Jo at the front desk" << "Jo Lee (201)";
+    QTest::newRow("markup shown as typed") << "<b>" << "&Co" << "" << "201 <.&Co" << "<b> &Co (201)";
 }
 
 void tst_StickyBuddyList::peerTexts()
@@ -176,6 +178,7 @@ void tst_StickyBuddyList::peerTexts()
     QFETCH(QString, last);
     QFETCH(QString, ownLabel);
     QFETCH(QString, text);
+    QFETCH(QString, toolTip);
     if (ownLabel.isEmpty())
         Settings::instance()->removeValueForKey(QStringLiteral("peer/201"));
     else
@@ -186,6 +189,9 @@ void tst_StickyBuddyList::peerTexts()
     QCOMPARE(monitor.getPeerText(QStringLiteral("201")), text);
     QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("txt_201"))->text(),
              QStringLiteral("<font color = black>") + text.toHtmlEscaped());
+    QTextDocument shown;
+    shown.setHtml(monitor.findChild<QLabel *>(QStringLiteral("txt_201"))->toolTip());
+    QCOMPARE(shown.toPlainText(), toolTip);
     Settings::instance()->removeValueForKey(QStringLiteral("peer/201"));
 }
 
@@ -327,8 +333,10 @@ void tst_StickyBuddyList::manyColleaguesOneDrawing()
     QCoreApplication::processEvents();
     QCOMPARE(monitor.drawCount(), 1);
     QCOMPARE(monitor.findChildren<ClickableLabel *>().size(), 3000);
-    // Twenty rows of fifty: the last one's field.
-    QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("fld_1999"))->pos(), QPoint(49 * 100, 19 * 20 - 5));
+    // Twenty rows of fifty, each wrapped where the screen ends: the last one's field.
+    const int perRow = std::min(50, QGuiApplication::primaryScreen()->availableGeometry().width() / 100);
+    QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("fld_1999"))->pos(),
+             QPoint(999 % perRow * 100, 999 / perRow * 20 - 5));
     // Every colleague seen got an entry for the configuration dialog.
     QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("peers/m999")).toBool(), true);
 }

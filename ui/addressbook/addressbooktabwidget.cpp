@@ -5,6 +5,7 @@
 #include "addresses.h"
 #include "addresslistproxymodel.h"
 #include "cticonnector.h"
+#include "elidedtooltipdelegate.h"
 #include "iconcache.h"
 #include "log.h"
 #include "numbercanonizer.h"
@@ -14,8 +15,11 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QScrollArea>
 #include <QUrl>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -90,8 +94,15 @@ AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
     view->hideColumn(AddressListModel::IdColumn);
     view->header()->setSectionResizeMode(QHeaderView::Interactive);
     view->header()->setStretchLastSection(true);
-    view->header()->resizeSection(AddressListModel::FirstNameColumn, 95);
-    view->header()->resizeSection(AddressListModel::LastNameColumn, 105);
+    // No narrower than their titles in the language and font in use; a longer name elides.
+    for (int column : {AddressListModel::FirstNameColumn, AddressListModel::LastNameColumn})
+        view->header()->resizeSection(column, std::max(column == AddressListModel::FirstNameColumn ? 95 : 105,
+                                                       view->header()->sectionSizeHint(column)));
+    view->setItemDelegate(new ElidedToolTipDelegate(view));
+    int least = 2 * view->frameWidth() + view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    for (int column = AddressListModel::FirstNameColumn; column < AddressListModel::ColumnCount; ++column)
+        least += std::max(view->header()->sectionSize(column), view->header()->sectionSizeHint(column));
+    view->setMinimumWidth(least);
 
     connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &AddressBookTabWidget::selectionChanged);
@@ -103,6 +114,11 @@ AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
             &AddressBookTabWidget::onCompanyAddressOpenInMapButtonClick);
     connect(ui->showPrivateAddressOnMapButton, &QPushButton::clicked, this,
             &AddressBookTabWidget::onPrivateAddressOpenInMapButtonClick);
+    // A number is read in one piece: it does not wrap, its page takes the width it needs.
+    for (QLabel *label : ui->addressViewTabWidget->findChildren<QLabel *>()) {
+        if (label->objectName().startsWith(QLatin1String("tel_")) && label->objectName().endsWith(viewLabelSuffix))
+            label->setWordWrap(false);
+    }
     for (const QString &key : dialKeys) {
         auto *button = ui->addressViewStackedWidget->findChild<QAbstractButton *>(key + dialButtonSuffix);
         connect(button, &QAbstractButton::clicked, this, [this, button] { dialButtonClicked(button->objectName()); });
@@ -113,6 +129,13 @@ AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
     }
 
     // The contact page and the edit page always show the same tab.
+    // Every tab in sight, shortened where the page is narrow, in full in its tool tip.
+    for (QTabWidget *tabs : {ui->addressViewTabWidget, ui->addressEditTabWidget}) {
+        tabs->setUsesScrollButtons(false);
+        tabs->setElideMode(Qt::ElideRight);
+        for (int i = 0; i < tabs->count(); ++i)
+            tabs->setTabToolTip(i, tabs->tabText(i));
+    }
     connect(ui->addressViewTabWidget, &QTabWidget::currentChanged, ui->addressEditTabWidget,
             &QTabWidget::setCurrentIndex);
     connect(ui->addressEditTabWidget, &QTabWidget::currentChanged, ui->addressViewTabWidget,
@@ -207,16 +230,28 @@ QLineEdit *AddressBookTabWidget::findLineEditByFieldName(const QString &key) con
     return ui->addressViewStackedWidget->findChild<QLineEdit *>(key + lineEditSuffix);
 }
 
+namespace {
+//! An address or link as shown, escaped, with places to wrap after its dots, at signs and
+//! slashes: a long one wraps in the field instead of running past its edge.
+QString wrappable(const QString &text)
+{
+    QString shown = text.toHtmlEscaped();
+    static const QRegularExpression breaks(QStringLiteral("([.@/])(?=.)"));
+    shown.replace(breaks, QStringLiteral("\\1") + QChar(0x200B));
+    return shown;
+}
+}
+
 QString AddressBookTabWidget::makeMailLink(const QString &text)
 {
-    const QString escaped = text.toHtmlEscaped();
-    return QStringLiteral("<a href=\"mailto:") + escaped + QStringLiteral("\">") + escaped + QStringLiteral("</a>");
+    return QStringLiteral("<a href=\"mailto:") + text.toHtmlEscaped() + QStringLiteral("\">") + wrappable(text)
+        + QStringLiteral("</a>");
 }
 
 QString AddressBookTabWidget::makeHttpLink(const QString &text)
 {
     const QString target = text.startsWith(QLatin1String("http")) ? text : QStringLiteral("http://") + text;
-    return QStringLiteral("<a href=\"") + target.toHtmlEscaped() + QStringLiteral("\">") + text.toHtmlEscaped()
+    return QStringLiteral("<a href=\"") + target.toHtmlEscaped() + QStringLiteral("\">") + wrappable(text)
         + QStringLiteral("</a>");
 }
 
@@ -456,6 +491,19 @@ void AddressBookTabWidget::loadAddressIntoView(Addresses *address)
     }
     m_loadedTexts.insert(AddressKeys::note, {ui->contact_noteTextEdit->toPlainText(), textOf(values, AddressKeys::note)});
     selectRowOf(m_currentAddressId);
+    fitViewPages();
+}
+
+void AddressBookTabWidget::fitViewPages()
+{
+    // A scroll area does not pass on its content's least width: the pages must be as wide as the
+    // contact's numbers and longest words need, or the view clips them at its edge.
+    for (QScrollArea *area : ui->addressViewTabWidget->findChildren<QScrollArea *>()) {
+        if (!area->widget())
+            continue;
+        area->setMinimumWidth(area->widget()->minimumSizeHint().width() + 2 * area->frameWidth()
+                              + area->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, area));
+    }
 }
 
 bool AddressBookTabWidget::setCustomField(const QString &key, Addresses *address)

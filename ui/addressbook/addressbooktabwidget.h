@@ -112,6 +112,8 @@ signals:
     void openAddressInMapView(Addresses *address, const QString &keyPrefix);
 
 private:
+    //! The contact pages as wide as what they show needs.
+    void fitViewPages();
     //! Rows of contacts that arrived in this event-loop pass go into the list together.
     void scheduleFlush();
     void flushPendingRows();

@@ -18,6 +18,8 @@ ConfigTab::ConfigTab(QWidget *parent)
     ui->setupUi(this);
     ui->advancedConfigButton->setIcon(IconCache::glyph(QStringLiteral(":/images/configure.png")));
     ui->advancedConfigButton->setAttribute(Qt::WA_MacShowFocusRect, false);
+    // The form's least width fits the English text only.
+    ui->advancedConfigButton->setMinimumWidth(ui->advancedConfigButton->sizeHint().width());
     m_noPresetText = ui->callforwardDropDown->itemText(0);
     connect(ui->advancedConfigButton, &QPushButton::clicked, this, &ConfigTab::onAdvancedConfigButtonClicked);
     connect(ui->callforwardDropDown, QOverload<int>::of(&QComboBox::activated), this,

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QSet>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace {
@@ -23,6 +24,7 @@ const QString textColour = QStringLiteral("<font color = black>");
 constexpr int prefixLength = 4;
 // The labels keep the size a child widget gets by default; the offsets centre the pictures in it.
 const QSize labelSize(100, 30);
+constexpr int textLeft = 22; // a lamp's text, right of its lamp
 
 QPixmap lampPicture(const char *path)
 {
@@ -341,7 +343,27 @@ void StickyBuddyList::drawPeers()
         onRenameLineEditEnterPressed(m_editor->objectName());
     deleteLamps();
 
-    const int runLength = std::max(1, int(m_peers.size()) / std::max(1, m_columns));
+    // Every field as wide as the widest lamp text needs at the font in use (the field image was
+    // drawn for shorter texts at a smaller font), so no text runs into the next field.
+    int fieldSpan = fieldWidth;
+    const QFontMetrics metrics(font());
+    for (auto it = m_peers.cbegin(); it != m_peers.cend(); ++it) {
+        if (isShown(it->id))
+            fieldSpan = std::max(fieldSpan, textLeft + metrics.horizontalAdvance(getPeerText(it.key())) + 2);
+    }
+    QPixmap field = m_field;
+    if (fieldSpan != fieldWidth) {
+        const qreal ratio = m_field.devicePixelRatio();
+        field = m_field.scaled(qRound(fieldSpan * ratio), m_field.height(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        field.setDevicePixelRatio(ratio);
+    }
+
+    int runLength = std::max(1, int(m_peers.size()) / std::max(1, m_columns));
+    // A run longer than the screen would put lamps where no pointer reaches: it wraps there.
+    if (const QScreen *screen = QGuiApplication::screens().value(m_screen - 1, QGuiApplication::primaryScreen())) {
+        const QRect room = screen->availableGeometry();
+        runLength = std::min(runLength, std::max(1, m_horizontal ? room.width() / fieldSpan : room.height() / fieldHeight));
+    }
     int run = 0;
     int inRun = 0;
     int rowTop = 0;
@@ -355,36 +377,43 @@ void StickyBuddyList::drawPeers()
         if (inRun >= runLength) {
             ++run;
             rowTop += fieldHeight;
-            columnLeft += fieldWidth;
+            columnLeft += fieldSpan;
             m_nextX = 0;
             y = 0;
             inRun = 0;
         }
         Lamp lamp;
         lamp.field = makeLabel(fieldPrefix + extension);
-        lamp.field->setPixmap(m_field);
+        lamp.field->setPixmap(field);
         lamp.led = makeLabel(ledPrefix + extension);
         lamp.image = &lampImage(it->presence, it->dnd);
         lamp.led->setPixmap(*lamp.image);
         lamp.text = makeLabel(textPrefix + extension);
         setLampText(lamp.text, getPeerText(extension));
+        lamp.text->resize(std::max(labelSize.width(), fieldSpan - textLeft), labelSize.height());
+        // The lamp shows ten letters of the name; the whole of it is a pointer's rest away.
+        const QString who = QString(it->firstName + QLatin1Char(' ') + it->lastName).trimmed();
+        const QString toolTip = Qt::convertFromPlainText(
+            who.isEmpty() ? extension : who + QStringLiteral(" (") + extension + QLatin1Char(')'), Qt::WhiteSpaceNoWrap);
+        for (ClickableLabel *label : {lamp.field, lamp.led, lamp.text})
+            label->setToolTip(toolTip);
         if (m_horizontal) {
             lamp.field->move(m_nextX, rowTop - 5);
             lamp.led->move(m_nextX + 5, rowTop - 5);
-            lamp.text->move(m_nextX + 22, rowTop - 4);
-            m_nextX += fieldWidth;
+            lamp.text->move(m_nextX + textLeft, rowTop - 4);
+            m_nextX += fieldSpan;
             if (run == 0)
-                m_width += fieldWidth;
+                m_width += fieldSpan;
             m_height = fieldHeight * (run + 1);
             size = QSize(m_width, rowTop + fieldHeight - 1);
         } else {
             lamp.field->move(columnLeft, y - 5);
             lamp.led->move(columnLeft + 5, y - 4);
-            lamp.text->move(columnLeft + 22, y - 4);
-            m_width = fieldWidth * (run + 1);
+            lamp.text->move(columnLeft + textLeft, y - 4);
+            m_width = fieldSpan * (run + 1);
             if (run == 0)
                 m_height += fieldHeight;
-            size = QSize(columnLeft + fieldWidth, m_height);
+            size = QSize(columnLeft + fieldSpan, m_height);
             y += fieldHeight;
         }
         lamp.field->show();

@@ -8,9 +8,12 @@
 
 #include <QHeaderView>
 #include <QList>
+#include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QStandardItem>
 #include <QStandardItemModel>
+
+#include <algorithm>
 
 namespace {
 // In column order.
@@ -37,6 +40,14 @@ QueueMonitorCallsWidget::QueueMonitorCallsWidget(QWidget *parent)
     ui->treeView->setSortingEnabled(true);
     ui->treeView->setRootIsDecorated(false);
     ui->treeView->setUniformRowHeights(true);
+    // A queue holds a few calls: each column as wide as its longest text, numbers and times in
+    // full, and the window as wide as the columns.
+    QHeaderView *header = ui->treeView->header();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setStretchLastSection(false);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_proxy, signal, this, &QueueMonitorCallsWidget::fitWidth);
+    connect(m_proxy, &QAbstractItemModel::dataChanged, this, &QueueMonitorCallsWidget::fitWidth);
 
     CTIConnector *connector = CTIConnector::instance();
     connect(connector, &CTIConnector::queueCallAdded, this, &QueueMonitorCallsWidget::onQueueCallChanged);
@@ -51,6 +62,22 @@ QueueMonitorCallsWidget::QueueMonitorCallsWidget(QWidget *parent)
 QueueMonitorCallsWidget::~QueueMonitorCallsWidget()
 {
     delete ui;
+}
+
+void QueueMonitorCallsWidget::fitWidth()
+{
+    // Up to the screen's width; it scrolls sideways beyond.
+    // Measured here: the header sizes its columns to their texts only when it next lays out.
+    QTreeView *view = ui->treeView;
+    int width = 2 * view->frameWidth() + view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    for (int column = 0; column < ColumnCount; ++column) {
+        if (!view->isColumnHidden(column))
+            width += std::max(view->header()->sectionSizeHint(column),
+                              static_cast<const QAbstractItemView *>(view)->sizeHintForColumn(column));
+    }
+    if (const QScreen *screen = this->screen())
+        width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+    view->setMinimumWidth(width);
 }
 
 QStringList QueueMonitorCallsWidget::getStandardItemValueRow(UCItem *item)

@@ -50,6 +50,7 @@ signals:
     void queuesAvailable(bool available);
 
 private:
+    void fitWidth();
     void onQueueAdded(Queue *queue);
     //! Notes that a configuration is being handled; it is looked at once its handling returned.
     void expectConfigurationEnd();
