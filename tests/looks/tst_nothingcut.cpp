@@ -103,12 +103,13 @@ int textRoom(QAbstractButton *button)
 //! The tool tip an item view would show over that index, or nothing.
 QString toolTipOver(QAbstractItemView *view, const QModelIndex &index, const QStyleOptionViewItem &option)
 {
-    QToolTip::hideText();
+    // hideText() fades out: the last tip would still be there. An empty one goes at once.
+    QToolTip::showText(QPoint(), QString());
     const QRect rect = view->visualRect(index);
     QHelpEvent event(QEvent::ToolTip, rect.center(), view->viewport()->mapToGlobal(rect.center()));
     view->itemDelegate(index)->helpEvent(&event, view, option, index);
     const QString text = QToolTip::isVisible() ? QToolTip::text() : QString();
-    QToolTip::hideText();
+    QToolTip::showText(QPoint(), QString());
     return text;
 }
 }
