@@ -85,8 +85,9 @@ QRect rectIn(const QWidget *child, const QWidget *ancestor)
 User *colleague()
 {
     static User user;
-    user.buildFromVariantMap({{"id", "u-201"}, {"extension", "201"}, {"firstname", "Jonathan"},
-                              {"lastname", "Becker"}, {"phone_presence", "free"}, {"dnd", false}});
+    // A short name: the field keeps its drawn width (a longer one widens it).
+    user.buildFromVariantMap({{"id", "u-201"}, {"extension", "201"}, {"firstname", "Jo"},
+                              {"lastname", "Lee"}, {"phone_presence", "free"}, {"dnd", false}});
     return &user;
 }
 
