@@ -86,8 +86,8 @@ User *colleague()
 {
     static User user;
     // A short name: the field keeps its drawn width (a longer one widens it).
-    user.buildFromVariantMap({{"id", "u-201"}, {"extension", "201"}, {"firstname", "Jo"},
-                              {"lastname", "Lee"}, {"phone_presence", "free"}, {"dnd", false}});
+    user.buildFromVariantMap({{"id", "u-201"}, {"extension", "201"}, {"firstname", "Jo"}, // "201 J"
+                              {"lastname", ""}, {"phone_presence", "free"}, {"dnd", false}});
     return &user;
 }
 
