@@ -10,7 +10,7 @@ TALVERO_PACKAGES=(
     qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools
     libqt5websockets5-dev libqt5x11extras5-dev libqt5svg5-dev qtwebengine5-dev
     libx11-dev libxcb1-dev libxtst-dev
-    xvfb xauth xdotool xclip imagemagick x11-utils
+    xvfb xauth xdotool xclip imagemagick x11-utils openbox
     qt5keychain-dev dbus gnome-keyring
     desktop-file-utils appstream dpkg-dev fakeroot file lintian
 )

@@ -129,7 +129,26 @@ void CTIMainWindow::onApplicationShutdown()
 
 void CTIMainWindow::restoreWindowGeometry()
 {
-    WindowGeometry::restore(this, getAppPartName());
+    if (!WindowGeometry::restore(this, getAppPartName()))
+        placeClearOfMonitor();
+}
+
+void CTIMainWindow::placeClearOfMonitor()
+{
+    // On the monitor's screen, below or beside it; without a monitor at the top left of this
+    // screen. Where a frame is not known yet, room is left for what a window manager puts around
+    // the window.
+    const auto framed = [](const QWidget *window) {
+        const bool unknown = window->frameGeometry() == window->geometry()
+            && !window->windowFlags().testFlag(Qt::FramelessWindowHint);
+        return unknown ? QRect(window->pos(), window->size() + decorationRoom) : window->frameGeometry();
+    };
+    const bool monitorShows = m_stickyBuddyList->isSwitchedOn();
+    const QScreen *screen = monitorShows ? m_stickyBuddyList->screen() : this->screen();
+    if (!screen)
+        return;
+    const QRect monitor = monitorShows ? framed(m_stickyBuddyList) : QRect();
+    move(WindowGeometry::clearOf(monitor, framed(this).size(), screen->availableGeometry()));
 }
 
 void CTIMainWindow::lineOpenend(Line *line)
@@ -275,17 +294,29 @@ void CTIMainWindow::fitLineArea()
     ui->lineScrollArea->setFixedHeight(height);
     // The window's minimum follows at once: a window shrinking now must not be held at the old one.
     layout()->activate();
+    int up = 0;
     if (delta > 0) {
         int room = delta;
-        if (const QScreen *screen = this->screen())
-            room = std::clamp(screen->availableGeometry().height() - frameHeight, 0, delta);
+        if (const QScreen *screen = this->screen()) {
+            // In the lower half of the screen the window moves up for what would reach past its bottom.
+            const QRect available = screen->availableGeometry();
+            const QRect frame = frameGeometry();
+            room = std::clamp(available.height() - frameHeight, 0, delta);
+            up = std::clamp(frame.bottom() + room - available.bottom(), 0, std::max(0, frame.top() - available.top()));
+        }
         windowHeight += room;
         m_grownForLines += room;
+        m_movedUpForLines += up;
     } else {
         const int giveBack = std::min(-delta, m_grownForLines);
         windowHeight -= giveBack;
         m_grownForLines -= giveBack;
+        // ... and back down once the calls have ended.
+        up = -std::min(giveBack, m_movedUpForLines);
+        m_movedUpForLines += up;
     }
+    if (up != 0)
+        move(x(), y() - up);
     resize(width(), windowHeight);
 }
 
@@ -365,8 +396,9 @@ void CTIMainWindow::quitApplication()
 
 void CTIMainWindow::closeEvent(QCloseEvent *event)
 {
-    // What the window grew by for the running calls is theirs, not the user's choice.
-    WindowGeometry::save(this, getAppPartName(), QSize(width(), height() - m_grownForLines));
+    // What the window grew and moved up by for the running calls is theirs, not the user's choice.
+    WindowGeometry::save(getAppPartName(), QPoint(x(), y() + m_movedUpForLines),
+                         QSize(width(), height() - m_grownForLines));
     if (SystemTrayIcon::isEnabled()) {
         hide();
         event->ignore();

@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QPointer>
 #include <QSharedPointer>
+#include <QSize>
 #include <QWidget>
 
 namespace Ui {
@@ -44,6 +45,8 @@ public:
 
     //! Time for building call views in one pass of the event loop; the rest waits for the next.
     static constexpr int viewPassBudgetMs = 15;
+    //! What a window manager's frame may add to a window's size, at most, where it is not known yet.
+    static constexpr QSize decorationRoom{16, 56};
     //! The running calls' area grows up to this share of the screen's height, then scrolls.
     static constexpr double lineAreaScreenShare = 0.4;
 
@@ -87,6 +90,8 @@ private:
     int maxLineAreaHeight() const;
     void fitLineArea();
     void fitLineAreaWidth();
+    //! The first place, where nothing is stored: clear of the extension monitor.
+    void placeClearOfMonitor();
 
     Ui::CTIMainWindow *ui;
     QMap<QString, RunningLineView *> m_lineViews;
@@ -98,6 +103,7 @@ private:
     QList<QPointer<Line>> m_burst;
     bool m_viewPassScheduled = false;
     int m_grownForLines = 0;
+    int m_movedUpForLines = 0;
     AddressBookWindow *m_addressBookWindow = nullptr;
     ReconnectWindow *m_reconnectWindow = nullptr;
     QSharedPointer<QueueMonitorMainWindow> m_queueMonitor;

@@ -11,6 +11,7 @@
 #include "runninglineview.h"
 #include "settings.h"
 #include "simcalls.h"
+#include "stickybuddylist.h"
 #include "ucconversationslist.h"
 
 #include <QApplication>
@@ -49,6 +50,7 @@ private slots:
     void addressBookWindow();
     void queueMonitorButton_data();
     void queueMonitorButton();
+    void geometrySurvivesARestart_data();
     void geometrySurvivesARestart();
 
 private:
@@ -205,6 +207,10 @@ void tst_CTIMainWindow::aBurstOfLines()
         lines.insert(callId(i), QJsonObject{{"callid", callId(i)}, {"state", i % 2 ? 2 : 1}, {"direction", 1},
                                             {"remote_number", numbers.last()}});
     }
+    // In the lower half of the screen: the window moves up as it grows, and back as it shrinks.
+    const QRect available = window->screen()->availableGeometry();
+    window->move(available.left(), available.bottom() - window->frameGeometry().height() - 20);
+    const QPoint place = window->pos();
     const int formHeight = window->height();
     auto *area = window->findChild<QScrollArea *>(QStringLiteral("lineScrollArea"));
     const int emptyAreaHeight = area->height();
@@ -217,15 +223,15 @@ void tst_CTIMainWindow::aBurstOfLines()
 
     // The calls take up to their share of the screen and scroll beyond it; the window grows for
     // them, but not past the screen.
-    const int screenHeight = window->screen()->availableGeometry().height();
     QTRY_VERIFY(area->verticalScrollBar()->maximum() > 0);
-    QVERIFY(area->height() <= screenHeight * CTIMainWindow::lineAreaScreenShare);
+    QVERIFY(area->height() <= available.height() * CTIMainWindow::lineAreaScreenShare);
     QVERIFY(window->height() > formHeight);
-    QVERIFY(window->frameGeometry().height() <= screenHeight);
+    QVERIFY(available.contains(window->frameGeometry()));
 
-    // What the window grew by for the calls is not stored as the user's size.
+    // What the window grew and moved by for the calls is not stored as the user's choice.
     QVERIFY(window->close());
     QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("MainWindow/height")).toInt(), formHeight);
+    QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("MainWindow/y")).toInt(), place.y());
     window->show();
 
     for (int i = 0; i < count; ++i)
@@ -234,6 +240,7 @@ void tst_CTIMainWindow::aBurstOfLines()
     // ... and gives it back when they end.
     QTRY_COMPARE(area->height(), emptyAreaHeight);
     QCOMPARE(window->height(), formHeight);
+    QCOMPARE(window->pos(), place);
     QTRY_VERIFY(popUps().isEmpty());
 }
 
@@ -370,24 +377,40 @@ void tst_CTIMainWindow::queueMonitorButton()
     sim.addAccount(QStringLiteral("demo"), QStringLiteral("demo"));
 }
 
+void tst_CTIMainWindow::geometrySurvivesARestart_data()
+{
+    QTest::addColumn<QRect>("stored"); // frame position and size
+    QTest::addColumn<QRect>("restored");
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QTest::newRow("inside the screen") << QRect(120, 80, 300, 520) << QRect(120, 80, 300, 520);
+    QTest::newRow("grown past the screen") << QRect(120, 80, 300, 5000) << QRect(120, screen.top(), 300, screen.height());
+    QTest::newRow("on a screen no longer attached")
+        << QRect(screen.right() + 500, 80, 300, 520) << QRect(screen.right() + 1 - 300, 80, 300, 520);
+    QTest::newRow("wider than the screen, above it")
+        << QRect(-50, -900, 5000, 520) << QRect(screen.left(), screen.top(), screen.width(), 520);
+}
+
 void tst_CTIMainWindow::geometrySurvivesARestart()
 {
-    // The form's size stands until something is stored, widened to what its texts need.
+    QFETCH(QRect, stored);
+    QFETCH(QRect, restored);
+    // Nothing stored: the form's size (widened to what its texts need), at a first place clear
+    // of the extension monitor.
+    for (const char *key : {"x", "y", "width", "height"})
+        Settings::instance()->removeValueForKey(QStringLiteral("MainWindow/") + QLatin1String(key));
+    reopen();
     QCOMPARE(window->size(), QSize(248, 485).expandedTo(window->minimumSizeHint()));
-    window->move(120, 80);
-    window->resize(300, 520);
+    const QRect monitor = window->extensionMonitor()->frameGeometry();
+    QVERIFY(window->extensionMonitor()->isVisible());
+    QVERIFY(!window->frameGeometry().intersects(monitor));
+    QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
+
+    // A place saved on a screen that is gone, or a size bigger than the screen, comes back inside it.
+    window->move(stored.topLeft());
+    window->resize(stored.size());
     QVERIFY(window->close());
-    QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("MainWindow/width")).toInt(), 300);
-
     reopen();
-    QCOMPARE(window->pos(), QPoint(120, 80));
-    QCOMPARE(window->size(), QSize(300, 520));
-
-    // A height saved when the window had grown past the screen comes back within the screen.
-    Settings::instance()->setValueForKey(QStringLiteral("MainWindow/height"), 5000);
-    reopen();
-    QCOMPARE(window->height(), window->screen()->availableGeometry().height());
-    QCOMPARE(window->width(), 300);
+    QCOMPARE(QRect(window->pos(), window->size()), restored);
 }
 
 QTEST_MAIN(tst_CTIMainWindow)

@@ -3,12 +3,12 @@
 #include "connectedsimulator.h"
 #include "globalshortcut.h"
 #include "settings.h"
+#include "x11programs.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QKeySequenceEdit>
 #include <QLabel>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QVector>
 #include <QtTest>
@@ -17,8 +17,8 @@
 #include <memory>
 #include <xcb/xcb.h>
 
-// The hot key on a real X server: keys pressed with xdotool, the selection made with xclip, and a
-// second X client that holds a key.
+// The hot key in an X session of the test's own: keys pressed with xdotool, the selection made
+// with xclip, and a second X client that holds a key.
 class tst_X11ClickToDial : public QObject
 {
     Q_OBJECT
@@ -36,9 +36,6 @@ private slots:
     void refusedKeyIsShownAndAnotherCanBeChosen();
 
 private:
-    static void run(const QString &program, const QStringList &arguments, const QByteArray &input = QByteArray());
-    static void press(const QString &keys) { run(QStringLiteral("xdotool"), {QStringLiteral("key"), keys}); }
-    static void mark(const QString &text);
     //! Presses these keys as soon as the component's menu holds the keyboard.
     static void answerMenu(Click2DialComponent &component, const QString &keys);
     QStringList dialled() { return sim.sent(QStringLiteral("dialNumber"), QStringLiteral("number")); }
@@ -91,6 +88,7 @@ private:
 
 void tst_X11ClickToDial::initTestCase()
 {
+    TALVERO_REQUIRE_X11(QStringLiteral("xdotool"), QStringLiteral("xclip"));
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
     QVERIFY(GlobalShortCut::isAvailable());
     g_previous = qInstallMessageHandler(recordWarnings);
@@ -104,22 +102,7 @@ void tst_X11ClickToDial::cleanup()
     for (const QString &warning : qAsConst(g_warnings))
         QVERIFY2(!warning.contains(QLatin1String("XCB error")), qPrintable(warning));
     g_warnings.clear();
-}
-
-void tst_X11ClickToDial::run(const QString &program, const QStringList &arguments, const QByteArray &input)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    QVERIFY2(process.waitForFinished(10000), qPrintable(program));
-}
-
-void tst_X11ClickToDial::mark(const QString &text)
-{
-    // xclip stays in the background serving the selection until someone else takes it.
-    run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("primary"), QStringLiteral("-i")},
-        text.toUtf8());
+    X11Session::verifyNothingHung();
 }
 
 void tst_X11ClickToDial::answerMenu(Click2DialComponent &component, const QString &keys)
@@ -153,19 +136,19 @@ void tst_X11ClickToDial::markedNumberIsDialled()
     Click2DialComponent component;
     QVERIFY(component.initialise());
     QSignalSpy offered(&component, &Click2DialComponent::menuAboutToShow);
-    mark(QStringLiteral("Tel. 089 123456"));
+    X11Session::mark(QStringLiteral("Tel. 089 123456"));
     if (!lock.isEmpty())
-        press(lock);
+        X11Session::press(lock);
     // A second press while the menu is open changes nothing; Enter dials.
     answerMenu(component, QStringLiteral("alt+F1 Return"));
-    press(QStringLiteral("alt+F1"));
+    X11Session::press(QStringLiteral("alt+F1"));
     QTRY_COMPARE(offered.size(), 1);
     QCOMPARE(offered.at(0).at(0).toString(), QStringLiteral("089123456"));
     QTRY_VERIFY(!component.isMenuOpen());
     QCOMPARE(dialled(), QStringList{QStringLiteral("089123456")});
     QCOMPARE(offered.size(), 1);
     if (!lock.isEmpty())
-        press(lock);
+        X11Session::press(lock);
 }
 
 void tst_X11ClickToDial::escapeAndNothingMarked()
@@ -176,20 +159,20 @@ void tst_X11ClickToDial::escapeAndNothingMarked()
     QSignalSpy pressed(component.globalShortCut(), &GlobalShortCut::activated);
     answerMenu(component, QStringLiteral("Escape"));
 
-    mark(QStringLiteral("0711 5550123"));
-    press(QStringLiteral("alt+F1"));
+    X11Session::mark(QStringLiteral("0711 5550123"));
+    X11Session::press(QStringLiteral("alt+F1"));
     QTRY_COMPARE(pressed.size(), 1);
     QCOMPARE(offered.size(), 1);
     QVERIFY(!component.isMenuOpen());
 
     // Nothing marked and nothing copied: no menu, and the next press works again.
-    mark(QString());
+    X11Session::mark(QString());
     QApplication::clipboard()->clear(QClipboard::Clipboard);
-    press(QStringLiteral("alt+F1"));
+    X11Session::press(QStringLiteral("alt+F1"));
     QTRY_COMPARE(pressed.size(), 2);
     QCOMPARE(offered.size(), 1);
-    mark(QStringLiteral("0711 5550124"));
-    press(QStringLiteral("alt+F1"));
+    X11Session::mark(QStringLiteral("0711 5550124"));
+    X11Session::press(QStringLiteral("alt+F1"));
     QTRY_COMPARE(pressed.size(), 3);
     QCOMPARE(offered.size(), 2);
     QCOMPARE(dialled(), QStringList());
@@ -274,8 +257,8 @@ void tst_X11ClickToDial::refusedKeyIsShownAndAnotherCanBeChosen()
     QVERIFY(!status->property("refused").toBool());
     QSignalSpy offered(&component, &Click2DialComponent::menuAboutToShow);
     answerMenu(component, QStringLiteral("Escape"));
-    mark(QStringLiteral("030 1234567"));
-    press(QStringLiteral("ctrl+alt+d"));
+    X11Session::mark(QStringLiteral("030 1234567"));
+    X11Session::press(QStringLiteral("ctrl+alt+d"));
     QTRY_COMPARE(offered.size(), 1);
     QTRY_VERIFY(!component.isMenuOpen());
 
@@ -286,5 +269,5 @@ void tst_X11ClickToDial::refusedKeyIsShownAndAnotherCanBeChosen()
     QVERIFY(status->property("refused").toBool());
 }
 
-QTEST_MAIN(tst_X11ClickToDial)
+TALVERO_X11_TEST_MAIN(tst_X11ClickToDial, QApplication)
 #include "tst_x11clicktodial.moc"

@@ -16,7 +16,7 @@ private slots:
     void cleanup()
     {
         x11.stopClient();
-        X11Programs::verifyNothingHung();
+        X11Session::verifyNothingHung();
     }
     void flushAtTheTopRightAndHidesUnderThePointer();
     void renameByTyping();
@@ -25,7 +25,7 @@ private slots:
 private:
     QRect monitor() const { return x11.window(QStringLiteral("Extension Monitor")); }
     void startClient(const QByteArray &options);
-    static void pointTo(int x, int y) { X11Programs::xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y)}); }
+    static void pointTo(int x, int y) { X11Session::xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y)}); }
     static void click(const QRect &window, int x, int y);
 
     static constexpr int hideMs = 1500;
@@ -35,8 +35,7 @@ private:
 
 void tst_X11Monitor::initTestCase()
 {
-    if (const char *why = X11Programs::missing())
-        QSKIP(why);
+    TALVERO_REQUIRE_X11(QStringLiteral("xdotool"));
     QVERIFY(x11.startSimulator());
     screen = x11.screen();
     // The pointer starts away from every window.
@@ -80,10 +79,10 @@ void tst_X11Monitor::renameByTyping()
     const auto rename = [&] {
         // The lamps run in extension order: 200, 201, ...; the second one's label.
         pointTo(geometry.left() + 100 + 60, geometry.top() + 9);
-        X11Programs::xdotool({QStringLiteral("click"), QStringLiteral("3")});
-        X11Programs::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
-        X11Programs::xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), name});
-        X11Programs::xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        X11Session::xdotool({QStringLiteral("click"), QStringLiteral("3")});
+        X11Session::press(QStringLiteral("ctrl+a"));
+        X11Session::xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), name});
+        X11Session::press(QStringLiteral("Return"));
         return QTest::qWaitFor([&] { return stored() == name; }, 3000);
     };
     QTRY_VERIFY_WITH_TIMEOUT(rename(), 30000);
@@ -93,7 +92,7 @@ void tst_X11Monitor::click(const QRect &window, int x, int y)
 {
     // Negative offsets count from the right or bottom edge.
     pointTo(x < 0 ? window.right() + x : window.left() + x, y < 0 ? window.bottom() + y : window.top() + y);
-    X11Programs::xdotool({QStringLiteral("click"), QStringLiteral("1")});
+    X11Session::xdotool({QStringLiteral("click"), QStringLiteral("1")});
 }
 
 void tst_X11Monitor::configurationMovesItAndCancelPutsItBack()
@@ -130,5 +129,5 @@ void tst_X11Monitor::configurationMovesItAndCancelPutsItBack()
     QCOMPARE(stored.value(QStringLiteral("stickyBuddyListHorizontal")).toBool(), true);
 }
 
-QTEST_GUILESS_MAIN(tst_X11Monitor)
+TALVERO_X11_TEST_MAIN(tst_X11Monitor, QCoreApplication)
 #include "tst_x11monitor.moc"

@@ -6,29 +6,38 @@
 
 #include <algorithm>
 
-// Starts the simulator and the client as a user would, on the X server in DISPLAY, and looks at
-// what the window system shows: the main window after the automatic login, the incoming-call
-// pop-up at the top right, and a screenshot that is not blank.
+// Starts the simulator and the client as a user would, in an X session under openbox, and looks at
+// what the window system shows: the main window after the automatic login clear of the extension
+// monitor, the incoming-call pop-up at the top right leaving the keyboard where it was, and a
+// screenshot that is not blank.
 class tst_X11Session : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void cleanup() { X11Programs::verifyNothingHung(); }
-    void loginShowsTheMainWindow();
+    void cleanup() { X11Session::verifyNothingHung(); }
+    void loginShowsTheMainWindowClearOfTheMonitor();
     void incomingCallRollsInAtTheTopRight();
     void screenshotIsNotBlank();
     void endedCallRollsThePopUpOut();
     void markedNumberIsDialledWithTheHotKey();
     void telLinksAreOfferedInTurnAndWaitForAChoice();
+    void framelessMonitorStaysOnTop();
 
 private:
     //! How many lines of that log hold every one of the words.
     int logged(const QString &log, const QStringList &words) const;
     QRect popUp() const { return x11.window(QStringLiteral("Incoming call!")); }
-    QRect mainWindow() const { return x11.window(QStringLiteral("Talvero CTI Client")); }
-    QString simCommand(const QString &line);
+    QRect mainWindow() const { return x11.window(mainTitle); }
+    //! Whether the keyboard is in the main window.
+    bool mainWindowHasTheFocus() const
+    {
+        return X11Session::xdotool({QStringLiteral("getwindowfocus")}).trimmed() == x11.windowId(mainTitle);
+    }
+
+    const QString mainTitle = QStringLiteral("Talvero CTI Client");
+    const QString monitorTitle = QStringLiteral("Extension Monitor");
 
     X11Programs x11{QStringLiteral("127.0.0.50")};
     QString callId;
@@ -36,32 +45,38 @@ private:
 
 void tst_X11Session::initTestCase()
 {
-    if (const char *why = X11Programs::missing({QStringLiteral("xdotool"), QStringLiteral("import")}))
-        QSKIP(why);
+    TALVERO_REQUIRE_X11(QStringLiteral("xdotool"), QStringLiteral("xclip"), QStringLiteral("import"));
     QVERIFY(x11.startSimulator());
     QVERIFY(x11.startClient());
 }
 
-QString tst_X11Session::simCommand(const QString &line)
-{
-    x11.sim.write(line.toUtf8() + '\n');
-    if (!QTest::qWaitFor([this] { return x11.sim.canReadLine(); }, 10000))
-        return QString();
-    return QString::fromUtf8(x11.sim.readLine()).trimmed();
-}
-
-void tst_X11Session::loginShowsTheMainWindow()
+void tst_X11Session::loginShowsTheMainWindowClearOfTheMonitor()
 {
     QTRY_VERIFY_WITH_TIMEOUT(mainWindow().isValid(), 60000);
-    const QRect geometry = mainWindow();
-    QVERIFY2(x11.screen().contains(geometry), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(geometry.x()).arg(geometry.y())
-                                                       .arg(geometry.width()).arg(geometry.height())));
-    QVERIFY(geometry.width() >= 200 && geometry.height() >= 400);
+    QVERIFY(x11.drawnMonitor().isValid());
+    // Where the client puts them by default, framed: inside the screen, neither covering the other.
+    QRect main;
+    QRect monitor;
+    const bool clear = QTest::qWaitFor(
+        [&] {
+            main = x11.frame(mainTitle);
+            monitor = x11.frame(monitorTitle);
+            return x11.screen().contains(main) && x11.screen().contains(monitor) && !main.intersects(monitor);
+        },
+        10000);
+    QString frames;
+    QDebug(&frames) << "main window" << main << "monitor" << monitor;
+    QVERIFY2(clear, qPrintable(frames));
+    QVERIFY(main.height() > mainWindow().height()); // the frame is the window manager's
+    QVERIFY(mainWindow().width() >= 200 && mainWindow().height() >= 400);
+    // The user types into the main window; the monitor, drawn after it, does not take the keyboard.
+    QTRY_VERIFY_WITH_TIMEOUT(mainWindowHasTheFocus(), 10000);
 }
 
 void tst_X11Session::incomingCallRollsInAtTheTopRight()
 {
-    const QString answer = simCommand(QStringLiteral("ring \"0711 5550123\" Anna Meyer \"Meyer & Söhne <GmbH>\""));
+    QVERIFY(mainWindowHasTheFocus());
+    const QString answer = x11.simCommand(QStringLiteral("ring \"0711 5550123\" Anna Meyer \"Meyer & Söhne <GmbH>\""));
     QVERIFY2(answer.startsWith(QLatin1String("ringing ")) && answer != QLatin1String("ringing -"), qPrintable(answer));
     callId = answer.section(QLatin1Char(' '), 1, 1);
 
@@ -71,14 +86,15 @@ void tst_X11Session::incomingCallRollsInAtTheTopRight()
     QTRY_VERIFY_WITH_TIMEOUT((geometry = popUp()).isValid() && geometry.y() == 0, 15000);
     QCOMPARE(geometry.right(), x11.screen().right());
     QVERIFY(geometry.width() >= 309 && geometry.height() >= 68);
-    QVERIFY(mainWindow().isValid());
+    // It rolled in without taking the keyboard from the window the user types in.
+    QVERIFY(mainWindowHasTheFocus());
 }
 
 void tst_X11Session::screenshotIsNotBlank()
 {
     const QString file = QStringLiteral(TALVERO_SCREENSHOT);
     QFile::remove(file);
-    X11Programs::run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file});
+    X11Session::run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file});
     QImage image(file);
     QVERIFY2(!image.isNull(), qPrintable(file));
     QCOMPARE(image.size(), x11.screen().size());
@@ -100,7 +116,7 @@ void tst_X11Session::screenshotIsNotBlank()
 void tst_X11Session::endedCallRollsThePopUpOut()
 {
     QVERIFY(!callId.isEmpty());
-    QCOMPARE(simCommand(QStringLiteral("end ") + callId), QStringLiteral("ended ") + callId);
+    QCOMPARE(x11.simCommand(QStringLiteral("end ") + callId), QStringLiteral("ended ") + callId);
     QTRY_VERIFY_WITH_TIMEOUT(popUp().isNull(), 10000);
     QVERIFY(mainWindow().isValid());
 }
@@ -122,17 +138,13 @@ int tst_X11Session::logged(const QString &log, const QStringList &words) const
 void tst_X11Session::markedNumberIsDialledWithTheHotKey()
 {
     // The user marks a number somewhere (the PBX's dial prefix comes in front), presses the hot key and chooses the offer with Enter.
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("primary"), QStringLiteral("-i")});
-    xclip.write("Tel. 089 123456");
-    xclip.closeWriteChannel();
-    QVERIFY(xclip.waitForFinished(10000));
+    X11Session::mark(QStringLiteral("Tel. 089 123456"));
     QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("client.log"), {QStringLiteral("click-to-dial listens to Alt+F1")}), 10000);
-    X11Programs::xdotool({QStringLiteral("key"), QStringLiteral("alt+F1")});
+    X11Session::press(QStringLiteral("alt+F1"));
     QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("client.log"), {QStringLiteral("click-to-dial offers "), QStringLiteral("089123456")}), 10000);
     // The menu takes the keyboard although no window of the client has the focus; Enter is
     // pressed until the menu, once up, has it.
-    QTRY_VERIFY_WITH_TIMEOUT((X11Programs::xdotool({QStringLiteral("key"), QStringLiteral("Return")}),
+    QTRY_VERIFY_WITH_TIMEOUT((X11Session::press(QStringLiteral("Return")),
                               logged(QStringLiteral("sim.log"), {QStringLiteral("dialNumber"), QStringLiteral("089123456")})),
                              10000);
 }
@@ -150,22 +162,27 @@ void tst_X11Session::telLinksAreOfferedInTurnAndWaitForAChoice()
     QCOMPARE(link.exitCode(), 0);
     const QString clientLog = QStringLiteral("client.log");
     const QStringList waits{QStringLiteral("a link's menu waits for a choice")};
-    const auto press = [](const QString &keys) {
-        X11Programs::xdotool(QStringList{QStringLiteral("key")} + keys.split(QLatin1Char(' ')));
-    };
     for (const QString &number : {first, second}) {
         const QStringList offer{QStringLiteral("click-to-dial offers "), number};
         QTRY_VERIFY_WITH_TIMEOUT(logged(clientLog, offer), 10000);
         // Enter, typed for something else, until the menu has the keyboard: it dials nothing.
         const int before = logged(clientLog, waits);
-        QTRY_VERIFY_WITH_TIMEOUT((press(QStringLiteral("Return")), logged(clientLog, waits) > before), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT((X11Session::press(QStringLiteral("Return")), logged(clientLog, waits) > before), 10000);
         // The first is aborted, the second chosen with the arrow key.
-        press(number == first ? QStringLiteral("Escape") : QStringLiteral("Down Return"));
+        X11Session::press(number == first ? QStringLiteral("Escape") : QStringLiteral("Down Return"));
     }
     const QString simLog = QStringLiteral("sim.log");
     QTRY_VERIFY_WITH_TIMEOUT(logged(simLog, {QStringLiteral("dialNumber"), second}), 10000);
     QCOMPARE(logged(simLog, {QStringLiteral("dialNumber"), first}), 0);
 }
 
-QTEST_GUILESS_MAIN(tst_X11Session)
+void tst_X11Session::framelessMonitorStaysOnTop()
+{
+    x11.stopClient();
+    QVERIFY(x11.startClient("stickyBuddyListAutoPosition=false\n"));
+    QVERIFY(x11.drawnMonitor().isValid());
+    QVERIFY(x11.property(monitorTitle, QStringLiteral("_NET_WM_STATE")).contains(QLatin1String("_NET_WM_STATE_ABOVE")));
+}
+
+TALVERO_X11_TEST_MAIN(tst_X11Session, QCoreApplication)
 #include "tst_x11session.moc"

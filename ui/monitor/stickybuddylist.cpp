@@ -55,10 +55,6 @@ StickyBuddyList::StickyBuddyList()
     m_grey = lampPicture(":/images/blf/phone_dark_gray.png");
 
     loadSettings(false);
-    // Provisional: the first drawing sizes and places the window.
-    QScreen *screen = QGuiApplication::screens().value(m_screen - 1, QGuiApplication::primaryScreen());
-    resize(screen ? screen->geometry().width() : labelSize.width(), fieldHeight - 1);
-    move(0, 0);
 }
 
 StickyBuddyList::~StickyBuddyList()
@@ -96,6 +92,15 @@ void StickyBuddyList::loadSettings(bool redraw)
     if (m_screen < 1 || m_screen > QGuiApplication::screens().size())
         m_screen = 1;
 
+    if (m_drawCount == 0 && !isVisible()) {
+        // Provisional, before the window first maps: the first drawing sizes the window (and
+        // places the frameless one). The titled one stays at the top left of the screen's free
+        // area; a position set only after the first mapping would leave it to the window manager.
+        const QScreen *screen = QGuiApplication::screens().value(m_screen - 1, QGuiApplication::primaryScreen());
+        const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(), labelSize);
+        resize(available.width(), fieldHeight - 1);
+        move(available.topLeft());
+    }
     updateOpacity(m_opacity);
     auto *central = new QWidget(this);
     central->setMouseTracking(true);
@@ -334,7 +339,8 @@ void StickyBuddyList::drawPeers()
     }
     if (!m_enabled)
         return;
-    hide();
+    // Not hidden meanwhile: a window manager would place the shown-again window anew.
+    setUpdatesEnabled(false);
     m_nextX = 0;
     m_width = 0;
     m_height = 0;
@@ -427,6 +433,7 @@ void StickyBuddyList::drawPeers()
     ++m_drawCount;
     reCenterExtMon();
     QTimer::singleShot(10, this, [this] {
+        setUpdatesEnabled(true);
         if (m_enabled && !m_hiddenForMouse)
             show();
     });

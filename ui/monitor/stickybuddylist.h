@@ -62,6 +62,8 @@ public:
 
     //! Asks for the colleagues, draws and shows the monitor; once after login.
     void initialise();
+    //! The user's option to show the monitor at all (it hides a while under the pointer).
+    bool isSwitchedOn() const { return m_enabled; }
     void loadSettings(bool redraw);
     void reCenterExtMon();
     QString getPeerText(const QString &extension) const;
