@@ -61,8 +61,10 @@ if [ -n "$tour" ]; then
     wm_pid=""
     xvfb_pid=""
     trap 'kill "$wm_pid" "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
+    # A desktop's 1440 × 900, as many times denser as QT_SCALE_FACTOR makes everything larger.
+    screen_size=$(awk -v f="${QT_SCALE_FACTOR:-1}" 'BEGIN { printf "%dx%d", 1440 * f, 900 * f }')
     exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 1440x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${screen_size}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     exec 3>&-
     for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.1; done
