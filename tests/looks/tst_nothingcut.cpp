@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyleOption>
 #include <QTabBar>
 #include <QTextDocument>
 #include <QToolTip>
@@ -68,17 +69,18 @@ QString describe(const QWidget *widget)
     return (path.isEmpty() ? QString() : path.join('/') + QLatin1Char(' ')) + QLatin1String(widget->metaObject()->className());
 }
 
-// Reach the bars' own measures of their texts.
-class HeaderAccess : public QHeaderView
+//! The width a tab needs for its text, measured as the bar measures it.
+int tabNeeds(const QTabBar *tabs, int index)
 {
-public:
-    using QHeaderView::sectionSizeFromContents;
-};
-class TabBarAccess : public QTabBar
-{
-public:
-    using QTabBar::tabSizeHint;
-};
+    QStyleOptionTab option;
+    option.initFrom(tabs);
+    option.text = tabs->tabText(index);
+    option.shape = tabs->shape();
+    const int frame = tabs->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, &option, tabs);
+    const QSize text(tabs->fontMetrics().size(Qt::TextShowMnemonic, option.text).width() + frame,
+                     tabs->fontMetrics().height());
+    return tabs->style()->sizeFromContents(QStyle::CT_TabBarTab, &option, text, tabs).width();
+}
 
 //! The width a button has for its text, beside its icon and inside the style's margins.
 int textRoom(QAbstractButton *button)
@@ -235,7 +237,7 @@ void tst_NothingCut::check(QWidget *root, const QString &window)
             for (int i = 0; i < tabs->count(); ++i) {
                 // A tab behind the bar's scroll buttons is as cut as a squeezed one.
                 if (!tabs->rect().contains(tabs->tabRect(i))
-                    || tabs->tabRect(i).width() < static_cast<TabBarAccess *>(tabs)->tabSizeHint(i).width())
+                    || tabs->tabRect(i).width() < tabNeeds(tabs, i))
                     elidedOrCut(tabs, tabs->tabText(i), tabs->tabToolTip(i));
             }
         } else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
@@ -254,9 +256,8 @@ void tst_NothingCut::check(QWidget *root, const QString &window)
             for (int section = 0; section < header->count(); ++section) {
                 if (header->isSectionHidden(section) || header->sectionSize(section) == 0)
                     continue;
-                const QSize needed = static_cast<HeaderAccess *>(header)->sectionSizeFromContents(section);
                 const int size = header->sectionSize(section);
-                const int need = header->orientation() == Qt::Horizontal ? needed.width() : needed.height();
+                const int need = header->sectionSizeHint(section);
                 if (need > size)
                     cut(header, header->model()->headerData(section, header->orientation()).toString()
                                     + QStringLiteral("\" needs %1, has %2").arg(need).arg(size));
