@@ -339,8 +339,8 @@ void StickyBuddyList::drawPeers()
     }
     if (!m_enabled)
         return;
-    // Not hidden meanwhile: a window manager would place the shown-again window anew.
-    setUpdatesEnabled(false);
+    // Not hidden meanwhile: a window manager would place the shown-again window anew. (Nothing is
+    // painted before this returns to the event loop.)
     m_nextX = 0;
     m_width = 0;
     m_height = 0;
@@ -433,7 +433,6 @@ void StickyBuddyList::drawPeers()
     ++m_drawCount;
     reCenterExtMon();
     QTimer::singleShot(10, this, [this] {
-        setUpdatesEnabled(true);
         if (m_enabled && !m_hiddenForMouse)
             show();
     });
