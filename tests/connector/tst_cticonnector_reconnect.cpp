@@ -21,6 +21,7 @@ class tst_CTIConnectorReconnect : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup();
     void serverAwayEndsInConnectionLost_data();
     void serverAwayEndsInConnectionLost();
     void deadLinkIsNoticed();
@@ -40,6 +41,22 @@ private:
 void tst_CTIConnectorReconnect::initTestCase()
 {
     sim.logIn(QStringLiteral("anna"), QStringLiteral("secret"));
+}
+
+// A failed function leaves the link as it found it, so that the next one fails only for its own fault.
+void tst_CTIConnectorReconnect::cleanup()
+{
+    if (!QTest::currentTestFailed())
+        return;
+    sim.setUnansweredCommands({});
+    sim.setFrozen(false);
+    sim.setHandshakeDelayMs(0);
+    sim.addAccount(QStringLiteral("anna"), QStringLiteral("secret"));
+    QVERIFY(sim.listen());
+    QTRY_VERIFY_WITH_TIMEOUT(!connector->isReconnecting(), 30000);
+    if (sim.loggedInCount() == 0)
+        connector->reconnect();
+    QTRY_VERIFY_WITH_TIMEOUT(sim.loggedInCount() == 1 && !connector->isReconnecting(), 30000);
 }
 
 // An attempt counts only once its login is accepted: a handshake alone does not start the
@@ -81,7 +98,8 @@ void tst_CTIConnectorReconnect::serverAwayEndsInConnectionLost()
     connector->reconnect();
     QTRY_COMPARE(failed.count(), 1);
     QVERIFY(!connector->isReconnecting());
-    QCOMPARE(recorder.emitted(), (QStringList{"reconnectFailed()x1", "connectionLost()x1"}));
+    // The answers to the previous reconnection's questions may still be arriving.
+    QCOMPARE(recorder.linkSignals(), (QStringList{"reconnectFailed()x1", "connectionLost()x1"}));
 
     // The server back, the user's attempt succeeds; silent attempts start from none again.
     dropping.reset();
@@ -122,7 +140,7 @@ void tst_CTIConnectorReconnect::refusedSilentLoginEndsInConnectionLost()
     sim.dropAllConnections();
     QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 12000);
     QVERIFY(!connector->isReconnecting());
-    QCOMPARE(recorder.emitted(), (QStringList{"loginFailed()x1", "connectionLost()x1"}));
+    QCOMPARE(recorder.linkSignals(), (QStringList{"loginFailed()x1", "connectionLost()x1"}));
 
     // The user decides now: a drop starts no silent attempts, and a reconnect() that fails is
     // answered at once.
