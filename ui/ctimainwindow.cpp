@@ -29,6 +29,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 
 #include <algorithm>
@@ -49,6 +50,7 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     connect(ui->addressBookPushButton, &QPushButton::clicked, this, &CTIMainWindow::onAddressBookButtonClicked);
     connect(ui->queueMonitorPushButton, &QPushButton::clicked, this, &CTIMainWindow::onQueueMonitorButtonClicked);
     setWindowTitle(tr("Talvero CTI Client"));
+    addShortcuts();
 
     CTIConnector *connector = CTIConnector::instance();
     connect(connector, &CTIConnector::lineOpenend, this, &CTIMainWindow::lineOpenend);
@@ -88,6 +90,12 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
 
     m_suggestions = new DialSuggestionModel(this);
     DialCompleter::attach(ui->dialerLineEdit, m_suggestions, this);
+    connect(m_addressBookWindow, &AddressBookWindow::dismissed, this, [this] {
+        activateWindow();
+        focusDialField();
+    });
+    // Where the user starts after login.
+    ui->dialerLineEdit->setFocus();
 
     Registry::instance()->setCTIMainWindow(this);
 }
@@ -375,6 +383,50 @@ void CTIMainWindow::onQueueMonitorButtonClicked()
 void CTIMainWindow::setNumberToDialEdit(const QString &number)
 {
     ui->dialerLineEdit->setText(number);
+}
+
+void CTIMainWindow::addShortcuts()
+{
+    const auto withKeys = [](QWidget *widget, const QString &text, const QKeySequence &keys) {
+        widget->setToolTip(tr("%1 (%2)").arg(text, keys.toString(QKeySequence::NativeText)));
+    };
+    withKeys(ui->dialerLineEdit, tr("Number or name to dial; Enter dials"), dialFieldKeys);
+    withKeys(ui->addressBookPushButton, tr("Address book"), addressBookKeys);
+    const auto onKeys = [this](const QKeySequence &keys, auto slot) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
+    };
+    onKeys(dialFieldKeys, [this] { focusDialField(); });
+    onKeys(addressBookKeys, [this] { m_addressBookWindow->openForSearch(); });
+    onKeys(RunningLineView::hangupKeys, [this] {
+        if (RunningLineView *view = newestLineView())
+            view->hangupCall();
+    });
+    onKeys(RunningLineView::holdKeys, [this] {
+        RunningLineView *view = newestLineView();
+        if (view && view->offersHold())
+            view->holdCall();
+    });
+    onKeys(RunningLineView::transferKeys, [this] {
+        RunningLineView *view = newestLineView();
+        if (view && view->offersTransfer())
+            view->transferCall();
+    });
+}
+
+void CTIMainWindow::focusDialField()
+{
+    ui->dialerLineEdit->setFocus(Qt::ShortcutFocusReason);
+    ui->dialerLineEdit->selectAll();
+}
+
+RunningLineView *CTIMainWindow::newestLineView() const
+{
+    // Views come in below the others: the newest is the lowest.
+    for (int i = ui->lineListLayout->count() - 1; i >= 0; --i) {
+        if (auto *view = qobject_cast<RunningLineView *>(ui->lineListLayout->itemAt(i)->widget()))
+            return view;
+    }
+    return nullptr;
 }
 
 void CTIMainWindow::onHideShowToggleRequest()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QKeySequence>
 #include <QList>
 #include <QMap>
 #include <QPointer>
@@ -49,6 +50,10 @@ public:
     static constexpr QSize decorationRoom{16, 56};
     //! The running calls' area grows up to this share of the screen's height, then scrolls.
     static constexpr double lineAreaScreenShare = 0.4;
+    //! Keys of the everyday work; the newest call's are the call view's own.
+    inline static const QKeySequence dialFieldKeys{Qt::CTRL | Qt::Key_L};
+    inline static const QKeySequence addressBookKeys{Qt::CTRL | Qt::Key_B};
+    inline static const QKeySequence monitorKeys{Qt::CTRL | Qt::Key_M};
 
     //! The views of the running calls, by call id; a line's view comes in the next event-loop pass.
     const QMap<QString, RunningLineView *> &lineViews() const { return m_lineViews; }
@@ -70,6 +75,10 @@ public slots:
     void onAddressBookButtonClicked();
     void onQueueMonitorButtonClicked();
     void setNumberToDialEdit(const QString &number);
+    //! The keyboard in the dial field, its text chosen: typing replaces it.
+    void focusDialField();
+    //! The running call shown last, or null.
+    RunningLineView *newestLineView() const;
     void onHideShowToggleRequest();
     void quitApplication();
 
@@ -92,6 +101,7 @@ private:
     void fitLineAreaWidth();
     //! The first place, where nothing is stored: clear of the extension monitor.
     void placeClearOfMonitor();
+    void addShortcuts();
 
     Ui::CTIMainWindow *ui;
     QMap<QString, RunningLineView *> m_lineViews;

@@ -6,6 +6,7 @@
 #include "passwordstore.h"
 #include "tellink.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QHideEvent>
 #include <QProcess>
@@ -132,8 +133,11 @@ void ReconnectWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     // The window system's own show and hide (restoring, minimising) leave the countdown alone.
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         startCountdown();
+        QAccessibleEvent alert(this, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
 }
 
 void ReconnectWindow::hideEvent(QHideEvent *event)

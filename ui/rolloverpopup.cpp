@@ -1,10 +1,12 @@
 #include "rolloverpopup.h"
 #include "ui_rolloverpopup.h"
 
+#include "accessiblefactory.h"
 #include "cticonnector.h"
 #include "iconcache.h"
 #include "line.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
@@ -53,6 +55,7 @@ RollOverPopUp::RollOverPopUp(QWidget *parent)
     , m_background(IconCache::pixmap(backgroundPath))
 {
     ui->setupUi(this);
+    AccessibleFactory::install();
     // The form's pictures again, at the screen's pixel ratio.
     setIcon(IconCache::icon(placeholderIconPath));
     ui->callerPictureLabel->setPixmap(IconCache::pixmap(noAvatarPath, avatarLabelSize()));
@@ -181,6 +184,13 @@ void RollOverPopUp::rollIn(int duration)
     const QRect start = rollInStart(size(), screenRect);
     setGeometry(start);
     show();
+    // It takes no focus: a screen reader hears of it as an alert, the caller in its description.
+    setAccessibleName(ui->titleLabel->text());
+    QStringList lines{ui->textLine1Label->text(), ui->textLine2Label->text()};
+    lines.removeAll(QString());
+    setAccessibleDescription(lines.join(QLatin1String(", ")));
+    QAccessibleEvent alert(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
     m_slide = slide(start, rollInEnd(size(), screenRect, available));
 }
 

@@ -1,12 +1,15 @@
 #include "runninglineview.h"
 #include "ui_runninglineview.h"
 
+#include "accessiblefactory.h"
 #include "callstate.h"
 #include "cticonnector.h"
 #include "fontfactory.h"
 #include "iconcache.h"
 #include "line.h"
 #include "platform.h"
+
+#include <QAccessible>
 
 const QString RunningLineView::transferTarget = QStringLiteral("924");
 
@@ -20,6 +23,7 @@ RunningLineView::RunningLineView(Line *line, QWidget *parent)
     , m_line(line)
 {
     ui->setupUi(this);
+    AccessibleFactory::install();
     // A row in a scrolling list: as tall as its content, so rows added below move none above.
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     ui->nameLabel->setFont(FontFactory::defaultFont());
@@ -47,6 +51,14 @@ RunningLineView::RunningLineView(Line *line, QWidget *parent)
     ui->callStateLabel->setPixmap(IconCache::pixmap(QStringLiteral(":/images/dialbutton_label.png")));
     ui->avatarLabel->setPixmap(IconCache::pixmap(QStringLiteral(":/images/noAvatar.png")));
     ui->holdButton->setCheckable(true);
+    // The keys reach the newest call; where several run, a click reaches the others.
+    const auto withKey = [](const QString &text, const QKeySequence &keys) {
+        return tr("%1 (newest call: %2)").arg(text, keys.toString(QKeySequence::NativeText));
+    };
+    ui->hangupButton->setToolTip(withKey(tr("Hang up"), hangupKeys));
+    ui->holdButton->setToolTip(withKey(tr("Hold"), holdKeys));
+    ui->transferButton->setToolTip(withKey(tr("Transfer"), transferKeys));
+    ui->recordButton->setToolTip(tr("Record"));
 
     connect(ui->hangupButton, &QPushButton::clicked, this, &RunningLineView::hangupCall);
     connect(ui->recordButton, &QPushButton::clicked, this, &RunningLineView::recordCall);
@@ -85,7 +97,54 @@ void RunningLineView::updateView()
     if (shown != m_shownIcon) {
         m_shownIcon = shown;
         ui->callStateLabel->setPixmap(CallState::callStateToIcon(shown.first, shown.second, callStateIconSize));
+        // The duration is read when asked; a new state is told.
+        QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&described);
     }
+}
+
+QString RunningLineView::spokenName() const
+{
+    if (!m_line)
+        return QString();
+    const QString name = m_line->remoteNameFormatted().trimmed();
+    const QString number = m_line->remoteNumber().trimmed();
+    if (name.isEmpty())
+        return number.isEmpty() ? tr("Unknown party") : number;
+    return number.isEmpty() ? name : tr("%1, %2").arg(name, number);
+}
+
+QString RunningLineView::spokenDescription() const
+{
+    if (!m_line)
+        return QString();
+    const bool incoming = m_line->callCallDirection() == CallDirection::Incoming;
+    QString state;
+    switch (m_line->callState()) {
+    case CallState::Ringing:
+        state = incoming ? tr("incoming call, ringing") : tr("outgoing call, ringing");
+        break;
+    case CallState::Connected:
+        state = m_held ? tr("connected, on hold") : tr("connected");
+        break;
+    case CallState::NoState:
+        state = incoming ? tr("incoming call") : tr("outgoing call");
+        break;
+    default:
+        state = tr("ended");
+        break;
+    }
+    return tr("%1, %2").arg(state, m_line->callDuration().toString(Qt::TextDate));
+}
+
+bool RunningLineView::offersHold() const
+{
+    return !ui->holdButton->isHidden();
+}
+
+bool RunningLineView::offersTransfer() const
+{
+    return !ui->transferButton->isHidden();
 }
 
 void RunningLineView::hangupCall()
@@ -102,6 +161,8 @@ void RunningLineView::holdCall()
         else
             CTIConnector::instance()->hold(m_line->callId());
         m_held = !m_held;
+        QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&described);
     }
     // A checkable button toggles itself on click; the mark must follow the flag, not the click.
     ui->holdButton->setChecked(m_held);

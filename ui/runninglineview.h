@@ -3,6 +3,7 @@
 #include "calldirection.h"
 #include "callstate.h"
 
+#include <QKeySequence>
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
@@ -26,9 +27,20 @@ class RunningLineView final : public QWidget
 public:
     //! The transfer button's fixed target; there is no field to choose another.
     static const QString transferTarget;
+    //! The main window's keys for the newest call, named in the buttons' tool tips.
+    inline static const QKeySequence hangupKeys{Qt::CTRL | Qt::SHIFT | Qt::Key_H};
+    inline static const QKeySequence holdKeys{Qt::CTRL | Qt::SHIFT | Qt::Key_P};
+    inline static const QKeySequence transferKeys{Qt::CTRL | Qt::SHIFT | Qt::Key_T};
 
     RunningLineView(Line *line, QWidget *parent = nullptr);
     ~RunningLineView() override;
+
+    //! What a screen reader reads: the party and number, and the state and duration as they are now.
+    QString spokenName() const;
+    QString spokenDescription() const;
+    //! Hold and transfer are offered where their buttons show.
+    bool offersHold() const;
+    bool offersTransfer() const;
 
 public slots:
     void updateView();

@@ -42,6 +42,22 @@
         <source>Configure</source>
         <translation>Einstellungen</translation>
     </message>
+    <message>
+        <source>Number to dial</source>
+        <translation>Zu wählende Nummer</translation>
+    </message>
+    <message>
+        <source>Running calls</source>
+        <translation>Laufende Gespräche</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Number or name to dial; Enter dials</source>
+        <translation>Nummer oder Name; die Eingabetaste wählt</translation>
+    </message>
 </context>
 <context>
     <name>LoginDialog</name>
@@ -131,6 +147,10 @@
         <source>Incorrect username or password</source>
         <translation>Benutzername oder Passwort falsch</translation>
     </message>
+    <message>
+        <source>The connection to the CTI server was lost.</source>
+        <translation>Die Verbindung zum CTI-Server ist unterbrochen.</translation>
+    </message>
 </context>
 <context>
     <name>RollOverPopUp</name>
@@ -156,6 +176,62 @@
     <message>
         <source>Telephone Number</source>
         <translation>Telefonnummer</translation>
+    </message>
+    <message>
+        <source>Hang up</source>
+        <translation>Auflegen</translation>
+    </message>
+    <message>
+        <source>Transfer</source>
+        <translation>Weiterverbinden</translation>
+    </message>
+    <message>
+        <source>Hold</source>
+        <translation>Halten</translation>
+    </message>
+    <message>
+        <source>Record</source>
+        <translation>Aufnehmen</translation>
+    </message>
+    <message>
+        <source>%1 (newest call: %2)</source>
+        <translation>%1 (neuester Anruf: %2)</translation>
+    </message>
+    <message>
+        <source>Unknown party</source>
+        <translation>Unbekannter Teilnehmer</translation>
+    </message>
+    <message>
+        <source>%1, %2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <source>incoming call, ringing</source>
+        <translation>eingehender Anruf, klingelt</translation>
+    </message>
+    <message>
+        <source>outgoing call, ringing</source>
+        <translation>ausgehender Anruf, klingelt</translation>
+    </message>
+    <message>
+        <source>connected, on hold</source>
+        <translation>verbunden, gehalten</translation>
+    </message>
+    <message>
+        <source>connected</source>
+        <translation>verbunden</translation>
+    </message>
+    <message>
+        <source>incoming call</source>
+        <translation>eingehender Anruf</translation>
+    </message>
+    <message>
+        <source>outgoing call</source>
+        <translation>ausgehender Anruf</translation>
+    </message>
+    <message>
+        <source>ended</source>
+        <translation>beendet</translation>
     </message>
 </context>
 <context>
@@ -415,6 +491,22 @@
         <source>... define custom type</source>
         <translation>... eigene Kontaktart festlegen</translation>
     </message>
+    <message>
+        <source>Search contacts</source>
+        <translation>Kontakte durchsuchen</translation>
+    </message>
+    <message>
+        <source>Contacts</source>
+        <translation>Kontakte</translation>
+    </message>
+    <message>
+        <source>Dial %1</source>
+        <translation>%1 wählen</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
 </context>
 <context>
     <name>AddressBookWindow</name>
@@ -659,6 +751,10 @@
         <source>Advanced Configuration</source>
         <translation>Erweiterte Konfiguration</translation>
     </message>
+    <message>
+        <source>Call forwarding</source>
+        <translation>Rufumleitung</translation>
+    </message>
 </context>
 <context>
     <name>ConfigTab_Phone</name>
@@ -681,6 +777,14 @@
     <message>
         <source>The server did not answer. Please try again.</source>
         <translation>Der Server hat nicht geantwortet. Bitte erneut versuchen.</translation>
+    </message>
+    <message>
+        <source>Phone %1, logged in</source>
+        <translation>Telefon %1, angemeldet</translation>
+    </message>
+    <message>
+        <source>Phone %1, logged out</source>
+        <translation>Telefon %1, abgemeldet</translation>
     </message>
 </context>
 <context>
@@ -716,12 +820,23 @@
         <source>Datetime</source>
         <translation>Zeitpunkt</translation>
     </message>
+    <message>
+        <source>Calls in the queue</source>
+        <translation>Anrufe in der Warteschlange</translation>
+    </message>
 </context>
 <context>
     <name>QueueMonitorMainWindow</name>
     <message>
         <source>Talvero Queue Monitor</source>
         <translation>Talvero Warteschlangenmonitor</translation>
+    </message>
+</context>
+<context>
+    <name>UCConversationsList</name>
+    <message>
+        <source>Conversations</source>
+        <translation>Gespräche</translation>
     </message>
 </context>
 </TS>

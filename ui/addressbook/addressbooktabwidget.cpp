@@ -1,6 +1,7 @@
 #include "addressbooktabwidget.h"
 #include "ui_addressbooktabwidget.h"
 
+#include "accessiblenames.h"
 #include "addressbook.h"
 #include "addresses.h"
 #include "addresslistproxymodel.h"
@@ -13,10 +14,12 @@
 
 #include <QDesktopServices>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScrollArea>
+#include <QTextDocumentFragment>
 #include <QUrl>
 
 #include <algorithm>
@@ -166,6 +169,26 @@ AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
         if (page == ViewPage && !m_unconfirmedSaves.isEmpty())
             QMetaObject::invokeMethod(this, &AddressBookTabWidget::reopenUnconfirmedSave, Qt::QueuedConnection);
     });
+
+    // Read out as the user sees them: a field by its caption, a dial button by its number's caption.
+    ui->searchLineEdit->setAccessibleName(tr("Search contacts"));
+    ui->addessesTreeView->setAccessibleName(tr("Contacts"));
+    for (const QString &key : dialKeys) {
+        auto *button = ui->addressViewStackedWidget->findChild<QAbstractButton *>(key + dialButtonSuffix);
+        if (QLabel *caption = ui->addressViewStackedWidget->findChild<QLabel *>(key + captionSuffix))
+            button->setAccessibleName(tr("Dial %1").arg(AccessibleNames::captionText(caption->text())));
+    }
+    for (QTabWidget *tabs : {ui->addressViewTabWidget, ui->addressEditTabWidget}) {
+        for (int i = 0; i < tabs->count(); ++i) {
+            if (auto *area = tabs->widget(i)->findChild<QScrollArea *>())
+                area->setAccessibleName(tabs->tabText(i).remove(QLatin1Char('&')));
+        }
+    }
+    AccessibleNames::fromCaptions(ui->editPage, QStringLiteral("Label"),
+                                  {lineEditSuffix, QStringLiteral("DateEdit"), QStringLiteral("TextEdit")});
+    AccessibleNames::fromToolTips(this);
+    ui->searchLineEdit->installEventFilter(this);
+    view->installEventFilter(this);
 
     setContactTypes({});
     ui->addressViewStackedWidget->setEnabled(false);
@@ -491,7 +514,25 @@ void AddressBookTabWidget::loadAddressIntoView(Addresses *address)
     }
     m_loadedTexts.insert(AddressKeys::note, {ui->contact_noteTextEdit->toPlainText(), textOf(values, AddressKeys::note)});
     selectRowOf(m_currentAddressId);
+    nameValueLabels();
     fitViewPages();
+}
+
+void AddressBookTabWidget::nameValueLabels()
+{
+    // A value read out alone is a number without its meaning: it goes with its caption.
+    for (const QLabel *caption : ui->addressViewStackedWidget->findChildren<QLabel *>()) {
+        const QString name = caption->objectName();
+        if (!name.endsWith(captionSuffix))
+            continue;
+        QLabel *value = findLabelByFieldName(name.chopped(captionSuffix.size()));
+        if (!value)
+            continue;
+        QString text = value->textFormat() == Qt::PlainText ? value->text()
+                                                            : QTextDocumentFragment::fromHtml(value->text()).toPlainText();
+        const QString shown = AccessibleNames::captionText(caption->text());
+        value->setAccessibleName(text.isEmpty() ? shown : tr("%1: %2").arg(shown, text.remove(QChar(0x200b))));
+    }
 }
 
 void AddressBookTabWidget::fitViewPages()
@@ -608,6 +649,7 @@ void AddressBookTabWidget::clearAddressView()
     m_keptContactType.clear();
     m_loadedTexts.clear();
     m_pendingPicture = QImage();
+    nameValueLabels();
     ui->editStatusLabel->hide();
 }
 
@@ -633,6 +675,59 @@ void AddressBookTabWidget::showEditStatus(const QString &text)
     ui->editStatusLabel->setStyleSheet(QStringLiteral("color: %1;").arg(ink.name()));
     ui->editStatusLabel->setText(text);
     ui->editStatusLabel->show();
+}
+
+void AddressBookTabWidget::focusSearch()
+{
+    ui->searchLineEdit->setFocus(Qt::ShortcutFocusReason);
+    ui->searchLineEdit->selectAll();
+}
+
+bool AddressBookTabWidget::isEditing() const
+{
+    return ui->addressViewStackedWidget->currentIndex() != ViewPage;
+}
+
+QString AddressBookTabWidget::firstNumber() const
+{
+    Addresses *address = m_contacts.value(m_currentAddressId);
+    if (!address || isEditing())
+        return QString();
+    for (const QString &key : {AddressKeys::telWork, AddressKeys::telCell, AddressKeys::telHome, AddressKeys::telCellPrivate}) {
+        const QString number = NumberCanonizer::convertToDialable(address->value(key).toString());
+        if (!number.isEmpty())
+            return number;
+    }
+    return QString();
+}
+
+bool AddressBookTabWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    switch (key->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        // Typing a name and choosing among the matches without leaving the search.
+        if (watched == ui->searchLineEdit) {
+            QCoreApplication::sendEvent(ui->addessesTreeView, event);
+            return true;
+        }
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        const QString number = firstNumber();
+        if (!number.isEmpty())
+            CTIConnector::instance()->dialNumber(number);
+        return true;
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void AddressBookTabWidget::dialButtonClicked(const QString &buttonName)

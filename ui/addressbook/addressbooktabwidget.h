@@ -74,8 +74,14 @@ public:
     void setSaveAnswerTimeout(int ms) { m_saveAnswerTimeoutMs = ms; }
     //! Saves sent and not yet answered.
     int pendingSaveCount() const { return m_pendingSaves.size(); }
+    bool isEditing() const;
+    //! The first number the contact page shows (work, mobile, home, private mobile), made
+    //! dialable, of the contact chosen; empty when it has none.
+    QString firstNumber() const;
 
 public slots:
+    //! The search takes the keyboard; the arrows there choose a contact and Enter dials it.
+    void focusSearch();
     void addressAdded(Addresses *address);
     void addressDeleted(const QString &id);
     void addressesLoadingFinished(const QString &bookId);
@@ -111,9 +117,14 @@ public slots:
 signals:
     void openAddressInMapView(Addresses *address, const QString &keyPrefix);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     //! The contact pages as wide as what they show needs.
     void fitViewPages();
+    //! Each value on the contact page is named by its caption and its value.
+    void nameValueLabels();
     //! Rows of contacts that arrived in this event-loop pass go into the list together.
     void scheduleFlush();
     void flushPendingRows();

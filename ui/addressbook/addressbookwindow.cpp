@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QNetworkProxyFactory>
 
 namespace {
@@ -70,6 +71,33 @@ void AddressBookWindow::closeEvent(QCloseEvent *event)
     WindowGeometry::save(this, getAppPartName());
     hide();
     event->ignore();
+}
+
+void AddressBookWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Escape) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    // Escape steps back: out of the map, out of editing (asking about unsaved changes), out of the window.
+    auto *tab = qobject_cast<AddressBookTabWidget *>(ui->tabWidget->currentWidget());
+    if (ui->stackedWidget->currentIndex() != 0) {
+        closeMapsView();
+    } else if (tab && tab->isEditing()) {
+        tab->cancelEditMode();
+    } else {
+        close();
+        emit dismissed();
+    }
+}
+
+void AddressBookWindow::openForSearch()
+{
+    show();
+    raise();
+    activateWindow();
+    if (auto *tab = qobject_cast<AddressBookTabWidget *>(ui->tabWidget->currentWidget()))
+        tab->focusSearch();
 }
 
 QList<AddressBookTabWidget *> AddressBookWindow::tabs() const

@@ -46,8 +46,12 @@ public:
 
 signals:
     void contactTypesChanged(const QStringList &types);
+    //! Escape closed the window: the keyboard goes back to where the user came from.
+    void dismissed();
 
 public slots:
+    //! Shown, raised and active, with the keyboard in the current book's search.
+    void openForSearch();
     void addressBookAdded(Addressbook *book);
     void openAddressInMapView(Addresses *address, const QString &keyPrefix);
     void closeMapsView();
@@ -58,6 +62,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     bool ensureWebView();

@@ -1,6 +1,7 @@
 #include "configdialog.h"
 #include "ui_configdialog.h"
 
+#include "accessiblenames.h"
 #include "buildinfo.h"
 #include "click2dialcomponent.h"
 #include "ctimainwindow.h"
@@ -17,6 +18,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QProcess>
 #include <QScreen>
 #include <QTextDocument>
@@ -39,6 +41,12 @@ ConfigDialog::ConfigDialog(QWidget *parent)
     ui->gitReferenceLabel->setText(BuildInfo::reference());
     ui->releaseDateLabel->setText(BuildInfo::releaseDate());
     ui->branchLabel->setText(BuildInfo::branch());
+    // Read out by the captions beside them; the hot key's field is a line edit inside the editor.
+    ui->listWidget->setAccessibleName(AccessibleNames::captionText(ui->buddiesHintLabel->text()));
+    if (auto *field = ui->clickToDialHotKey->findChild<QLineEdit *>()) {
+        field->setAccessibleName(AccessibleNames::captionText(ui->clickToDialHotKeyCaptionLabel->text()));
+        field->setAccessibleDescription(ui->clickToDialHotKey->toolTip());
+    }
 
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -1,6 +1,7 @@
 #include "configtab.h"
 #include "ui_configtab.h"
 
+#include "accessiblenames.h"
 #include "configdialog.h"
 #include "configtab_phone.h"
 #include "configtab_queue.h"
@@ -16,6 +17,7 @@ ConfigTab::ConfigTab(QWidget *parent)
     , ui(new Ui::ConfigTab)
 {
     ui->setupUi(this);
+    AccessibleNames::fromToolTips(this);
     ui->advancedConfigButton->setIcon(IconCache::glyph(QStringLiteral(":/images/configure.png")));
     ui->advancedConfigButton->setAttribute(Qt::WA_MacShowFocusRect, false);
     // The form's least width fits the English text only.

@@ -57,6 +57,10 @@ void ConfigTab_Phone::updateButtonLabel()
 {
     const bool assigned = m_phone && m_phone->isAssigned();
     ui->pushButton->setText(assigned ? tr("Logout") : tr("Login"));
+    // Beside several phones a bare "Login" says not which.
+    if (m_phone)
+        ui->pushButton->setAccessibleDescription(assigned ? tr("Phone %1, logged in").arg(m_phone->phoneModelName())
+                                                          : tr("Phone %1, logged out").arg(m_phone->phoneModelName()));
     ui->statusLabel->setPixmap(lamp(assigned ? ":/images/led_green.png" : ":/images/led_red.png"));
 }
 
