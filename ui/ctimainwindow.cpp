@@ -23,6 +23,7 @@
 #include "ucconversationslist.h"
 #include "windowgeometry.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -341,6 +342,9 @@ void CTIMainWindow::onDissconnect()
     m_reconnectWindow->raise();
     m_reconnectWindow->activateWindow();
     m_reconnectWindow->show();
+    // Told here, not whenever it shows: it is shown once unseen at start-up to be placed.
+    QAccessibleEvent alert(m_reconnectWindow, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 void CTIMainWindow::addressAdded(Addresses *contact)

@@ -6,7 +6,6 @@
 #include "passwordstore.h"
 #include "tellink.h"
 
-#include <QAccessible>
 #include <QCoreApplication>
 #include <QHideEvent>
 #include <QProcess>
@@ -133,11 +132,8 @@ void ReconnectWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     // The window system's own show and hide (restoring, minimising) leave the countdown alone.
-    if (!event->spontaneous()) {
+    if (!event->spontaneous())
         startCountdown();
-        QAccessibleEvent alert(this, QAccessible::Alert);
-        QAccessible::updateAccessibility(&alert);
-    }
 }
 
 void ReconnectWindow::hideEvent(QHideEvent *event)

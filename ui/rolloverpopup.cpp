@@ -7,6 +7,7 @@
 #include "line.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
@@ -161,6 +162,17 @@ void RollOverPopUp::rollIn(int duration)
 {
     // One still sliding out is covered by this one: it goes at once instead of sliding on
     // behind it, so calls in quick succession leave no heap of windows animating unseen.
+    // A screen reader hears of the same call once, not again for each pop-up that replaces one.
+    QStringList lines{ui->textLine1Label->text(), ui->textLine2Label->text()};
+    lines.removeAll(QString());
+    setAccessibleName(ui->titleLabel->text());
+    setAccessibleDescription(lines.join(QLatin1String(", ")));
+    bool told = false;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *popup = qobject_cast<RollOverPopUp *>(widget);
+        told = told || (popup && popup != this && popup->isVisible() && popup->accessibleName() == accessibleName()
+                        && popup->accessibleDescription() == accessibleDescription());
+    }
     for (const QPointer<RollOverPopUp> &popup : std::exchange(rollingOut(), {})) {
         if (popup && popup != this) {
             popup->hide();
@@ -185,12 +197,10 @@ void RollOverPopUp::rollIn(int duration)
     setGeometry(start);
     show();
     // It takes no focus: a screen reader hears of it as an alert, the caller in its description.
-    setAccessibleName(ui->titleLabel->text());
-    QStringList lines{ui->textLine1Label->text(), ui->textLine2Label->text()};
-    lines.removeAll(QString());
-    setAccessibleDescription(lines.join(QLatin1String(", ")));
-    QAccessibleEvent alert(this, QAccessible::Alert);
-    QAccessible::updateAccessibility(&alert);
+    if (!told) {
+        QAccessibleEvent alert(this, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
     m_slide = slide(start, rollInEnd(size(), screenRect, available));
 }
 

@@ -16,4 +16,6 @@ public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
 
     Qt::ItemFlags flags(const QModelIndex &index) const override;
+    //! A screen reader reads a row as its two painted lines say it, not by its bare date.
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 };

@@ -839,4 +839,19 @@
         <translation>Gespräche</translation>
     </message>
 </context>
+<context>
+    <name>UCConversationsProxyModel</name>
+    <message>
+        <source>incoming call</source>
+        <translation>eingehender Anruf</translation>
+    </message>
+    <message>
+        <source>outgoing call</source>
+        <translation>ausgehender Anruf</translation>
+    </message>
+    <message>
+        <source>duration %1</source>
+        <translation>Dauer %1</translation>
+    </message>
+</context>
 </TS>

@@ -2,10 +2,16 @@
 #include "pbxsimulator.h"
 #include "scenario.h"
 #include "simhistory.h"
+#include "runninglineview.h"
 #include "windowtour.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTabBar>
 #include <QTranslator>
 #include <QtTest>
 
@@ -19,11 +25,15 @@ private slots:
     void initTestCase();
     void everyControlIsNamed_data();
     void everyControlIsNamed();
+    void keyboardAlone();
+    void callsAreAnnounced();
+    void aScreenReaderFindsTheCall();
     void cleanup();
 
 private:
     void checkNames(QWidget *root, const QString &window);
     void walk(QAccessibleInterface *node, const QString &window, const QString &path);
+    void endEveryCall(CTIMainWindow &window);
 
     PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.130"))};
     QTranslator translator;
@@ -56,6 +66,48 @@ bool isOurs(QAccessibleInterface *node)
 }
 
 const QSet<QString> sameInGerman{QStringLiteral("Homepage")};
+
+//! Keys as the user types them: to the open pop-up, else to the widget with the focus.
+void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWidget *target = QApplication::activePopupWidget() ? QApplication::activePopupWidget() : QApplication::focusWidget();
+    QVERIFY2(target, "nothing has the keyboard");
+    QTest::keyClick(target, key, modifiers);
+}
+
+void type(const QString &text)
+{
+    QWidget *target = QApplication::focusWidget();
+    QVERIFY2(target, "nothing has the keyboard");
+    QTest::keyClicks(target, text);
+}
+
+//! Tabs on until the keyboard is in a widget of that name; false if it never comes.
+bool tabTo(const QString &objectName)
+{
+    for (int i = 0; i < 40; ++i) {
+        if (QApplication::focusWidget() && QApplication::focusWidget()->objectName() == objectName)
+            return true;
+        press(Qt::Key_Tab);
+    }
+    return false;
+}
+
+struct Heard
+{
+    QAccessible::Event type;
+    QPointer<QObject> object;
+    QString name;
+    QString description;
+};
+QList<Heard> heard;
+
+void listen(QAccessibleEvent *event)
+{
+    QAccessibleInterface *node = event->accessibleInterface();
+    heard.append({event->type(), event->object(), node ? node->text(QAccessible::Name) : QString(),
+                  node ? node->text(QAccessible::Description) : QString()});
+}
 
 QString where(QAccessibleInterface *node)
 {
@@ -112,6 +164,163 @@ void tst_Accessibility::everyControlIsNamed()
     for (const QString &problem : qAsConst(problems))
         qWarning().noquote() << problem;
     QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("%1 controls unnamed").arg(problems.size())));
+}
+
+// Log in, dial a contact found by name, find and dial another in the address book, go back,
+// hang up, change the forwarding: by keys alone, checked by what reached the server.
+void tst_Accessibility::keyboardAlone()
+{
+    CTIMainWindow window;
+    window.onApplicationStartup();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QApplication::setActiveWindow(&window);
+    auto *field = window.findChild<QLineEdit *>(QStringLiteral("dialerLineEdit"));
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+    // The digits of the one number dialled since the last look.
+    const auto dialled = [this]() -> QString {
+        if (!QTest::qWaitFor([this] { return !sim.receivedCommands(QStringLiteral("dialNumber")).isEmpty(); }))
+            return QStringLiteral("nothing");
+        const QList<QJsonObject> commands = sim.receivedCommands(QStringLiteral("dialNumber"));
+        sim.clearReceived();
+        if (commands.size() != 1)
+            return QStringLiteral("%1 numbers").arg(commands.size());
+        return commands.first().value(QStringLiteral("data")).toObject().value(QStringLiteral("number")).toString()
+            .remove(QRegularExpression(QStringLiteral("[^0-9]")));
+    };
+
+    // A name typed in the dial field, its number chosen from the suggestions, Enter.
+    AddressBookWindow *books = window.addressBookWindow();
+    QTRY_VERIFY(!books->tabs().isEmpty() && books->tabs().first()->isLoaded());
+    sim.clearReceived();
+    type(QStringLiteral("Schwarzenb"));
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    press(Qt::Key_Down);
+    press(Qt::Key_Return); // chooses and dials
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    const QString first = dialled();
+    QVERIFY2(QRegularExpression(QStringLiteral("(1234567891|9876543211)$")).match(first).hasMatch(), qPrintable(first));
+
+    // The address book: its search has the keyboard, the arrows choose, Enter dials the first number.
+    press(Qt::Key_B, Qt::ControlModifier);
+    QTRY_VERIFY(books->isVisible() && QApplication::activeWindow() == books);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("searchLineEdit"));
+    type(QStringLiteral("Hohenzollern"));
+    press(Qt::Key_Down);
+    QTRY_COMPARE(books->tabs().first()->currentAddressId(), QStringLiteral("1-c2"));
+    press(Qt::Key_Return);
+    const QString second = dialled();
+    QVERIFY2(second.endsWith(QLatin1String("1234567892")), qPrintable(second));
+    // Escape goes back to the dial field.
+    press(Qt::Key_Escape);
+    QTRY_VERIFY(!books->isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+
+    // The newest call is hung up by its key.
+    endEveryCall(window);
+    const QStringList calls = sim.calls().startIncomingCall(QStringLiteral("0711 5550123"), QStringLiteral("Jo"),
+                                                            QStringLiteral("Lee"), QString(), QStringLiteral("demo"));
+    QTRY_COMPARE(window.lineViews().size(), 1);
+    QApplication::setActiveWindow(&window);
+    press(Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("hangup")).size(), 1);
+    QCOMPARE(sim.receivedCommands(QStringLiteral("hangup")).first().value(QStringLiteral("data")).toObject()
+                 .value(QStringLiteral("callid")).toString(), calls.value(0));
+    sim.calls().endCall(calls.value(0));
+
+    // The forwarding, reached by Tab and the tab bar's arrows, changed by an arrow.
+    QVERIFY(tabTo(QStringLiteral("qt_tabwidget_tabbar")));
+    press(Qt::Key_Right);
+    QVERIFY(tabTo(QStringLiteral("callforwardDropDown")));
+    auto *forwarding = window.findChild<QComboBox *>(QStringLiteral("callforwardDropDown"));
+    QTRY_VERIFY(forwarding->isEnabled() && forwarding->count() > 2);
+    sim.clearReceived();
+    const int before = forwarding->currentIndex();
+    press(before + 1 < forwarding->count() ? Qt::Key_Down : Qt::Key_Up);
+    QVERIFY2(forwarding->currentIndex() != before, qPrintable(QStringLiteral("%1 of %2").arg(before).arg(forwarding->count())));
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("setActiveForwardPreset")).size(), 1);
+}
+
+// An incoming call is an alert with the caller, the pop-up takes no focus, a new state is told.
+void tst_Accessibility::callsAreAnnounced()
+{
+    QTRY_VERIFY2(QAccessible::isActive(), "no bridge to screen readers");
+    QAccessible::installUpdateHandler(listen);
+    heard.clear();
+    CTIMainWindow window;
+    window.onApplicationStartup();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QApplication::setActiveWindow(&window);
+    endEveryCall(window);
+
+    const QStringList calls = sim.calls().startIncomingCall(QStringLiteral("0711 5550123"), QStringLiteral("Jo"),
+                                                            QStringLiteral("Lee"), QString(), QStringLiteral("demo"));
+    QTRY_VERIFY(window.lineViews().contains(calls.value(0)));
+    const auto alerts = [] {
+        QStringList texts;
+        for (const Heard &event : qAsConst(heard)) {
+            if (event.type == QAccessible::Alert)
+                texts << event.name + QLatin1String(" | ") + event.description;
+        }
+        return texts;
+    };
+    QTRY_VERIFY(!alerts().isEmpty());
+    QVERIFY2(alerts() == QStringList{QStringLiteral("Incoming call! | Lee, Jo, 0711 5550123")}, qPrintable(alerts().join('\n')));
+    QCOMPARE(QApplication::activeWindow(), &window);
+
+    // The call's view reads as it is now; answering is told as a change of its description.
+    RunningLineView *view = window.lineViews().value(calls.value(0));
+    QAccessibleInterface *call = QAccessible::queryAccessibleInterface(view);
+    QCOMPARE(call->text(QAccessible::Name), QStringLiteral("Lee, Jo, 0711 5550123"));
+    QVERIFY2(call->text(QAccessible::Description).startsWith(QLatin1String("incoming call, ringing")),
+             qPrintable(call->text(QAccessible::Description)));
+    heard.clear();
+    QVERIFY(sim.calls().answerCall(calls.value(0)));
+    QTRY_VERIFY(call->text(QAccessible::Description).startsWith(QLatin1String("connected, 00:00:0")));
+    QVERIFY(std::any_of(heard.cbegin(), heard.cend(), [view](const Heard &event) {
+        return event.type == QAccessible::DescriptionChanged && event.object == view;
+    }));
+    sim.calls().endCall(calls.value(0));
+    QAccessible::installUpdateHandler(nullptr);
+}
+
+void tst_Accessibility::aScreenReaderFindsTheCall()
+{
+    CTIMainWindow window;
+    window.onApplicationStartup();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    endEveryCall(window);
+    const QStringList calls = sim.calls().startIncomingCall(QStringLiteral("0711 5550123"), QStringLiteral("Jo"),
+                                                            QStringLiteral("Lee"), QString(), QStringLiteral("demo"));
+    QTRY_VERIFY(window.lineViews().contains(calls.value(0)));
+
+    // Read while this process answers: its event loop runs meanwhile.
+    QProcess reader;
+    reader.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    reader.start(QStringLiteral(TALVERO_ATSPI_TREE), {QString::number(QCoreApplication::applicationPid())});
+    QTRY_VERIFY_WITH_TIMEOUT(reader.state() == QProcess::NotRunning, 60000);
+    if (reader.exitCode() == 2)
+        QSKIP("AT-SPI cannot be read here");
+    // Qt 5's bridge does not always join a bus started just for a test.
+    if (reader.exitCode() == 1)
+        QSKIP("this program is not in the accessibility registry");
+    QCOMPARE(reader.exitCode(), 0);
+    const QString tree = QString::fromUtf8(reader.readAllStandardOutput());
+    for (const QString &wanted : {QStringLiteral("|Number to dial|"), QStringLiteral("|Lee, Jo, 0711 5550123|incoming call, ringing")}) {
+        if (!tree.contains(wanted))
+            qWarning().noquote() << tree;
+        QVERIFY2(tree.contains(wanted), qPrintable(wanted));
+    }
+    sim.calls().endCall(calls.value(0));
+}
+
+void tst_Accessibility::endEveryCall(CTIMainWindow &window)
+{
+    for (const QString &call : sim.calls().callIds())
+        sim.calls().endCall(call);
+    QTRY_VERIFY(window.lineViews().isEmpty());
 }
 
 void tst_Accessibility::cleanup()
