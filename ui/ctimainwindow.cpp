@@ -8,6 +8,7 @@
 #include "cticonnector.h"
 #include "dialcompleter.h"
 #include "dialsuggestionmodel.h"
+#include "focusring.h"
 #include "iconcache.h"
 #include "line.h"
 #include "notification.h"
@@ -41,6 +42,7 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     , ui(new Ui::CTIMainWindow)
 {
     ui->setupUi(this);
+    FocusRing::install();
     ui->addressBookPushButton->setIcon(IconCache::glyph(QStringLiteral(":/images/addressbook.png")));
     // Offered once the phone configuration lists a queue of the user's.
     ui->queueMonitorPushButton->hide();

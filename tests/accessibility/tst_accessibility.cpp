@@ -2,6 +2,7 @@
 #include "pbxsimulator.h"
 #include "scenario.h"
 #include "simhistory.h"
+#include "focusring.h"
 #include "runninglineview.h"
 #include "windowtour.h"
 
@@ -215,6 +216,11 @@ void tst_Accessibility::keyboardAlone()
     press(Qt::Key_Escape);
     QTRY_VERIFY(!books->isVisible());
     QTRY_COMPARE(QApplication::focusWidget(), field);
+    // The keyboard's way is marked; a click's is not.
+    QCOMPARE(FocusRing::instance()->widget(), field);
+    QTest::mouseClick(window.findChild<QAbstractItemView *>(QStringLiteral("treeView"))->viewport(), Qt::LeftButton);
+    QVERIFY(!FocusRing::instance()->widget());
+    field->setFocus(Qt::TabFocusReason);
 
     // The newest call is hung up by its key.
     endEveryCall(window);
