@@ -2,13 +2,16 @@
 #include "pbxsimulator.h"
 #include "scenario.h"
 #include "simhistory.h"
+#include "addresslistmodel.h"
 #include "focusring.h"
+#include "rolloverpopup.h"
 #include "runninglineview.h"
 #include "windowtour.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QProcess>
@@ -193,9 +196,12 @@ void tst_Accessibility::keyboardAlone()
     // A name typed in the dial field, its number chosen from the suggestions, Enter.
     AddressBookWindow *books = window.addressBookWindow();
     QTRY_VERIFY(!books->tabs().isEmpty() && books->tabs().first()->isLoaded());
+    // The field suggests from the contacts it has heard of.
+    QTRY_VERIFY(window.findChild<QCompleter *>()->model()->rowCount() >= 10);
     sim.clearReceived();
     type(QStringLiteral("Schwarzenb"));
     QTRY_VERIFY(QApplication::activePopupWidget());
+    QCOMPARE(FocusRing::instance()->widget(), field); // the suggestions belong to the field
     press(Qt::Key_Down);
     press(Qt::Key_Return); // chooses and dials
     QTRY_VERIFY(!QApplication::activePopupWidget());
@@ -212,6 +218,12 @@ void tst_Accessibility::keyboardAlone()
     press(Qt::Key_Return);
     const QString second = dialled();
     QVERIFY2(second.endsWith(QLatin1String("1234567892")), qPrintable(second));
+    // In a book without contacts Enter has nothing to dial.
+    QTRY_VERIFY(books->tabs().last()->isLoaded());
+    QCOMPARE(books->tabs().last()->listModel()->rowCount(), 0);
+    books->tabs().last()->focusSearch();
+    press(Qt::Key_Return);
+    QCOMPARE(dialled(), QStringLiteral("nothing"));
     // Escape goes back to the dial field.
     press(Qt::Key_Escape);
     QTRY_VERIFY(!books->isVisible());
@@ -221,6 +233,15 @@ void tst_Accessibility::keyboardAlone()
     QTest::mouseClick(window.findChild<QAbstractItemView *>(QStringLiteral("treeView"))->viewport(), Qt::LeftButton);
     QVERIFY(!FocusRing::instance()->widget());
     field->setFocus(Qt::TabFocusReason);
+    // Another window taking the keyboard takes the ring along, also where nothing in it has the focus.
+    QWidget elsewhere;
+    elsewhere.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&elsewhere));
+    QCOMPARE(FocusRing::instance()->widget(), field);
+    QApplication::setActiveWindow(&elsewhere);
+    QTRY_VERIFY(!FocusRing::instance()->widget());
+    elsewhere.hide();
+    QApplication::setActiveWindow(&window);
 
     // The newest call is hung up by its key.
     endEveryCall(window);
@@ -288,6 +309,25 @@ void tst_Accessibility::callsAreAnnounced()
         return event.type == QAccessible::DescriptionChanged && event.object == view;
     }));
     sim.calls().endCall(calls.value(0));
+
+    // A pop-up replacing one for the same caller is not told again; one for another caller is.
+    heard.clear();
+    QList<QPointer<RollOverPopUp>> popUps;
+    for (const QString &caller : {QStringLiteral("Lee, Jo"), QStringLiteral("Lee, Jo"), QStringLiteral("Roe, Ann")}) {
+        popUps << new RollOverPopUp;
+        popUps.last()->setTitle(QStringLiteral("Incoming call!"));
+        popUps.last()->setInnerTextLine1(caller);
+        popUps.last()->rollIn(-1);
+    }
+    QCOMPARE(alerts(), (QStringList{QStringLiteral("Incoming call! | Lee, Jo"), QStringLiteral("Incoming call! | Roe, Ann")}));
+    qDeleteAll(popUps);
+
+    // A conversation reads as its two lines say, not as its bare date.
+    auto *history = window.findChild<QAbstractItemView *>(QStringLiteral("treeView"));
+    QTRY_VERIFY(history->model()->rowCount() > 0);
+    const QRegularExpression added(QStringLiteral("^Jo Lee, 0711 5550123, incoming call, \\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d, duration 00:01:00$"));
+    QVERIFY(!history->model()->match(history->model()->index(0, 0), Qt::AccessibleTextRole, added, 1,
+                                     Qt::MatchRegularExpression).isEmpty());
     QAccessible::installUpdateHandler(nullptr);
 }
 
@@ -348,6 +388,9 @@ void tst_Accessibility::walk(QAccessibleInterface *node, const QString &window, 
         const QString name = node->text(QAccessible::Name).trimmed();
         if (name.isEmpty())
             problems << QStringLiteral("%1: %2 has no name").arg(window, here);
+        // On Linux a box is read by its current entry: what it chooses must be said as well.
+        if (node->role() == QAccessible::ComboBox && node->text(QAccessible::Description).isEmpty())
+            problems << QStringLiteral("%1: %2 does not say what it chooses").arg(window, here);
         else if (!german)
             englishNames.insert(here, name);
         else if (englishNames.value(here) == name && isOurs(node) && !sameInGerman.contains(name))
