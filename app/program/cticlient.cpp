@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QLocale>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 #include <utility>
@@ -80,6 +81,16 @@ bool CTIClient::installTranslation(int language)
         qDebug().noquote() << QStringLiteral("could not load Translation file: ") + name + QStringLiteral(".qm!");
     // Installed either way: untranslated texts stay in English.
     QCoreApplication::installTranslator(translator);
+    // Qt's own texts (OK, Cancel, a key editor's prompt) in the same language, where Qt's
+    // translations are installed; without ours they would mix two languages.
+    if (loaded) {
+        auto *qtTranslator = new QTranslator(this);
+        if (qtTranslator->load(QLocale(QLocale::Language(language)), QStringLiteral("qtbase"), QStringLiteral("_"),
+                               QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(qtTranslator);
+        else
+            delete qtTranslator;
+    }
     return loaded;
 }
 

@@ -40,12 +40,17 @@ void tst_CTIClient::translation_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("loads");
     QTest::addColumn<QString>("username");
-    QTest::newRow("German") << int(QLocale::German) << "de_de" << true << "Benutzername ist leer!";
-    QTest::newRow("Norwegian Bokmal: empty file") << int(QLocale::NorwegianBokmal) << "no" << true << "Username is empty!";
-    QTest::newRow("Russian") << int(QLocale::Russian) << "ru" << true << "Username is empty!";
-    QTest::newRow("English") << int(QLocale::English) << "" << false << "Username is empty!";
-    QTest::newRow("French") << int(QLocale::French) << "" << false << "Username is empty!";
-    QTest::newRow("Swiss German is another language") << int(QLocale::SwissGerman) << "" << false << "Username is empty!";
+    QTest::addColumn<QString>("cancel"); // Qt's own text, from Qt's translations
+    QTest::newRow("German") << int(QLocale::German) << "de_de" << true << "Benutzername ist leer!" << "Abbrechen";
+    // Qt has no Norwegian texts of its own.
+    QTest::newRow("Norwegian Bokmal: empty file") << int(QLocale::NorwegianBokmal) << "no" << true << "Username is empty!"
+                                                  << "Cancel";
+    QTest::newRow("Russian") << int(QLocale::Russian) << "ru" << true << "Username is empty!" << "Отмена";
+    QTest::newRow("English") << int(QLocale::English) << "" << false << "Username is empty!" << "Cancel";
+    // Without a translation of ours Qt's texts stay English too, so that a window speaks one language.
+    QTest::newRow("French") << int(QLocale::French) << "" << false << "Username is empty!" << "Cancel";
+    QTest::newRow("Swiss German is another language") << int(QLocale::SwissGerman) << "" << false << "Username is empty!"
+                                                      << "Cancel";
 }
 
 void tst_CTIClient::translation()
@@ -54,6 +59,7 @@ void tst_CTIClient::translation()
     QFETCH(QString, name);
     QFETCH(bool, loads);
     QFETCH(QString, username);
+    QFETCH(QString, cancel);
     QCOMPARE(CTIClient::translationNameFor(language), name);
 
     CTIClient client;
@@ -61,6 +67,7 @@ void tst_CTIClient::translation()
         QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("could not load Translation file: ") + name + ".qm!"));
     QCOMPARE(client.installTranslation(language), loads);
     QCOMPARE(QCoreApplication::translate("LoginDialog", "Username is empty!"), username);
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel);
 }
 
 void tst_CTIClient::autoLoginBuildsTheMainWindowOnce()
