@@ -231,6 +231,16 @@ void CTIMainWindow::buildPendingViews()
         auto *view = new RunningLineView(line, ui->lineListWidget);
         view->hide(); // shown below, with the rest of the batch
         m_lineViews.insert(line->callId(), view);
+        // Tab reaches the calls where they are shown: below the dial field, above the history.
+        QWidget *previous = ui->lineScrollArea;
+        if (ui->lineListLayout->count() > 1) {
+            if (auto *above = qobject_cast<RunningLineView *>(ui->lineListLayout->itemAt(ui->lineListLayout->count() - 2)->widget()))
+                previous = above->tabStops().constLast();
+        }
+        for (QWidget *stop : view->tabStops()) {
+            QWidget::setTabOrder(previous, stop);
+            previous = stop;
+        }
         ui->lineListLayout->insertWidget(ui->lineListLayout->count() - 1, view); // above the stretch
         built.append(view);
         m_burst.append(line);

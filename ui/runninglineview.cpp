@@ -137,6 +137,11 @@ QString RunningLineView::spokenDescription() const
     return tr("%1, %2").arg(state, m_line->callDuration().toString(Qt::TextDate));
 }
 
+QList<QWidget *> RunningLineView::tabStops() const
+{
+    return {ui->transferButton, ui->hangupButton, ui->holdButton, ui->recordButton};
+}
+
 bool RunningLineView::offersHold() const
 {
     return !ui->holdButton->isHidden();

@@ -4,6 +4,7 @@
 #include "callstate.h"
 
 #include <QKeySequence>
+#include <QList>
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
@@ -38,6 +39,8 @@ public:
     //! What a screen reader reads: the party and number, and the state and duration as they are now.
     QString spokenName() const;
     QString spokenDescription() const;
+    //! The buttons in the order Tab should reach them, as they stand from left to right.
+    QList<QWidget *> tabStops() const;
     //! Hold and transfer are offered where their buttons show.
     bool offersHold() const;
     bool offersTransfer() const;

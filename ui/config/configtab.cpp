@@ -12,6 +12,8 @@
 #include "queue.h"
 #include "settings.h"
 
+#include <QAbstractButton>
+
 ConfigTab::ConfigTab(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::ConfigTab)
@@ -126,7 +128,19 @@ void ConfigTab::phoneAdded(Phone *phone)
     connect(row, &ConfigTab_Phone::logoutPhone, this, &ConfigTab::logoutPhone);
     row->setObjectName(phone->id());
     m_phoneRows.insert(phone->id(), row);
+    // Tab goes through the rows in the order they are shown, the phones after the forwarding.
+    QWidget::setTabOrder(lastRow(ui->phonesLayout, ui->callforwardDropDown), row->findChild<QAbstractButton *>());
     ui->phonesLayout->addWidget(row);
+}
+
+QWidget *ConfigTab::lastRow(QLayout *rows, QWidget *otherwise)
+{
+    for (int i = rows->count() - 1; i >= 0; --i) {
+        QWidget *row = rows->itemAt(i)->widget();
+        if (qobject_cast<ConfigTab_Phone *>(row) || qobject_cast<ConfigTab_Queue *>(row))
+            return row->findChild<QAbstractButton *>();
+    }
+    return otherwise;
 }
 
 void ConfigTab::phoneChanged(Phone *phone)
@@ -167,6 +181,8 @@ void ConfigTab::queueAdded(Queue *queue)
     connect(row, &ConfigTab_Queue::logoutQueue, this, &ConfigTab::logoutQueue);
     row->setObjectName(queue->id());
     m_queueRows.insert(queue->id(), row);
+    QWidget::setTabOrder(lastRow(ui->queuesLayout, lastRow(ui->phonesLayout, ui->callforwardDropDown)),
+                         row->findChild<QAbstractButton *>());
     ui->queuesLayout->addWidget(row);
 }
 

@@ -12,6 +12,7 @@ class ConfigTab_Phone;
 class ConfigTab_Queue;
 class ForwardPreset;
 class Phone;
+class QLayout;
 class Queue;
 
 //! The main window's "Configure" page: the active forwarding preset, the phones and queues the
@@ -50,6 +51,8 @@ public slots:
     void queueRemoved(Queue *queue);
 
 private:
+    //! The button of the last phone or queue row of that layout, or otherwise when it has none.
+    static QWidget *lastRow(QLayout *rows, QWidget *otherwise);
     Ui::ConfigTab *ui;
     //! The drop-down's text while there is no preset to choose.
     QString m_noPresetText;
