@@ -47,11 +47,9 @@ StickyBuddyList::StickyBuddyList()
     connect(connector, &CTIConnector::jabberBuddyDeleted, this, &StickyBuddyList::removePeer);
     connect(Settings::instance(), &Settings::settingChanged, this, &StickyBuddyList::onSettingsChanged);
     auto *application = static_cast<QApplication *>(QCoreApplication::instance());
-    connect(application, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
+    connect(application, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         if (!now || now->window() != this)
             return;
-        if (old && old->window() != this)
-            m_returnTo = old->window();
         const QString lamp = focusedLamp();
         if (!lamp.isEmpty())
             m_lastLamp = lamp;

@@ -152,7 +152,7 @@ private:
     QHash<QString, Lamp> m_lamps;
     QHash<QString, QString> m_lampTexts; // the plain text each lamp shows, by extension
     QPointer<QLineEdit> m_editor;
-    QPointer<QWidget> m_returnTo; // the window the keyboard came from
+    QPointer<QWidget> m_returnTo; // the window active when focusLamps() was called
     QString m_lastLamp;           // extension of the lamp focused last
     //! The user brought the keyboard to the lamps (and has not given it back with Escape); until
     //! the window is active after focusLamps(), the activation is pending.
