@@ -533,6 +533,38 @@
         <source>Extension Monitor</source>
         <translation>Nebenstellenmonitor</translation>
     </message>
+    <message>
+        <source>free</source>
+        <translation>frei</translation>
+    </message>
+    <message>
+        <source>ringing</source>
+        <translation>klingelt</translation>
+    </message>
+    <message>
+        <source>busy</source>
+        <translation>besetzt</translation>
+    </message>
+    <message>
+        <source>do not disturb</source>
+        <translation>nicht stören</translation>
+    </message>
+    <message>
+        <source>unavailable</source>
+        <translation>nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>%1, %2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <source>%1, %2, %3</source>
+        <translation>%1, %2, %3</translation>
+    </message>
+    <message>
+        <source>Enter: call; while it rings: pick up; F2: rename</source>
+        <translation>Eingabetaste: anrufen; wenn es klingelt: heranholen; F2: umbenennen</translation>
+    </message>
 </context>
 <context>
     <name>ConfigDialog</name>

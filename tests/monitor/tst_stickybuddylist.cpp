@@ -7,12 +7,14 @@
 #include "stickybuddylist.h"
 #include "user.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QJsonArray>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTextDocument>
+#include <QTranslator>
 #include <QtTest>
 
 #include <memory>
@@ -41,6 +43,18 @@ QString layoutOf(StickyBuddyList &monitor)
     parts << QStringLiteral("%1x%2").arg(monitor.width()).arg(monitor.height());
     return parts.join(QLatin1Char(' '));
 }
+
+// What a screen reader is told about a lamp.
+QString spoken(StickyBuddyList &monitor, const QString &extension)
+{
+    auto *lamp = QAccessible::queryAccessibleInterface(monitor.findChild<QLabel *>(QStringLiteral("fld_") + extension));
+    return lamp && lamp->role() == QAccessible::Button ? lamp->text(QAccessible::Name) : QStringLiteral("(no button)");
+}
+
+QString focusName()
+{
+    return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+}
 }
 
 // The monitor with colleagues of its own (owned here) and, for the calls, the simulator's.
@@ -52,8 +66,8 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void lampImages_data();
-    void lampImages();
+    void lamps_data();
+    void lamps();
     void peerTexts_data();
     void peerTexts();
     void layout_data();
@@ -70,7 +84,10 @@ private slots:
     void hideOnMouseOver();
     void switchedOff_data();
     void switchedOff();
+    void clickDialsOrPicksUp_data();
     void clickDialsOrPicksUp();
+    void keyboard_data();
+    void keyboard();
     void colleaguesListedAgainMovedOrGone();
 
 private:
@@ -129,32 +146,50 @@ User *tst_StickyBuddyList::colleague(const QString &id, const QString &extension
     return users.back().get();
 }
 
-void tst_StickyBuddyList::lampImages_data()
+void tst_StickyBuddyList::lamps_data()
 {
     QTest::addColumn<QString>("presence");
     QTest::addColumn<bool>("dnd");
     QTest::addColumn<QString>("image");
-    QTest::newRow("busy, dnd") << "busy" << true << "phone_red";
-    QTest::newRow("hold, dnd") << "hold" << true << "phone_red";
-    QTest::newRow("ringing, dnd") << "ringing" << true << "phone_yellow";
-    QTest::newRow("free, dnd") << "free" << true << "phone_magneta";
-    QTest::newRow("unknown, dnd") << "" << true << "phone_magneta";
-    QTest::newRow("online") << "online" << false << "phone_green";
-    QTest::newRow("free") << "free" << false << "phone_green";
-    QTest::newRow("hold") << "hold" << false << "phone_red";
-    QTest::newRow("empty") << "" << false << "phone_dark_gray";
-    QTest::newRow("other text") << "away" << false << "phone_dark_gray";
-    QTest::newRow("case counts") << "Busy" << false << "phone_dark_gray";
+    QTest::addColumn<QString>("state"); // as a screen reader says it, in English and in German
+    QTest::addColumn<QString>("zustand");
+    QTest::newRow("busy, dnd") << "busy" << true << "phone_red" << "busy" << "besetzt";
+    QTest::newRow("hold, dnd") << "hold" << true << "phone_red" << "busy" << "besetzt";
+    QTest::newRow("ringing, dnd") << "ringing" << true << "phone_yellow" << "ringing" << "klingelt";
+    QTest::newRow("free, dnd") << "free" << true << "phone_magneta" << "do not disturb" << "nicht stören";
+    QTest::newRow("unknown, dnd") << "" << true << "phone_magneta" << "do not disturb" << "nicht stören";
+    QTest::newRow("online") << "online" << false << "phone_green" << "free" << "frei";
+    QTest::newRow("free") << "free" << false << "phone_green" << "free" << "frei";
+    QTest::newRow("empty") << "" << false << "phone_dark_gray" << "unavailable" << "nicht erreichbar";
+    QTest::newRow("other text") << "away" << false << "phone_dark_gray" << "unavailable" << "nicht erreichbar";
+    QTest::newRow("case counts") << "Busy" << false << "phone_dark_gray" << "unavailable" << "nicht erreichbar";
 }
 
-void tst_StickyBuddyList::lampImages()
+// The lamp's colour, and its name for a screen reader, which follows the colleague's state.
+void tst_StickyBuddyList::lamps()
 {
     QFETCH(QString, presence);
     QFETCH(bool, dnd);
     QFETCH(QString, image);
+    QFETCH(QString, state);
+    QFETCH(QString, zustand);
     StickyBuddyList monitor;
     QCOMPARE(monitor.getPixMapForPhonePresence(presence, dnd).toImage(),
              QImage(QStringLiteral(":/images/blf/%1.png").arg(image)).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    User *jo = colleague(QStringLiteral("u201"), QStringLiteral("201"), QStringLiteral("Jo"), QStringLiteral("Lee"),
+                         state == "busy" ? QStringLiteral("free") : QStringLiteral("busy"));
+    monitor.addPeer(jo);
+    monitor.drawPeers();
+    jo->buildFromVariantMap({{"phone_presence", presence}, {"dnd", dnd}});
+    monitor.updatePeerStatus(jo);
+    QCOMPARE(spoken(monitor, QStringLiteral("201")), QStringLiteral("Jo Lee, 201, ") + state);
+    QTranslator german;
+    QVERIFY(german.load(QStringLiteral("de_de"), QStringLiteral(":/tr/"), QString(), QStringLiteral(".qm")));
+    QCoreApplication::installTranslator(&german);
+    monitor.drawPeers();
+    QCoreApplication::removeTranslator(&german);
+    QCOMPARE(spoken(monitor, QStringLiteral("201")), QStringLiteral("Jo Lee, 201, ") + zustand);
+    QVERIFY(!monitor.findChild<QLabel *>(QStringLiteral("fld_201"))->accessibleDescription().isEmpty());
 }
 
 void tst_StickyBuddyList::peerTexts_data()
@@ -164,12 +199,16 @@ void tst_StickyBuddyList::peerTexts_data()
     QTest::addColumn<QString>("ownLabel");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("toolTip"); // the whole name, as typed
-    QTest::newRow("short") << "Jo" << "Lee" << "" << "201 J.Lee" << "Jo Lee (201)";
-    QTest::newRow("cut at ten") << "Jo" << "Smith" << "" << "201 J.Smit" << "Jo Smith (201)";
-    QTest::newRow("no first name") << "" << "Lee" << "" << "201 .Lee" << "Lee (201)";
-    QTest::newRow("no last name") << "Jo" << "" << "" << "201 J" << "Jo (201)";
-    QTest::newRow("own label, uncut") << "Jo" << "Lee" << "Jo at the front desk" << "Jo at the front desk" << "Jo Lee (201)";
-    QTest::newRow("markup shown as typed") << "<b>" << "&Co" << "" << "201 <.&Co" << "<b> &Co (201)";
+    QTest::addColumn<QString>("spoken");
+    QTest::newRow("short") << "Jo" << "Lee" << "" << "201 J.Lee" << "Jo Lee (201)" << "Jo Lee, 201, free";
+    QTest::newRow("cut at ten") << "Jo" << "Smith" << "" << "201 J.Smit" << "Jo Smith (201)" << "Jo Smith, 201, free";
+    QTest::newRow("no first name") << "" << "Lee" << "" << "201 .Lee" << "Lee (201)" << "Lee, 201, free";
+    QTest::newRow("no last name") << "Jo" << "" << "" << "201 J" << "Jo (201)" << "Jo, 201, free";
+    QTest::newRow("no name") << "" << "" << "" << "201 " << "201" << "201, free";
+    QTest::newRow("own label, uncut") << "Jo" << "Lee" << "Jo at the front desk" << "Jo at the front desk"
+                                      << "Jo Lee (201)" << "Jo Lee, 201, free";
+    QTest::newRow("markup shown as typed") << "<b>%1" << "&Co" << "" << "201 <.&Co" << "<b>%1 &Co (201)"
+                                           << "<b>%1 &Co, 201, free";
 }
 
 void tst_StickyBuddyList::peerTexts()
@@ -179,6 +218,7 @@ void tst_StickyBuddyList::peerTexts()
     QFETCH(QString, ownLabel);
     QFETCH(QString, text);
     QFETCH(QString, toolTip);
+    QFETCH(QString, spoken);
     if (ownLabel.isEmpty())
         Settings::instance()->removeValueForKey(QStringLiteral("peer/201"));
     else
@@ -192,6 +232,7 @@ void tst_StickyBuddyList::peerTexts()
     QTextDocument shown;
     shown.setHtml(monitor.findChild<QLabel *>(QStringLiteral("txt_201"))->toolTip());
     QCOMPARE(shown.toPlainText(), toolTip);
+    QCOMPARE(::spoken(monitor, QStringLiteral("201")), spoken);
     Settings::instance()->removeValueForKey(QStringLiteral("peer/201"));
 }
 
@@ -440,8 +481,20 @@ void tst_StickyBuddyList::hideOnMouseOver()
     QCOMPARE(monitor.isHidden(), hides);
     QTRY_VERIFY(monitor.isVisible());
 
-    // Not while a lamp is renamed.
-    monitor.onBLFRightClicked(QStringLiteral("txt_501"));
+    // Brought back at once for the keyboard from the main window, and kept while it is on the lamps.
+    monitor.checkHideOrNotHide();
+    QWidget mainWindow;
+    mainWindow.show();
+    mainWindow.activateWindow();
+    QTRY_VERIFY(mainWindow.isActiveWindow());
+    monitor.focusLamps();
+    QVERIFY(monitor.isVisible());
+    QTRY_COMPARE(focusName(), QStringLiteral("fld_501"));
+    monitor.checkHideOrNotHide();
+    QVERIFY(monitor.isVisible());
+    // Nor while a lamp is renamed.
+    QTest::keyClick(monitor.windowHandle(), Qt::Key_F2);
+    QTRY_COMPARE(focusName(), QStringLiteral("edt_501"));
     monitor.checkHideOrNotHide();
     QVERIFY(monitor.isVisible());
 }
@@ -485,11 +538,32 @@ void tst_StickyBuddyList::switchedOff()
     settings->removeValueForKey(QStringLiteral("peers/off1"));
 }
 
+void tst_StickyBuddyList::clickDialsOrPicksUp_data()
+{
+    QTest::addColumn<int>("key"); // 0: the mouse
+    QTest::newRow("mouse") << 0;
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Space") << int(Qt::Key_Space);
+}
+
 void tst_StickyBuddyList::clickDialsOrPicksUp()
 {
+    QFETCH(int, key);
     StickyBuddyList monitor;
     monitor.initialise();
     QTRY_VERIFY(monitor.findChild<QLabel *>(QStringLiteral("led_201")));
+    // From the keyboard alone: the main window's shortcut brings it to the first lamp.
+    const auto click = [&](const char *label) {
+        if (key)
+            QTest::keyClick(monitor.windowHandle(), Qt::Key(key));
+        else
+            QTest::mouseClick(monitor.findChild<QLabel *>(QLatin1String(label)), Qt::LeftButton);
+    };
+    if (key) {
+        monitor.focusLamps();
+        QTRY_COMPARE(focusName(), QStringLiteral("fld_201"));
+    }
     const auto numbersDialled = [this] {
         QStringList numbers;
         for (const QJsonObject &command : sim.receivedCommands(QStringLiteral("dialNumber")))
@@ -501,13 +575,87 @@ void tst_StickyBuddyList::clickDialsOrPicksUp()
     monitor.drawPeers(); // a redraw shows what was last reported
     QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("led_201"))->pixmap(Qt::ReturnByValue).toImage(),
              monitor.getPixMapForPhonePresence(QStringLiteral("ringing"), false).toImage());
-    QTest::mouseClick(monitor.findChild<QLabel *>(QStringLiteral("led_201")), Qt::LeftButton);
+    click("led_201");
     QTRY_COMPARE(numbersDialled(), QStringList{"*81*201"});
 
     QVERIFY(sim.presence().setPhonePresence(QStringLiteral("u201"), QStringLiteral("busy")));
     QTRY_VERIFY(!monitor.isExtensionRinging(QStringLiteral("201")));
-    QTest::mouseClick(monitor.findChild<QLabel *>(QStringLiteral("fld_201")), Qt::LeftButton);
+    click("fld_201");
     QTRY_COMPARE(numbersDialled(), (QStringList{"*81*201", "201"}));
+}
+
+void tst_StickyBuddyList::keyboard_data()
+{
+    QTest::addColumn<bool>("horizontal");
+    QTest::addColumn<QString>("keys"); // and what the main window does: "shortcut", "redraw"
+    QTest::addColumn<QString>("focus");  // where the keyboard is then
+    QTest::addColumn<QString>("label"); // of the second lamp
+    // Four lamps in two runs: rows 300 301 / 302 303, or columns 300 301 | 302 303.
+    QTest::newRow("right") << true << "Right" << "fld_301" << "";
+    QTest::newRow("right at the end") << true << "Right Right" << "fld_301" << "";
+    QTest::newRow("down, left") << true << "Right Down Left" << "fld_302" << "";
+    QTest::newRow("up at the top") << true << "Up" << "fld_300" << "";
+    QTest::newRow("tab") << true << "Tab Tab Tab" << "fld_303" << "";
+    QTest::newRow("backtab wraps") << true << "Backtab" << "fld_303" << "";
+    QTest::newRow("columns: down") << false << "Down" << "fld_301" << "";
+    QTest::newRow("columns: right") << false << "Right" << "fld_302" << "";
+    QTest::newRow("columns: tab") << false << "Tab Tab" << "fld_302" << "";
+    QTest::newRow("F2") << true << "F2" << "edt_300" << "";
+    QTest::newRow("F2, Escape") << true << "Right F2 X Escape" << "fld_301" << "";
+    QTest::newRow("menu key, Return") << true << "Right Menu X Return" << "fld_301" << "x";
+    // Back to the window the keyboard came from; the monitor stays.
+    QTest::newRow("Escape") << true << "Escape" << "elsewhere" << "";
+    QTest::newRow("Escape after a move") << true << "Right Escape" << "elsewhere" << "";
+    // The main window's shortcut again: the lamp left last.
+    QTest::newRow("and back") << true << "Right Escape shortcut" << "fld_301" << "";
+    QTest::newRow("a redraw") << true << "Right redraw" << "fld_301" << "";
+}
+
+void tst_StickyBuddyList::keyboard()
+{
+    QFETCH(bool, horizontal);
+    QFETCH(QString, keys);
+    QFETCH(QString, focus);
+    QFETCH(QString, label);
+    Settings *settings = Settings::instance();
+    settings->setValueForKey(StickyBuddyList::horizontalSetting, horizontal);
+    settings->setValueForKey(StickyBuddyList::columnsSetting, 2);
+    settings->removeValueForKey(QStringLiteral("peer/301"));
+    QLineEdit elsewhere;
+    elsewhere.setObjectName(QStringLiteral("elsewhere"));
+    elsewhere.show();
+    elsewhere.activateWindow();
+    QTRY_VERIFY(elsewhere.hasFocus());
+    StickyBuddyList monitor;
+    for (int i = 0; i < 4; ++i)
+        monitor.addPeer(colleague(QStringLiteral("k%1").arg(i), QString::number(300 + i), QStringLiteral("F"), QStringLiteral("L")));
+    monitor.drawPeers();
+    // Activated other than by the shortcut (here by showing), it puts the keyboard on no lamp.
+    QTRY_VERIFY(monitor.isActiveWindow());
+    QVERIFY(!focusName().startsWith(QLatin1String("fld_")));
+    elsewhere.activateWindow();
+    QTRY_VERIFY(elsewhere.hasFocus());
+    monitor.focusLamps();
+    QTRY_COMPARE(focusName(), QStringLiteral("fld_300"));
+    QMetaEnum names = QMetaEnum::fromType<Qt::Key>();
+    for (const QString &key : keys.split(QLatin1Char(' '))) {
+        if (key == "shortcut") {
+            QTRY_VERIFY(elsewhere.isActiveWindow());
+            monitor.focusLamps();
+            continue;
+        }
+        if (key == "redraw") {
+            monitor.drawPeers();
+            continue;
+        }
+        const int code = names.keyToValue(qPrintable(QStringLiteral("Key_") + key));
+        QVERIFY2(code != -1, qPrintable(key));
+        QTest::keyClick(monitor.windowHandle(), Qt::Key(code), Qt::NoModifier);
+    }
+    QTRY_COMPARE(focusName(), focus);
+    QVERIFY(monitor.isVisible());
+    QCOMPARE(settings->getValueForKey(QStringLiteral("peer/301")).toString(), label);
+    settings->removeValueForKey(QStringLiteral("peer/301"));
 }
 
 // Records the connector hands out for a colleague listed again are freed later; a colleague

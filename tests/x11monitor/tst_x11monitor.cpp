@@ -18,13 +18,15 @@ private slots:
         x11.stopClient();
         X11Session::verifyNothingHung();
     }
+    void flushAtTheTopRightAndHidesUnderThePointer_data();
     void flushAtTheTopRightAndHidesUnderThePointer();
     void renameByTyping();
     void configurationMovesItAndCancelPutsItBack();
 
 private:
     QRect monitor() const { return x11.window(QStringLiteral("Extension Monitor")); }
-    void startClient(const QByteArray &options);
+    //! The frameless monitor at the top right, unless titled: then where the window manager puts it.
+    void startClient(const QByteArray &options, bool titled = false);
     static void pointTo(int x, int y) { X11Session::xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y)}); }
     static void click(const QRect &window, int x, int y);
 
@@ -42,19 +44,35 @@ void tst_X11Monitor::initTestCase()
     pointTo(screen.width() / 2, screen.height() - 5);
 }
 
-void tst_X11Monitor::startClient(const QByteArray &options)
+void tst_X11Monitor::startClient(const QByteArray &options, bool titled)
 {
-    QVERIFY(x11.startClient("stickyBuddyListAutoPosition=false\nstickyBuddyListCorner=3\nstickyBuddyListHideMs="
-                            + QByteArray::number(hideMs) + '\n' + options));
+    QVERIFY(x11.startClient("stickyBuddyListAutoPosition=" + QByteArray(titled ? "true" : "false")
+                            + "\nstickyBuddyListCorner=3\nstickyBuddyListHideMs=" + QByteArray::number(hideMs) + '\n'
+                            + options));
     QVERIFY(x11.drawnMonitor().isValid());
+}
+
+void tst_X11Monitor::flushAtTheTopRightAndHidesUnderThePointer_data()
+{
+    QTest::addColumn<bool>("titled");
+    QTest::newRow("frameless") << false;
+    QTest::newRow("titled") << true;
 }
 
 void tst_X11Monitor::flushAtTheTopRightAndHidesUnderThePointer()
 {
-    startClient("stickyBuddyListHideOnMouseOver=true\n");
+    QFETCH(bool, titled);
+    startClient("stickyBuddyListHideOnMouseOver=true\n", titled);
     const QRect geometry = monitor();
-    QCOMPARE(geometry.right(), screen.right());
-    QCOMPARE(geometry.top(), 0);
+    const auto typingInTheMainWindow = [this] {
+        return X11Session::xdotool({QStringLiteral("getwindowfocus")}).trimmed()
+            == x11.windowId(QStringLiteral("Talvero CTI Client"));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(typingInTheMainWindow(), 10000);
+    if (!titled) {
+        QCOMPARE(geometry.right(), screen.right());
+        QCOMPARE(geometry.top(), 0);
+    }
     QCOMPARE(geometry.height(), 19); // one row of 20-pixel fields
     pointTo(geometry.center().x(), geometry.center().y());
     QTRY_VERIFY_WITH_TIMEOUT(monitor().isNull(), 5000);
@@ -65,6 +83,8 @@ void tst_X11Monitor::flushAtTheTopRightAndHidesUnderThePointer()
     QTRY_VERIFY_WITH_TIMEOUT(!monitor().isNull(), hideMs + 5000);
     QVERIFY2(hidden.elapsed() >= hideMs / 2, qPrintable(QString::number(hidden.elapsed())));
     QCOMPARE(monitor(), geometry);
+    // Back, it leaves the keyboard where the user types.
+    QVERIFY(!QTest::qWaitFor([&] { return !typingInTheMainWindow(); }, 1000));
 }
 
 void tst_X11Monitor::renameByTyping()

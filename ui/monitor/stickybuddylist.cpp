@@ -7,7 +7,7 @@
 #include "settings.h"
 #include "user.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
@@ -46,6 +46,14 @@ StickyBuddyList::StickyBuddyList()
     connect(connector, &CTIConnector::jabberBuddyChanged, this, &StickyBuddyList::updatePeerStatus);
     connect(connector, &CTIConnector::jabberBuddyDeleted, this, &StickyBuddyList::removePeer);
     connect(Settings::instance(), &Settings::settingChanged, this, &StickyBuddyList::onSettingsChanged);
+    auto *application = static_cast<QApplication *>(QCoreApplication::instance());
+    connect(application, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (!now || now->window() != this)
+            return;
+        const QString lamp = focusedLamp();
+        if (!lamp.isEmpty())
+            m_lastLamp = lamp;
+    });
 
     m_field = IconCache::pixmap(QStringLiteral(":/images/blf_field_big.png"));
     m_green = lampPicture(":/images/blf/phone_green.png");
@@ -122,6 +130,9 @@ void StickyBuddyList::updateOpacity(int value)
 void StickyBuddyList::calculateAndSetWindowFlags()
 {
     setAttribute(Qt::WA_MacAlwaysShowToolWindow);
+    // It takes the keyboard when the user asks (a rename, focusLamps()), but showing or coming
+    // back from under the pointer must leave it where the user types.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     // A window manager must manage the window (no bypass), or it could never take the keyboard
     // for a rename, nor could the user move the titled one.
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint;
@@ -134,20 +145,67 @@ void StickyBuddyList::calculateAndSetWindowFlags()
     setWindowFlags(flags);
 }
 
-const QPixmap &StickyBuddyList::lampImage(const QString &presence, bool dnd) const
+StickyBuddyList::LampState StickyBuddyList::lampState(const QString &presence, bool dnd)
 {
     // A call on the phone shows even with do-not-disturb on.
     const bool onCall = presence == QLatin1String("busy") || presence == QLatin1String("ringing")
         || presence == QLatin1String("hold");
     if (dnd && !onCall)
-        return m_magenta;
+        return LampState::DoNotDisturb;
     if (presence == QLatin1String("busy") || presence == QLatin1String("hold"))
-        return m_red;
+        return LampState::Busy;
     if (presence == QLatin1String("ringing"))
-        return m_yellow;
+        return LampState::Ringing;
     if (presence == QLatin1String("free") || presence == QLatin1String("online"))
+        return LampState::Free;
+    return LampState::Unavailable;
+}
+
+const QPixmap &StickyBuddyList::lampImage(const QString &presence, bool dnd) const
+{
+    switch (lampState(presence, dnd)) {
+    case LampState::DoNotDisturb:
+        return m_magenta;
+    case LampState::Busy:
+        return m_red;
+    case LampState::Ringing:
+        return m_yellow;
+    case LampState::Free:
         return m_green;
+    case LampState::Unavailable:
+        break;
+    }
     return m_grey;
+}
+
+QString StickyBuddyList::fullName(const Peer &peer)
+{
+    return QString(peer.firstName + QLatin1Char(' ') + peer.lastName).trimmed();
+}
+
+QString StickyBuddyList::lampName(const QString &extension, const Peer &peer) const
+{
+    QString state;
+    switch (lampState(peer.presence, peer.dnd)) {
+    case LampState::Free:
+        state = tr("free");
+        break;
+    case LampState::Ringing:
+        state = tr("ringing");
+        break;
+    case LampState::Busy:
+        state = tr("busy");
+        break;
+    case LampState::DoNotDisturb:
+        state = tr("do not disturb");
+        break;
+    case LampState::Unavailable:
+        state = tr("unavailable");
+        break;
+    }
+    const QString who = fullName(peer);
+    //: A lamp as a screen reader names it: the colleague, the extension and the lamp's state.
+    return who.isEmpty() ? tr("%1, %2").arg(extension, state) : tr("%1, %2, %3").arg(who, extension, state);
 }
 
 QPixmap StickyBuddyList::getPixMapForPhonePresence(const QString &presence, bool dnd) const
@@ -254,6 +312,10 @@ void StickyBuddyList::updatePeerStatus(User *user)
     const auto lamp = m_lamps.find(lampExtension);
     if (lamp == m_lamps.end())
         return;
+    // Set only when it changes: setting it tells a screen reader, which announces it again.
+    const QString name = lampName(lampExtension, *peer);
+    if (lamp->field->accessibleName() != name)
+        lamp->field->setAccessibleName(name);
     const QPixmap &image = lampImage(presence, dnd);
     if (lamp->image != &image) {
         lamp->led->setPixmap(image);
@@ -347,6 +409,8 @@ void StickyBuddyList::drawPeers()
     // A rename in progress goes with its lamp: what was typed so far is taken, not lost.
     if (m_editor)
         onRenameLineEditEnterPressed(m_editor->objectName());
+    // The keyboard stays on its colleague's lamp across the rebuilding.
+    const QString focusedExtension = focusedLamp();
     deleteLamps();
 
     // Every field as wide as the widest lamp text needs at the font in use (the field image was
@@ -391,6 +455,11 @@ void StickyBuddyList::drawPeers()
         Lamp lamp;
         lamp.field = makeLabel(fieldPrefix + extension);
         lamp.field->setPixmap(field);
+        // The field, which spans the lamp, is the lamp for the keyboard and assistive technology.
+        lamp.field->setFocusPolicy(Qt::TabFocus);
+        lamp.field->installEventFilter(this);
+        lamp.field->setAccessibleName(lampName(extension, *it));
+        lamp.field->setAccessibleDescription(tr("Enter: call; while it rings: pick up; F2: rename"));
         lamp.led = makeLabel(ledPrefix + extension);
         lamp.image = &lampImage(it->presence, it->dnd);
         lamp.led->setPixmap(*lamp.image);
@@ -398,7 +467,7 @@ void StickyBuddyList::drawPeers()
         setLampText(lamp.text, getPeerText(extension));
         lamp.text->resize(std::max(labelSize.width(), fieldSpan - textLeft), labelSize.height());
         // The lamp shows ten letters of the name; the whole of it is a pointer's rest away.
-        const QString who = QString(it->firstName + QLatin1Char(' ') + it->lastName).trimmed();
+        const QString who = fullName(*it);
         const QString toolTip = Qt::convertFromPlainText(
             who.isEmpty() ? extension : who + QStringLiteral(" (") + extension + QLatin1Char(')'), Qt::WhiteSpaceNoWrap);
         for (ClickableLabel *label : {lamp.field, lamp.led, lamp.text})
@@ -430,6 +499,8 @@ void StickyBuddyList::drawPeers()
     }
     if (size.isValid())
         resize(size);
+    if (!focusedExtension.isEmpty())
+        focusLamp(focusedExtension, Qt::OtherFocusReason);
     ++m_drawCount;
     reCenterExtMon();
     QTimer::singleShot(10, this, [this] {
@@ -512,22 +583,104 @@ void StickyBuddyList::onBLFRightClicked(const QString &labelName)
 
 void StickyBuddyList::onRenameLineEditEnterPressed(const QString &editorName)
 {
-    QLineEdit *editor = m_editor;
     // Enter and the loss of focus both finish an edit: it is taken once.
-    if (!editor || editor->objectName() != editorName)
-        return;
+    if (m_editor && m_editor->objectName() == editorName)
+        closeEditor(true);
+}
+
+void StickyBuddyList::closeEditor(bool keep)
+{
+    QLineEdit *editor = m_editor;
     m_editor = nullptr;
-    const QString extension = extensionOf(editorName);
+    // Before the focus moves on: losing it would finish the edit once more.
+    editor->disconnect(this);
+    const QString extension = extensionOf(editor->objectName());
     const QString text = editor->text();
     const auto lamp = m_lamps.constFind(extension);
     if (lamp != m_lamps.cend()) {
-        setLampText(lamp->text, text);
+        if (keep)
+            setLampText(lamp->text, text);
         lamp->text->show();
+        if (editor->hasFocus())
+            lamp->field->setFocus(Qt::OtherFocusReason);
     }
-    Settings::instance()->setValueForKey(peerGroup + QLatin1Char('/') + extension, text);
-    editor->disconnect(this);
+    if (keep)
+        Settings::instance()->setValueForKey(peerGroup + QLatin1Char('/') + extension, text);
     editor->hide();
     editor->deleteLater();
+}
+
+QString StickyBuddyList::focusedLamp() const
+{
+    const QWidget *focused = focusWidget();
+    if (!focused || !focused->objectName().startsWith(fieldPrefix))
+        return QString();
+    const QString extension = extensionOf(focused->objectName());
+    const auto lamp = m_lamps.constFind(extension);
+    return lamp != m_lamps.cend() && lamp->field == focused ? extension : QString();
+}
+
+bool StickyBuddyList::keyboardOnLamps() const
+{
+    // While the activation is under way the pointer may be over the window before the keyboard.
+    return m_keyboardOnLamps && (m_activationPending || (isActiveWindow() && !focusedLamp().isEmpty()));
+}
+
+void StickyBuddyList::focusLamp(const QString &extension, Qt::FocusReason reason)
+{
+    const auto lamp = m_lamps.constFind(extension);
+    if (lamp != m_lamps.cend())
+        lamp->field->setFocus(reason);
+}
+
+void StickyBuddyList::focusLamps()
+{
+    if (!m_enabled || m_lamps.isEmpty())
+        return;
+    if (QWidget *active = QApplication::activeWindow(); active && active != this)
+        m_returnTo = active;
+    QString extension = m_lamps.contains(m_lastLamp) ? m_lastLamp : QString();
+    for (auto it = m_peers.cbegin(); extension.isEmpty() && it != m_peers.cend(); ++it) {
+        if (m_lamps.contains(it.key()))
+            extension = it.key(); // the first one shown
+    }
+    m_keyboardOnLamps = true;
+    m_activationPending = !isActiveWindow();
+    m_hiddenForMouse = false;
+    show();
+    raise();
+    activateWindow();
+    focusLamp(extension, Qt::ShortcutFocusReason);
+}
+
+void StickyBuddyList::moveFocus(const QString &from, int key)
+{
+    // The fields stand in a grid: the next one along the row or the column in that direction.
+    const QPoint origin = m_lamps.value(from).field->pos();
+    const bool alongRow = key == Qt::Key_Left || key == Qt::Key_Right;
+    const int sign = key == Qt::Key_Right || key == Qt::Key_Down ? 1 : -1;
+    ClickableLabel *next = nullptr;
+    int nearest = 0;
+    for (const Lamp &lamp : qAsConst(m_lamps)) {
+        const QPoint at = lamp.field->pos();
+        if (alongRow ? at.y() != origin.y() : at.x() != origin.x())
+            continue;
+        const int distance = sign * (alongRow ? at.x() - origin.x() : at.y() - origin.y());
+        if (distance > 0 && (!next || distance < nearest)) {
+            next = lamp.field;
+            nearest = distance;
+        }
+    }
+    if (next)
+        next->setFocus(Qt::OtherFocusReason);
+}
+
+void StickyBuddyList::handBackKeyboard()
+{
+    m_keyboardOnLamps = false;
+    setFocus(Qt::OtherFocusReason); // the lamps let go, also with nowhere to go back to
+    if (m_returnTo && m_returnTo->isVisible())
+        m_returnTo->activateWindow();
 }
 
 void StickyBuddyList::onSettingsChanged(const QString &key, const QVariant &value)
@@ -546,8 +699,9 @@ void StickyBuddyList::onSettingsChanged(const QString &key, const QVariant &valu
 
 void StickyBuddyList::checkHideOrNotHide()
 {
-    // Not while a lamp is being renamed: the typing would go into a hidden window.
-    if (!m_hideOnMouseOver || m_editor || m_hiddenForMouse)
+    // Not while a lamp is being renamed or the keyboard is on the lamps: the typing would go
+    // into a hidden window.
+    if (!m_hideOnMouseOver || m_editor || m_hiddenForMouse || keyboardOnLamps())
         return;
     m_hiddenForMouse = true;
     hide();
@@ -572,5 +726,51 @@ void StickyBuddyList::mouseMoveEvent(QMouseEvent *event)
 
 void StickyBuddyList::keyPressEvent(QKeyEvent *event)
 {
+    // What the lamps and the editor leave is used here or swallowed.
     event->accept();
+    if (event->modifiers() & ~Qt::KeypadModifier)
+        return;
+    if (m_editor && m_editor->hasFocus()) {
+        if (event->key() == Qt::Key_Escape)
+            closeEditor(false);
+        return;
+    }
+    const QString lamp = focusedLamp();
+    if (lamp.isEmpty())
+        return;
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        handBackKeyboard();
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        moveFocus(lamp, event->key());
+        break;
+    default:
+        break;
+    }
+}
+
+void StickyBuddyList::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_activationPending = false;
+}
+
+bool StickyBuddyList::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        // Activated by a click or the window manager, the window would hand the focus to the
+        // first lamp, framed and keeping the window shown: the lamps wait for the keyboard.
+        if (static_cast<QFocusEvent *>(event)->reason() != Qt::ActiveWindowFocusReason) {
+            m_keyboardOnLamps = true;
+        } else if (!m_keyboardOnLamps) {
+            setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

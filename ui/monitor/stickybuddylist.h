@@ -15,9 +15,10 @@ class User;
 //! The extension monitor: a small window with one busy lamp per colleague (a field, a lamp that
 //! follows the colleague's phone presence and do-not-disturb, and a label), placed at a corner of
 //! a screen. A click calls the colleague or picks up a call ringing there; a right click renames
-//! the lamp. Colleagues come from the connector, which owns their records: the monitor points at
-//! the stored ones and copies what it shows, so a fresh record handed out for a colleague listed
-//! again is never kept.
+//! the lamp. Each lamp's field takes the keyboard focus and is a button to assistive technology,
+//! named after the colleague and the lamp's state. Colleagues come from the connector, which owns
+//! their records: the monitor points at the stored ones and copies what it shows, so a fresh
+//! record handed out for a colleague listed again is never kept.
 class StickyBuddyList final : public QMainWindow
 {
     Q_OBJECT
@@ -91,13 +92,22 @@ public slots:
     void onBLFClicked(const QString &labelName);
     void onBLFRightClicked(const QString &labelName);
     void onRenameLineEditEnterPressed(const QString &editorName);
+    //! Brings the keyboard to the lamps, for a shortcut of the main window: shows the monitor if
+    //! it is out of the pointer's way, activates it and focuses the lamp focused last, or the
+    //! first. Escape on a lamp gives the keyboard back to the window that had it.
+    void focusLamps();
 
 protected:
     void enterEvent(QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    //! What a lamp tells, as its colour and in its accessible name.
+    enum class LampState { Free, Ringing, Busy, DoNotDisturb, Unavailable };
+
     //! What the monitor shows of a colleague, copied from the records as they come.
     struct Peer
     {
@@ -121,7 +131,18 @@ private:
     void deleteLamps();
     ClickableLabel *makeLabel(const QString &name);
     void setLampText(ClickableLabel *label, const QString &text);
+    static LampState lampState(const QString &presence, bool dnd);
     const QPixmap &lampImage(const QString &presence, bool dnd) const;
+    static QString fullName(const Peer &peer);
+    QString lampName(const QString &extension, const Peer &peer) const;
+    //! The extension of the lamp with this window's focus, or empty.
+    QString focusedLamp() const;
+    bool keyboardOnLamps() const;
+    void focusLamp(const QString &extension, Qt::FocusReason reason);
+    void moveFocus(const QString &from, int key);
+    void handBackKeyboard();
+    //! Ends a rename, keeping what was typed or not; a focused editor hands the focus to its lamp.
+    void closeEditor(bool keep);
     bool isShown(const QString &userId) const;
     static QString extensionOf(const QString &labelName);
 
@@ -131,6 +152,12 @@ private:
     QHash<QString, Lamp> m_lamps;
     QHash<QString, QString> m_lampTexts; // the plain text each lamp shows, by extension
     QPointer<QLineEdit> m_editor;
+    QPointer<QWidget> m_returnTo; // the window active when focusLamps() was called
+    QString m_lastLamp;           // extension of the lamp focused last
+    //! The user brought the keyboard to the lamps (and has not given it back with Escape); until
+    //! the window is active after focusLamps(), the activation is pending.
+    bool m_keyboardOnLamps = false;
+    bool m_activationPending = false;
     //! "peers/" entries of colleagues seen for the first time, written at the next drawing pass.
     QMap<QString, QVariant> m_newPeerKeys;
     bool m_writingPeerKeys = false;
