@@ -413,6 +413,7 @@ void CTIMainWindow::addShortcuts()
     };
     onKeys(dialFieldKeys, [this] { focusDialField(); });
     onKeys(addressBookKeys, [this] { m_addressBookWindow->openForSearch(); });
+    onKeys(monitorKeys, [this] { m_stickyBuddyList->focusLamps(); });
     onKeys(RunningLineView::hangupKeys, [this] {
         if (RunningLineView *view = newestLineView())
             view->hangupCall();

@@ -32,8 +32,11 @@ bool FocusRing::eventFilter(QObject *watched, QEvent *event)
         auto *widget = static_cast<QWidget *>(watched);
         // A click shows where it went by itself; the keyboard's way needs a mark.
         const bool byKeys = static_cast<QFocusEvent *>(event)->reason() != Qt::MouseFocusReason;
-        if (widget->isWindow() || widget->inherits("QFocusFrame"))
+        // A lamp draws its own frame, fitted to its picture.
+        if (widget->isWindow() || widget->inherits("QFocusFrame") || widget->inherits("ClickableLabel")) {
+            setWidget(nullptr);
             return false;
+        }
         setWidget(byKeys ? widget : nullptr);
     } else if (event->type() == QEvent::FocusOut && watched == widget()) {
         // The focus left for another window or a pop-up: the ring goes until it comes back.

@@ -6,6 +6,7 @@
 #include "focusring.h"
 #include "rolloverpopup.h"
 #include "runninglineview.h"
+#include "stickybuddylist.h"
 #include "windowtour.h"
 
 #include <QAccessible>
@@ -246,6 +247,25 @@ void tst_Accessibility::keyboardAlone()
     QTRY_VERIFY(!FocusRing::instance()->widget());
     elsewhere.hide();
     QApplication::setActiveWindow(&window);
+
+    // A colleague called from the extension monitor: its key, an arrow, Enter; Escape comes back.
+    StickyBuddyList *monitor = window.extensionMonitor();
+    QTRY_VERIFY(monitor->findChild<QWidget *>(QStringLiteral("fld_201")));
+    press(Qt::Key_M, Qt::ControlModifier);
+    QTRY_COMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("fld_200"));
+    QVERIFY(!FocusRing::instance()->widget()); // the lamp frames itself
+    press(Qt::Key_Right);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("fld_201"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(QApplication::focusWidget())->text(QAccessible::Name),
+             QStringLiteral("Anna-Katharina Brandenburger, 201, ringing"));
+    sim.clearReceived();
+    press(Qt::Key_Return); // ringing there: picked up
+    const QString pickedUp = dialled();
+    QCOMPARE(pickedUp, QStringLiteral("81201")); // *81*201
+    press(Qt::Key_Escape);
+    QTRY_VERIFY(QApplication::activeWindow() == &window);
+    endEveryCall(window);
+    field->setFocus(Qt::TabFocusReason);
 
     // The newest call is hung up by its key.
     endEveryCall(window);
