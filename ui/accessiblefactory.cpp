@@ -1,5 +1,7 @@
 #include "accessiblefactory.h"
 
+#include "clickablelabel.h"
+#include "clickablelabelaccessible.h"
 #include "runninglineaccessible.h"
 #include "runninglineview.h"
 
@@ -8,6 +10,8 @@
 namespace {
 QAccessibleInterface *create(const QString &className, QObject *object)
 {
+    if (className == QLatin1String("ClickableLabel"))
+        return new ClickableLabelAccessible(static_cast<ClickableLabel *>(object));
     if (className == QLatin1String("RunningLineView"))
         return new RunningLineAccessible(static_cast<RunningLineView *>(object));
     // Shown without taking the focus: read out as an alert as it appears.

@@ -11,7 +11,7 @@
 namespace {
 void nameFromText(QWidget *widget, const QString &text)
 {
-    const QString plain = Qt::mightBeRichText(text) ? QTextDocumentFragment::fromHtml(text).toPlainText() : text;
+    const QString plain = AccessibleNames::plainText(text);
     if (widget->accessibleName().isEmpty() && !plain.trimmed().isEmpty())
         widget->setAccessibleName(plain.trimmed());
 }
@@ -48,6 +48,11 @@ void AccessibleNames::fromCaptions(QWidget *root, const QString &captionSuffix, 
                 nameFromText(field, captionText(caption->text()));
         }
     }
+}
+
+QString AccessibleNames::plainText(const QString &text)
+{
+    return Qt::mightBeRichText(text) ? QTextDocumentFragment::fromHtml(text).toPlainText() : text;
 }
 
 QString AccessibleNames::captionText(const QString &text)

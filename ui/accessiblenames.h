@@ -15,6 +15,8 @@ public:
     //! The captions of a form: a label named prefix + suffix names the field named prefix +
     //! fieldSuffix (a caption ending in ':' loses it).
     static void fromCaptions(QWidget *root, const QString &captionSuffix, const QStringList &fieldSuffixes);
+    //! The text a rich-text label shows, without its markup; plain text as it is.
+    static QString plainText(const QString &text);
     //! A caption without its colon and mnemonic marks.
     static QString captionText(const QString &text);
 };

@@ -1,81 +1,15 @@
 #include "clickablelabel.h"
 
-#include <QAccessibleWidget>
+#include "accessiblefactory.h"
+
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
-#include <QTextDocument>
-
-namespace {
-// What a screen reader needs to offer the label as a button: the role, and press and menu
-// actions that do what the clicks do. One the keyboard does not reach stays a plain label. The
-// interface is made once, often while the label is built: it asks the label each time.
-class ClickableLabelAccessible final : public QAccessibleWidget
-{
-public:
-    explicit ClickableLabelAccessible(ClickableLabel *label)
-        : QAccessibleWidget(label)
-    {
-    }
-
-    QAccessible::Role role() const override
-    {
-        if (isButton())
-            return QAccessible::Button;
-        return label()->pixmap(Qt::ReturnByValue).isNull() ? QAccessible::StaticText : QAccessible::Graphic;
-    }
-
-    QString text(QAccessible::Text type) const override
-    {
-        if (type != QAccessible::Name || !widget()->accessibleName().isEmpty())
-            return QAccessibleWidget::text(type);
-        QString shown = label()->text();
-        if (Qt::mightBeRichText(shown)) {
-            QTextDocument document;
-            document.setHtml(shown);
-            shown = document.toPlainText();
-        }
-        return shown;
-    }
-
-    QStringList actionNames() const override
-    {
-        if (!isButton())
-            return QAccessibleWidget::actionNames();
-        return QStringList{pressAction(), showMenuAction()} + QAccessibleWidget::actionNames();
-    }
-
-    void doAction(const QString &actionName) override
-    {
-        if (isButton() && actionName == pressAction())
-            emit label()->clicked();
-        else if (isButton() && actionName == showMenuAction())
-            emit label()->rightClicked();
-        else
-            QAccessibleWidget::doAction(actionName);
-    }
-
-private:
-    ClickableLabel *label() const { return static_cast<ClickableLabel *>(widget()); }
-    bool isButton() const { return widget()->focusPolicy() & Qt::TabFocus; }
-};
-
-QAccessibleInterface *accessibleLabel(const QString &className, QObject *object)
-{
-    if (className != QLatin1String("ClickableLabel") || !object || !object->isWidgetType())
-        return nullptr;
-    return new ClickableLabelAccessible(static_cast<ClickableLabel *>(object));
-}
-}
 
 ClickableLabel::ClickableLabel(const QString &text, QWidget *parent)
     : QLabel(parent)
 {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(accessibleLabel);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled)
+    AccessibleFactory::install();
     // Only now: a text set while the plain label was built could have given it a plain label's
     // accessible interface, for good.
     setText(text);

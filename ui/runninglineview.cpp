@@ -98,9 +98,14 @@ void RunningLineView::updateView()
         m_shownIcon = shown;
         ui->callStateLabel->setPixmap(CallState::callStateToIcon(shown.first, shown.second, callStateIconSize));
         // The duration is read when asked; a new state is told.
-        QAccessibleEvent described(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&described);
+        announceState();
     }
+}
+
+void RunningLineView::announceState()
+{
+    QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&described);
 }
 
 QString RunningLineView::spokenName() const
@@ -166,8 +171,7 @@ void RunningLineView::holdCall()
         else
             CTIConnector::instance()->hold(m_line->callId());
         m_held = !m_held;
-        QAccessibleEvent described(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&described);
+        announceState();
     }
     // A checkable button toggles itself on click; the mark must follow the flag, not the click.
     ui->holdButton->setChecked(m_held);

@@ -55,6 +55,9 @@ public slots:
     void showAddressPicture(const QPixmap &picture, const QString &addressId);
 
 private:
+    //! A new state is told to a screen reader; the duration is read when asked.
+    void announceState();
+
     Ui::RunningLineView *ui;
     QPointer<Line> m_line;
     //! Follows the user's clicks only, never the state the server reports.
