@@ -2,10 +2,13 @@
 
 #include "clickablelabel.h"
 #include "clickablelabelaccessible.h"
+#include "rolloverpopup.h"
+#include "rolloverpopupaccessible.h"
 #include "runninglineaccessible.h"
 #include "runninglineview.h"
 
 #include <QAccessibleWidget>
+
 
 namespace {
 QAccessibleInterface *create(const QString &className, QObject *object)
@@ -14,9 +17,10 @@ QAccessibleInterface *create(const QString &className, QObject *object)
         return new ClickableLabelAccessible(static_cast<ClickableLabel *>(object));
     if (className == QLatin1String("RunningLineView"))
         return new RunningLineAccessible(static_cast<RunningLineView *>(object));
-    // Shown without taking the focus: read out as an alert as it appears.
+    if (className == QLatin1String("Announcer"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Notification);
     if (className == QLatin1String("RollOverPopUp"))
-        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::AlertMessage);
+        return new RollOverPopUpAccessible(static_cast<RollOverPopUp *>(object));
     return nullptr;
 }
 }

@@ -2,6 +2,7 @@
 #include "ui_ctimainwindow.h"
 
 #include "addressbookwindow.h"
+#include "announcer.h"
 #include "addresses.h"
 #include "click2dialcomponent.h"
 #include "configtab.h"
@@ -65,6 +66,7 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
 
     m_addressBookWindow = new AddressBookWindow;
     m_reconnectWindow = new ReconnectWindow;
+    m_announcer = new Announcer(this);
     m_queueMonitor = QSharedPointer<QueueMonitorMainWindow>::create();
     connect(m_queueMonitor.data(), &QueueMonitorMainWindow::queuesAvailable, ui->queueMonitorPushButton,
             &QWidget::setVisible);
@@ -198,6 +200,7 @@ void CTIMainWindow::lineClosed(Line *line)
     RunningLineView *view = m_lineViews.take(callId);
     if (!view)
         return;
+    m_announcer->announce(tr("%1: call ended").arg(view->spokenName()));
     ui->lineListLayout->removeWidget(view);
     delete view;
     scheduleViewPass();
@@ -231,8 +234,9 @@ void CTIMainWindow::buildPendingViews()
         auto *view = new RunningLineView(line, ui->lineListWidget);
         view->hide(); // shown below, with the rest of the batch
         m_lineViews.insert(line->callId(), view);
+        connect(view, &RunningLineView::stateChanged, this, [this, view] { announceCall(view); });
         // Tab reaches the calls where they are shown: below the dial field, above the history.
-        QWidget *previous = ui->lineScrollArea;
+        QWidget *previous = ui->dialPushButton;
         if (ui->lineListLayout->count() > 1) {
             if (auto *above = qobject_cast<RunningLineView *>(ui->lineListLayout->itemAt(ui->lineListLayout->count() - 2)->widget()))
                 previous = above->tabStops().constLast();
@@ -261,11 +265,25 @@ void CTIMainWindow::buildPendingViews()
     notifyBurst();
 }
 
+void CTIMainWindow::announceCall(const RunningLineView *view)
+{
+    m_announcer->announce(tr("%1: %2").arg(view->spokenName(), view->spokenState()));
+}
+
 void CTIMainWindow::notifyBurst()
 {
     // Pop-ups roll in one over the other, and any line change rolls them all out: of the lines
     // that came together only the newest that rings needs one.
     const QList<QPointer<Line>> burst = std::exchange(m_burst, {});
+    // A call of its own is told as it starts, unless its pop-up tells it; a burst (the lines
+    // reported again after a reconnection) is not told call by call.
+    if (burst.size() == 1 && burst.first()) {
+        Line *line = burst.first();
+        const bool ringingIn = line->callState() == CallState::Ringing
+                               && line->callCallDirection() == CallDirection::Incoming;
+        if (!ringingIn && m_lineViews.contains(line->callId()))
+            announceCall(m_lineViews.value(line->callId()));
+    }
     for (auto it = burst.crbegin(); it != burst.crend(); ++it) {
         Line *line = *it;
         if (!line || !m_lineViews.contains(line->callId()))

@@ -15,6 +15,7 @@ class CTIMainWindow;
 
 class Addresses;
 class AddressBookWindow;
+class Announcer;
 class Click2DialComponent;
 class ConfigTab;
 class DialSuggestionModel;
@@ -96,6 +97,8 @@ private:
     void buildPendingViews();
     //! Rolls in the pop-up of a batch of lines once all its views are built.
     void notifyBurst();
+    //! Tells a screen reader the call's party and state.
+    void announceCall(const RunningLineView *view);
     int maxLineAreaHeight() const;
     void fitLineArea();
     void fitLineAreaWidth();
@@ -116,6 +119,7 @@ private:
     int m_movedUpForLines = 0;
     AddressBookWindow *m_addressBookWindow = nullptr;
     ReconnectWindow *m_reconnectWindow = nullptr;
+    Announcer *m_announcer = nullptr;
     QSharedPointer<QueueMonitorMainWindow> m_queueMonitor;
     UCConversationsList *m_conversationsList = nullptr;
     ConfigTab *m_configTab = nullptr;

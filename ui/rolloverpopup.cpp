@@ -6,7 +6,6 @@
 #include "iconcache.h"
 #include "line.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
@@ -167,12 +166,13 @@ void RollOverPopUp::rollIn(int duration)
     lines.removeAll(QString());
     setAccessibleName(ui->titleLabel->text());
     setAccessibleDescription(lines.join(QLatin1String(", ")));
-    bool told = false;
+    bool repeated = false;
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         auto *popup = qobject_cast<RollOverPopUp *>(widget);
-        told = told || (popup && popup != this && popup->isVisible() && popup->accessibleName() == accessibleName()
-                        && popup->accessibleDescription() == accessibleDescription());
+        repeated = repeated || (popup && popup != this && popup->isVisible() && popup->accessibleName() == accessibleName()
+                                && popup->accessibleDescription() == accessibleDescription());
     }
+    m_told = !repeated;
     for (const QPointer<RollOverPopUp> &popup : std::exchange(rollingOut(), {})) {
         if (popup && popup != this) {
             popup->hide();
@@ -195,12 +195,8 @@ void RollOverPopUp::rollIn(int duration)
     const QRect available = screen ? screen->availableGeometry() : QRect();
     const QRect start = rollInStart(size(), screenRect);
     setGeometry(start);
+    // It takes no focus: a screen reader reads it as it shows, the caller in its description.
     show();
-    // It takes no focus: a screen reader hears of it as an alert, the caller in its description.
-    if (!told) {
-        QAccessibleEvent alert(this, QAccessible::Alert);
-        QAccessible::updateAccessibility(&alert);
-    }
     m_slide = slide(start, rollInEnd(size(), screenRect, available));
 }
 

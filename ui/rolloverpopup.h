@@ -42,6 +42,8 @@ public:
     //! From now on every change or close of any line rolls it out, but not the line event being
     //! delivered while it is rolled in.
     void rollIn(int duration);
+    //! Whether screen readers were told of it as it rolled in: not when it replaced one telling the same.
+    bool isTold() const { return m_told; }
 
     //! Just above the top edge, flush right on the screen.
     static QRect rollInStart(const QSize &popup, const QRect &screen);
@@ -65,4 +67,5 @@ private:
     QPixmap m_background;
     QPointer<QPropertyAnimation> m_slide;
     bool m_rollingOut = false;
+    bool m_told = false;
 };

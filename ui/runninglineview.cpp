@@ -106,6 +106,7 @@ void RunningLineView::announceState()
 {
     QAccessibleEvent described(this, QAccessible::DescriptionChanged);
     QAccessible::updateAccessibility(&described);
+    emit stateChanged();
 }
 
 QString RunningLineView::spokenName() const
@@ -123,23 +124,24 @@ QString RunningLineView::spokenDescription() const
 {
     if (!m_line)
         return QString();
+    return tr("%1, %2").arg(spokenState(), m_line->callDuration().toString(Qt::TextDate));
+}
+
+QString RunningLineView::spokenState() const
+{
+    if (!m_line)
+        return QString();
     const bool incoming = m_line->callCallDirection() == CallDirection::Incoming;
-    QString state;
     switch (m_line->callState()) {
     case CallState::Ringing:
-        state = incoming ? tr("incoming call, ringing") : tr("outgoing call, ringing");
-        break;
+        return incoming ? tr("incoming call, ringing") : tr("outgoing call, ringing");
     case CallState::Connected:
-        state = m_held ? tr("connected, on hold") : tr("connected");
-        break;
+        return m_held ? tr("connected, on hold") : tr("connected");
     case CallState::NoState:
-        state = incoming ? tr("incoming call") : tr("outgoing call");
-        break;
+        return incoming ? tr("incoming call") : tr("outgoing call");
     default:
-        state = tr("ended");
-        break;
+        return tr("ended");
     }
-    return tr("%1, %2").arg(state, m_line->callDuration().toString(Qt::TextDate));
 }
 
 QList<QWidget *> RunningLineView::tabStops() const

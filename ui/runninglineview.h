@@ -39,11 +39,17 @@ public:
     //! What a screen reader reads: the party and number, and the state and duration as they are now.
     QString spokenName() const;
     QString spokenDescription() const;
+    //! The state alone, as a screen reader tells it when it changes.
+    QString spokenState() const;
     //! The buttons in the order Tab should reach them, as they stand from left to right.
     QList<QWidget *> tabStops() const;
     //! Hold and transfer are offered where their buttons show.
     bool offersHold() const;
     bool offersTransfer() const;
+
+signals:
+    //! A new state to tell (not a new second of the duration).
+    void stateChanged();
 
 public slots:
     void updateView();

@@ -58,6 +58,14 @@
         <source>Number or name to dial; Enter dials</source>
         <translation>Nummer oder Name; die Eingabetaste wählt</translation>
     </message>
+    <message>
+        <source>%1: call ended</source>
+        <translation>%1: Gespräch beendet</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
 </context>
 <context>
     <name>LoginDialog</name>
