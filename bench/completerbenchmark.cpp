@@ -5,6 +5,7 @@
 #include "benchsession.h"
 #include "cticonnector.h"
 #include "dialcompleter.h"
+#include "dialcompleteritemdelegate.h"
 #include "dialsuggestionmodel.h"
 #include "pbxsimulator.h"
 
@@ -14,6 +15,7 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QStandardItemModel>
 #include <QTimer>
 
@@ -69,6 +71,23 @@ void fillStandardModel(QStandardItemModel &model, const std::vector<Contact> &co
             model.appendRow({line, new QStandardItem(number), new QStandardItem(contact.name)});
         }
     }
+}
+
+//! Qt's stock completer over the same rows, set up as the dial field's was before it narrowed
+//! the suggestions itself: the completer searches every row for each key.
+QCompleter *attachStock(QLineEdit *field, QAbstractItemModel *model, QWidget *parent)
+{
+    auto *completer = new QCompleter(parent);
+    completer->setMaxVisibleItems(DialCompleter::maxVisibleSuggestions);
+    completer->setCompletionColumn(0);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setFilterMode(Qt::MatchContains);
+    completer->setModel(model);
+    completer->popup()->setItemDelegate(new DialCompleterItemDelegate(completer->popup()));
+    if (auto *list = qobject_cast<QListView *>(completer->popup()))
+        list->setUniformItemSizes(true);
+    field->setCompleter(completer);
+    return completer;
 }
 
 //! Types each text into an empty field, one key at a time; for each key, the time from the key
@@ -216,7 +235,7 @@ void runCompleterBenchmark(BenchReport &report)
     QStandardItemModel standard;
     auto *standardField = new QLineEdit(&window);
     standardField->setGeometry(5, 30, 250, 25);
-    QCompleter *standardCompleter = DialCompleter::attach(standardField, &standard, &window);
+    QCompleter *standardCompleter = attachStock(standardField, &standard, &window);
     QElapsedTimer standardClock;
     standardClock.start();
     fillStandardModel(standard, plain);
@@ -230,17 +249,21 @@ void runCompleterBenchmark(BenchReport &report)
     report.add(QStringLiteral("completer.fill_s"), (addNs + flushTimer.ns) / 1e9, QStringLiteral("s"), 1.0,
                BenchReport::Goal::AtMost);
     report.add(QStringLiteral("completer.load_s"), loadSeconds, QStringLiteral("s"));
-    report.add(QStringLiteral("completer.keystroke_ms"), median(times), QStringLiteral("ms"), 100.0,
+    report.add(QStringLiteral("completer.keystroke_ms"), median(times), QStringLiteral("ms"), 16.0,
                BenchReport::Goal::AtMost);
     report.add(QStringLiteral("completer.keystroke_max_ms"), *std::max_element(times.cbegin(), times.cend()),
-               QStringLiteral("ms"));
+               QStringLiteral("ms"), 33.0, BenchReport::Goal::AtMost);
     report.add(QStringLiteral("completer.last_matches"), matches, QStringLiteral("rows"));
     report.add(QStringLiteral("completer.full_rows"), full.rows, QStringLiteral("rows"), 3.0 * contactCount,
                BenchReport::Goal::AtLeast);
     report.add(QStringLiteral("completer.full_fill_s"), full.fillSeconds, QStringLiteral("s"), 1.0,
                BenchReport::Goal::AtMost);
-    report.add(QStringLiteral("completer.full_keystroke_ms"), median(full.keystrokes), QStringLiteral("ms"), 100.0,
+    report.add(QStringLiteral("completer.full_keystroke_ms"), median(full.keystrokes), QStringLiteral("ms"), 33.0,
                BenchReport::Goal::AtMost);
     report.add(QStringLiteral("completer.standard_model_fill_s"), standardFillSeconds, QStringLiteral("s"));
     report.add(QStringLiteral("completer.standard_model_keystroke_ms"), median(standardTimes), QStringLiteral("ms"));
+    report.add(QStringLiteral("completer.standard_model_keystroke_max_ms"),
+               *std::max_element(standardTimes.cbegin(), standardTimes.cend()), QStringLiteral("ms"));
+    report.add(QStringLiteral("completer.keystroke_ratio_to_standard"), median(times) / median(standardTimes),
+               QStringLiteral("ratio"), 0.5, BenchReport::Goal::AtMost);
 }

@@ -12,8 +12,6 @@ Announcer::Announcer(QWidget *parent)
 
 void Announcer::announce(const QString &text)
 {
-    if (!QAccessible::isActive() || text.isEmpty())
-        return;
     if (m_pending.isEmpty())
         QTimer::singleShot(0, this, &Announcer::tell);
     m_pending = text;

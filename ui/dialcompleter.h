@@ -2,7 +2,7 @@
 
 #include <QCompleter>
 
-class QAbstractItemModel;
+class DialSuggestionModel;
 class QLineEdit;
 class QWidget;
 
@@ -22,7 +22,8 @@ public:
     QString pathFromIndex(const QModelIndex &index) const override;
 
     //! The dial field's completer, set up and attached to the field: at most 15 rows visible,
-    //! case-insensitive "contains" matching on column 0 of the model (used directly), rows drawn
-    //! by a DialCompleterItemDelegate. The parent owns the completer; the model stays the caller's.
-    static DialCompleter *attach(QLineEdit *field, QAbstractItemModel *model, QWidget *parent);
+    //! the rows whose column 0 contains the typed text, case-insensitively (narrowed by a
+    //! DialSuggestionFilter as the user types), drawn by a DialCompleterItemDelegate. The parent
+    //! owns the completer; the model stays the caller's.
+    static DialCompleter *attach(QLineEdit *field, DialSuggestionModel *model, QWidget *parent);
 };

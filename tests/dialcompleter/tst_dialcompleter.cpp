@@ -1,6 +1,7 @@
 #include "addresses.h"
 #include "dialcompleter.h"
 #include "dialcompleteritemdelegate.h"
+#include "dialsuggestionfilter.h"
 #include "dialsuggestionmodel.h"
 
 #include <QAbstractItemModelTester>
@@ -18,6 +19,9 @@ private slots:
     void rows();
     void matching_data();
     void matching();
+    void narrowing_data();
+    void narrowing();
+    void changesWhileNarrowed();
 };
 
 namespace {
@@ -146,10 +150,96 @@ void tst_DialCompleter::matching()
     QTRY_COMPARE(popup->viewport()->height() / popup->sizeHintForRow(0), shown);
     QTRY_COMPARE(popup->verticalScrollBar()->maximum() > 0, expected.size() > shown);
 
+    // Nothing is chosen before the arrows choose: Enter dials what was typed.
+    QVERIFY(!popup->currentIndex().isValid());
     // Choosing puts only the bare number into the field.
-    popup->setCurrentIndex(popup->model()->index(0, 0));
+    QTest::keyClick(popup, Qt::Key_Down);
+    QCOMPARE(popup->currentIndex().row(), 0);
     QTest::keyClick(popup, Qt::Key_Return);
     QCOMPARE(field->text(), expected.first().section('|', 1));
+}
+
+void tst_DialCompleter::narrowing_data()
+{
+    // Typed texts one after the other ("<" takes a key back); contacts "name:number".
+    QTest::addColumn<QStringList>("contacts");
+    QTest::addColumn<QStringList>("typed");
+    const QStringList people{"Müller, Jürgen:0711 5550123", "MÜLLER, Anna:+49 711 555 0124", "Straße AG:030 1",
+                             "STRASSE GmbH:030 2", "İlker Işık:0212 3", "ılgaz ilker:0212 4", "Σοφία Σωκράτους:210 5",
+                             "ǅemal:01 6", "𝐀lpha 😀:02 7", "Meyer & Söhne:089 8", "Mayer:089 9"};
+    QTest::newRow("typed, extended, shortened, extended again")
+        << people << QStringList{"m", "mü", "mül", "mü", "m", "ma", "may", "ma", "me", "mey", "meyer & s", "meyer & sö"};
+    QTest::newRow("umlauts and case") << people << QStringList{"MÜ", "mÜller", "MüLLER, a", "müller,", "ü"};
+    QTest::newRow("sharp s, dotted and dotless i, final sigma")
+        << people << QStringList{"ß", "ss", "STRASSE", "straße", "i", "İ", "ı", "ılg", "σ", "ς", "Σ", "ǆ", "ǅ", "Ǆ"};
+    QTest::newRow("digits with and without spacing")
+        << people << QStringList{"0711", "0711 5", "07115", "555 01", "5550", "+49", "+49 711", "030", "02"};
+    QTest::newRow("outside the basic plane") << people << QStringList{"𝐀", "𝐚", "😀", "a 😀", "lpha"};
+    QTest::newRow("nothing, then something") << people << QStringList{"x", "xy", "x", "<", "0", "<", "j"};
+    QTest::newRow("wildcards are plain text")
+        << QStringList{"A*B:1", "A.B:2", "A?B:3", "[AB]:4", "A\\B:5"}
+        << QStringList{"*", "a*", "a*b", ".", "?", "[", "[ab]", "\\", "a.b"};
+}
+
+void tst_DialCompleter::narrowing()
+{
+    QFETCH(QStringList, contacts);
+    QFETCH(QStringList, typed);
+    DialSuggestionModel model;
+    for (int i = 0; i < contacts.size(); ++i)
+        add(model, QStringLiteral("c%1:%2::%3").arg(i).arg(contacts[i].section(':', 0, 0), contacts[i].section(':', 1)));
+    model.flush();
+    DialSuggestionFilter filter(&model);
+    QAbstractItemModelTester tester(&filter, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QString text;
+    for (const QString &step : typed) {
+        text = step == QLatin1String("<") ? text.chopped(1) : step;
+        filter.setFilterText(text);
+        // What Qt's own case-insensitive search finds in the suggestion lines, in their order.
+        QStringList expected;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QString line = model.index(row, 0).data().toString();
+            if (line.contains(text, Qt::CaseInsensitive))
+                expected << line;
+        }
+        QStringList found;
+        for (int row = 0; row < filter.rowCount(); ++row)
+            found << filter.index(row, 0).data().toString();
+        QVERIFY2(found == expected, qPrintable(text + ": " + found.join(" / ") + " instead of " + expected.join(" / ")));
+    }
+}
+
+void tst_DialCompleter::changesWhileNarrowed()
+{
+    // Contacts arriving, changing and going while the user types: the rows stay the ones that match.
+    DialSuggestionModel model;
+    DialSuggestionFilter filter(&model);
+    QAbstractItemModelTester tester(&filter, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const auto rows = [&filter] {
+        QStringList found;
+        for (int row = 0; row < filter.rowCount(); ++row)
+            found << filter.index(row, 0).data().toString();
+        return found;
+    };
+    add(model, "a:Meyer:Anna:1:2");
+    add(model, "b:Becker:Bernd:3");
+    model.flush();
+    filter.setFilterText("me");
+    QCOMPARE(rows(), (QStringList{"Meyer, Anna 1", "Meyer, Anna 2"}));
+    add(model, "c:Mertens:Carl:4");
+    add(model, "d:Dorn:Dirk:5");
+    model.flush();
+    QCOMPARE(rows(), (QStringList{"Meyer, Anna 1", "Meyer, Anna 2", "Mertens, Carl 4"}));
+    model.removeContact("a");
+    QCOMPARE(rows(), QStringList{"Mertens, Carl 4"});
+    add(model, "b:Mebert:Bernd:3"); // now it matches
+    add(model, "c:Cornelius:Carl:4"); // now it does not
+    model.flush();
+    QCOMPARE(rows(), QStringList{"Mebert, Bernd 3"});
+    filter.setFilterText("mer");
+    QCOMPARE(rows(), QStringList{});
+    filter.setFilterText(QString());
+    QCOMPARE(filter.rowCount(), model.rowCount());
 }
 
 QTEST_MAIN(tst_DialCompleter)

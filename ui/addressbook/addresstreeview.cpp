@@ -12,12 +12,7 @@ void AddressTreeView::currentChanged(const QModelIndex &current, const QModelInd
         QTreeView::currentChanged(current, previous);
         return;
     }
-    // QTreeView's own handling less the focus event it sends.
+    // QTreeView's own handling less the focus event it sends (and less the repaint of whole rows
+    // that only a view showing the focus across all columns needs: this one does not).
     QAbstractItemView::currentChanged(current, previous);
-    if (allColumnsShowFocus()) {
-        for (const QModelIndex &index : {previous, current}) {
-            if (index.isValid())
-                viewport()->update(QRect(0, visualRect(index).y(), viewport()->width(), visualRect(index).height()));
-        }
-    }
 }
