@@ -24,8 +24,6 @@ DialSuggestionFilter::DialSuggestionFilter(DialSuggestionModel *source, QObject 
             &DialSuggestionFilter::sourceRowsAboutToBeRemoved);
     connect(source, &QAbstractItemModel::rowsRemoved, this, &DialSuggestionFilter::sourceRowsRemoved);
     connect(source, &QAbstractItemModel::dataChanged, this, &DialSuggestionFilter::sourceDataChanged);
-    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
-    connect(source, &QAbstractItemModel::modelReset, this, &DialSuggestionFilter::sourceReset);
 }
 
 void DialSuggestionFilter::setFilterText(const QString &text)
@@ -277,17 +275,4 @@ void DialSuggestionFilter::sourceDataChanged(const QModelIndex &topLeft, const Q
     if (from != to)
         emit dataChanged(index(int(from - m_rows.cbegin()), topLeft.column()),
                          index(int(to - m_rows.cbegin()) - 1, bottomRight.column()), roles);
-}
-
-void DialSuggestionFilter::sourceReset()
-{
-    m_earlier.clear();
-    m_stale = true;
-    if (m_all) {
-        m_count = m_source->rowCount();
-    } else {
-        prepare();
-        m_rows = matchesAmong(nullptr);
-    }
-    endResetModel();
 }
