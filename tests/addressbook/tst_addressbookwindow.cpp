@@ -462,16 +462,14 @@ void tst_AddressBookWindow::dialButtons()
     QVERIFY(child<QWidget>(company, "tel_cellDialButton")->isHidden());
     QVERIFY(child<QWidget>(company, "tel_homeDialButton")->isHidden());
     QTest::mouseClick(child<QToolButton>(company, "tel_workDialButton"), Qt::LeftButton);
-    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("dialNumber")).size(), 1);
-    QCOMPARE(sim.receivedCommands(QStringLiteral("dialNumber")).first().value("data").toObject().value("number").toString(),
-             NumberCanonizer::convertToDialable(QStringLiteral("+49 711 123456")));
+    QCOMPARE(sim.sent(QStringLiteral("dialNumber"), QStringLiteral("number")),
+             QStringList{NumberCanonizer::convertToDialable(QStringLiteral("+49 711 123456"))});
 
     show(company, QStringLiteral("a-2"));
     QVERIFY(child<QWidget>(company, "tel_workDialButton")->isHidden());
     QVERIFY(!child<QWidget>(company, "tel_cellDialButton")->isHidden());
     company->dialButtonClicked(QStringLiteral("tel_cell")); // not a dial button's name
-    settle();
-    QCOMPARE(sim.receivedCommands(QStringLiteral("dialNumber")).size(), 1);
+    QCOMPARE(sim.sent(QStringLiteral("dialNumber"), QStringLiteral("number")), QStringList());
 }
 
 void tst_AddressBookWindow::editAndSave()

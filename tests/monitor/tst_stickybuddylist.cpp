@@ -557,24 +557,18 @@ void tst_StickyBuddyList::clickDialsOrPicksUp()
         monitor.focusLamps();
         QTRY_COMPARE(focusName(), QStringLiteral("fld_201"));
     }
-    const auto numbersDialled = [this] {
-        QStringList numbers;
-        for (const QJsonObject &command : sim.receivedCommands(QStringLiteral("dialNumber")))
-            numbers << command.value("data").toObject().value("number").toString();
-        return numbers;
-    };
     QVERIFY(sim.presence().setPhonePresence(QStringLiteral("u201"), QStringLiteral("ringing")));
     QTRY_VERIFY(monitor.isExtensionRinging(QStringLiteral("201")));
     monitor.drawPeers(); // a redraw shows what was last reported
     QCOMPARE(monitor.findChild<QLabel *>(QStringLiteral("led_201"))->pixmap(Qt::ReturnByValue).toImage(),
              monitor.getPixMapForPhonePresence(QStringLiteral("ringing"), false).toImage());
     click("led_201");
-    QTRY_COMPARE(numbersDialled(), QStringList{"*81*201"});
+    QCOMPARE(sim.sent(QStringLiteral("dialNumber"), QStringLiteral("number")), QStringList{"*81*201"});
 
     QVERIFY(sim.presence().setPhonePresence(QStringLiteral("u201"), QStringLiteral("busy")));
     QTRY_VERIFY(!monitor.isExtensionRinging(QStringLiteral("201")));
     click("fld_201");
-    QTRY_COMPARE(numbersDialled(), (QStringList{"*81*201", "201"}));
+    QCOMPARE(sim.sent(QStringLiteral("dialNumber"), QStringLiteral("number")), QStringList{"201"});
 }
 
 void tst_StickyBuddyList::keyboard_data()
