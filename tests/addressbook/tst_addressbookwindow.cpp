@@ -3,11 +3,11 @@
 #include "addressbookwindow.h"
 #include "addresses.h"
 #include "addresslistproxymodel.h"
+#include "connectedsimulator.h"
 #include "mapview.h"
 #include "cticonnector.h"
 #include "filedroplabel.h"
 #include "numbercanonizer.h"
-#include "pbxsimulator.h"
 #include "settings.h"
 #include "simaddressbooks.h"
 
@@ -35,8 +35,6 @@
 #include <functional>
 
 namespace {
-const QString host = QStringLiteral("127.0.0.100");
-
 // Answers every modal question box with one button and notes what it asked. While a box is open,
 // `meanwhile` runs once and the answer waits until `ready` holds: what the server does meanwhile.
 class BoxAnswerer : public QObject
@@ -147,7 +145,7 @@ private:
     QString writePicture(const QString &name, const QSize &size);
     void drop(QWidget *target, const QList<QUrl> &urls);
 
-    PbxSimulator sim{QHostAddress(host)};
+    ConnectedSimulator sim{"127.0.0.100"};
     Scenario scenario;
     CTIConnector *connector = CTIConnector::instance();
     AddressBookWindow *window = nullptr;
@@ -159,10 +157,7 @@ void tst_AddressBookWindow::initTestCase()
     QString error;
     QVERIFY2(scenario.loadFile(QStringLiteral(TALVERO_TEST_DATA "/books.json"), &error), qPrintable(error));
     sim.setScenario(scenario);
-    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-    QSignalSpy ok(connector, &CTIConnector::loginSuccess);
-    connector->login(QStringLiteral("anna"), QStringLiteral("secret"), host);
-    QTRY_COMPARE(ok.count(), 1);
+    sim.logIn(QStringLiteral("anna"), QStringLiteral("secret"));
 }
 
 void tst_AddressBookWindow::init()
@@ -267,10 +262,8 @@ void tst_AddressBookWindow::search_data()
     QTest::newRow("all") << "" << QStringList{"Adams", "Meyer", "Schulz", "Xander", "Zeller"};
     // The name, a company and a (hidden) id carry "mey".
     QTest::newRow("any column") << "mey" << QStringList{"Adams", "Meyer", "Schulz"};
-    QTest::newRow("case") << "MEY" << QStringList{"Adams", "Meyer", "Schulz"};
-    QTest::newRow("star") << "m*r" << QStringList{"Meyer", "Schulz"};
+    // Case and wildcards are the list proxy's, tested with it.
     QTest::newRow("one character") << "?nna" << QStringList{"Meyer"};
-    QTest::newRow("set") << "[xz]e" << QStringList{"Zeller"};
     QTest::newRow("nothing") << "zzz" << QStringList();
     QTest::newRow("ampersand") << "& co" << QStringList{"Schulz"};
 }
@@ -469,16 +462,14 @@ void tst_AddressBookWindow::dialButtons()
     QVERIFY(child<QWidget>(company, "tel_cellDialButton")->isHidden());
     QVERIFY(child<QWidget>(company, "tel_homeDialButton")->isHidden());
     QTest::mouseClick(child<QToolButton>(company, "tel_workDialButton"), Qt::LeftButton);
-    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("dialNumber")).size(), 1);
-    QCOMPARE(sim.receivedCommands(QStringLiteral("dialNumber")).first().value("data").toObject().value("number").toString(),
-             NumberCanonizer::convertToDialable(QStringLiteral("+49 711 123456")));
+    QCOMPARE(sim.sent(QStringLiteral("dialNumber"), QStringLiteral("number")),
+             QStringList{NumberCanonizer::convertToDialable(QStringLiteral("+49 711 123456"))});
 
     show(company, QStringLiteral("a-2"));
     QVERIFY(child<QWidget>(company, "tel_workDialButton")->isHidden());
     QVERIFY(!child<QWidget>(company, "tel_cellDialButton")->isHidden());
     company->dialButtonClicked(QStringLiteral("tel_cell")); // not a dial button's name
-    settle();
-    QCOMPARE(sim.receivedCommands(QStringLiteral("dialNumber")).size(), 1);
+    QCOMPARE(sim.sent(QStringLiteral("dialNumber"), QStringLiteral("number")), QStringList());
 }
 
 void tst_AddressBookWindow::editAndSave()

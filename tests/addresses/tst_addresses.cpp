@@ -10,7 +10,6 @@ class tst_Addresses : public QObject
 private slots:
     void formatting_data();
     void formatting();
-    void ldapInfoMapOfEmptyContact();
     void bookAttributes_data();
     void bookAttributes();
 };
@@ -49,16 +48,6 @@ void tst_Addresses::formatting()
     const QVariantMap info = address.toLDAPInfoMap();
     QCOMPARE(info.value(QStringLiteral("cn")).toString(), address.getFormattedName());
     QCOMPARE(info.value(QStringLiteral("sn")), QVariant(address.getLastname()));
-}
-
-void tst_Addresses::ldapInfoMapOfEmptyContact()
-{
-    Addresses address;
-    const QVariantMap info = address.toLDAPInfoMap();
-    QCOMPARE(info.keys(), (QStringList{"cn", "givenName", "l", "mail", "mobile", "o", "privatNumber", "sn",
-                                       "telephoneNumber"}));
-    for (const QVariant &value : info)
-        QVERIFY(value.toString().isEmpty());
 }
 
 void tst_Addresses::bookAttributes_data()

@@ -324,6 +324,7 @@ void tst_ConfigDialog::cancelForgetsOptionsFirstSet()
     dialog.findChild<QCheckBox *>(options.at(0))->setChecked(false);
     dialog.findChild<QRadioButton *>(options.at(1) + "_1")->setChecked(true);
     dialog.findChild<QSlider *>(options.at(2))->setValue(40);
+    QCOMPARE(settings->getValueForKey(options.at(2)).toInt(), 40);
     settings->setValueForKey("peers/u9", true); // a colleague seen meanwhile
     QSignalSpy changes(settings, &Settings::settingChanged);
     settings->rollBackToSnapShot();

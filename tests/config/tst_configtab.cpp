@@ -1,9 +1,9 @@
 #include "configtab.h"
 #include "configtab_phone.h"
 #include "configtab_queue.h"
+#include "connectedsimulator.h"
 #include "cticonnector.h"
 #include "forwardpreset.h"
-#include "pbxsimulator.h"
 #include "phone.h"
 #include "queue.h"
 #include "settings.h"
@@ -23,8 +23,6 @@
 #include <QtTest>
 
 namespace {
-const QString host = QStringLiteral("127.0.0.105");
-
 const char *scenarioJson = R"({
     "accounts": [{"user": "anna", "password": "secret"}],
     "phoneConfig": {
@@ -78,7 +76,7 @@ private:
     ConfigTab_Phone *phoneRow(const QString &id) const;
     ConfigTab_Queue *queueRow(const QString &id) const;
 
-    PbxSimulator sim{QHostAddress(host)};
+    ConnectedSimulator sim{"127.0.0.105"};
     CTIConnector *connector = CTIConnector::instance();
     std::unique_ptr<ConfigTab> tab;
 };
@@ -88,10 +86,7 @@ void tst_ConfigTab::initTestCase()
     Scenario scenario;
     QVERIFY(scenario.loadJson(scenarioJson));
     sim.setScenario(scenario);
-    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-    QSignalSpy ok(connector, &CTIConnector::loginSuccess);
-    connector->login(QStringLiteral("anna"), QStringLiteral("secret"), host);
-    QTRY_COMPARE(ok.count(), 1);
+    sim.logIn(QStringLiteral("anna"), QStringLiteral("secret"));
 }
 
 void tst_ConfigTab::init()

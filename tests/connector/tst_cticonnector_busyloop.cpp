@@ -72,7 +72,8 @@ void tst_CTIConnectorBusyLoop::cleanupTestCase()
 }
 
 // Each stretch of work outlasts a ping interval, with one pass of the event loop between: the
-// tick in that pass comes before the pong that waited is handled. The server answered every ping.
+// tick in that pass comes before the pong that waited is handled. The server answers every ping
+// and says nothing else: its pongs alone keep the link.
 void tst_CTIConnectorBusyLoop::busyClientKeepsAHealthyLink()
 {
     SignalRecorder recorder(connector);

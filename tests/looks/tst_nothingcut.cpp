@@ -1,5 +1,5 @@
 #include "cticonnector.h"
-#include "pbxsimulator.h"
+#include "connectedsimulator.h"
 #include "scenario.h"
 #include "simhistory.h"
 #include "windowtour.h"
@@ -41,7 +41,7 @@ private:
     void check(QWidget *root, const QString &window);
 
     // A test run at another scale factor runs beside this one: each has its own address.
-    PbxSimulator sim{QHostAddress(qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? "127.0.0.121" : "127.0.0.120")};
+    ConnectedSimulator sim{qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? "127.0.0.121" : "127.0.0.120"};
     QStringList problems;
     QTranslator translator;
     QFont desktopFont;
@@ -122,10 +122,7 @@ void tst_NothingCut::initTestCase()
     QString error;
     QVERIFY2(scenario.loadFile(QStringLiteral(TALVERO_TEST_DATA "/looks.json"), &error), qPrintable(error));
     sim.setScenario(scenario);
-    QVERIFY2(sim.listen(), qPrintable(sim.errorString()));
-    QSignalSpy ok(CTIConnector::instance(), &CTIConnector::loginSuccess);
-    CTIConnector::instance()->login(QStringLiteral("demo"), QStringLiteral("demo"), sim.address().toString());
-    QTRY_COMPARE(ok.count(), 1);
+    sim.logIn();
     const QDateTime now = QDateTime::currentDateTime();
     for (int i = 0; i < 20; ++i) {
         sim.history().addItem(QStringLiteral("demo"),

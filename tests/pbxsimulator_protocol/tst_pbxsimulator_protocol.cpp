@@ -308,7 +308,6 @@ private slots:
         QTest::addColumn<QList<int>>("offsets");
         QTest::addColumn<QList<int>>("sizes");
 
-        QTest::newRow("two and a half pages") << 25000 << QList<int>{0, 10001, 20002} << QList<int>{10000, 10000, 5000};
         QTest::newRow("exactly two pages") << 20000 << QList<int>{0, 10001, 20002} << QList<int>{10000, 10000, 0};
         QTest::newRow("empty book") << 0 << QList<int>{0} << QList<int>{0};
     }

@@ -55,7 +55,6 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::newRow("first tick after show") << 0 << 2 << "Reconnect in: 59 sec.";
         QTest::newRow("half way") << 30 << 50 << "Reconnect in: 30 sec.";
-        QTest::newRow("three left") << 57 << 95 << "Reconnect in: 3 sec.";
         QTest::newRow("one left") << 59 << 99 << "Reconnect in: 1 sec.";
     }
 

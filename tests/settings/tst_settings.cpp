@@ -1,15 +1,12 @@
 #include "settings.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRadioButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QSlider>
-#include <QSpinBox>
 #include <QtTest>
 
 class tst_Settings : public QObject
@@ -22,7 +19,6 @@ private slots:
     void writeIsReadableInsideTheSignal();
     void radioButton_data();
     void radioButton();
-    void boundWidgetsStoreUnderTheirObjectName();
     void rollBackRestoresSnapshotAndKeepsNewKeys();
     void keysOfGroupAreRelative();
 };
@@ -121,31 +117,6 @@ void tst_Settings::radioButton()
 
     other.setChecked(true); // unchecks the bound button: stores nothing
     QCOMPARE(spy.count(), 1);
-}
-
-void tst_Settings::boundWidgetsStoreUnderTheirObjectName()
-{
-    Settings *settings = Settings::instance();
-    QCheckBox box;
-    box.setObjectName(QStringLiteral("stickyBuddyListEnabled"));
-    QSpinBox spin;
-    spin.setObjectName(QStringLiteral("stickyBuddyListColumns"));
-    QSlider slider;
-    slider.setObjectName(QStringLiteral("stickyBuddyListOpacity"));
-    slider.setRange(0, 100);
-    box.setChecked(true); // before binding: not stored
-    settings->bindCheckBoxToSetting(&box);
-    settings->bindSpinBoxToSetting(&spin);
-    settings->bindSliderToSetting(&slider);
-    QVERIFY(!settings->getValueForKey(QStringLiteral("stickyBuddyListEnabled")).isValid());
-
-    box.setChecked(false);
-    spin.setValue(4);
-    slider.setValue(80);
-    QCOMPARE(settings->getValueForKey(QStringLiteral("stickyBuddyListEnabled")).toBool(), false);
-    QVERIFY(settings->getValueForKey(QStringLiteral("stickyBuddyListEnabled")).isValid());
-    QCOMPARE(settings->getValueForKey(QStringLiteral("stickyBuddyListColumns")).toInt(), 4);
-    QCOMPARE(settings->getValueForKey(QStringLiteral("stickyBuddyListOpacity")).toInt(), 80);
 }
 
 void tst_Settings::rollBackRestoresSnapshotAndKeepsNewKeys()
