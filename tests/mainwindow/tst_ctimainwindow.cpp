@@ -238,6 +238,20 @@ void tst_CTIMainWindow::aBurstOfLines()
     const auto end = [&](int i) {
         sim.pushEvent(QStringLiteral("updateLineStatus"), QJsonObject{{"callid", callId(i)}, {"state", 3}, {"direction", 1}});
     };
+    // An ended call's view is out of sight at once, and the keyboard on it goes nowhere rather
+    // than onto another call's buttons.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    window->lineViews().value(callId(1))->findChild<QPushButton *>(QStringLiteral("hangupButton"))->setFocus();
+    QHash<QString, QPointer<RunningLineView>> ending;
+    for (int i = 1; i < count; i += 2)
+        ending.insert(callId(i), window->lineViews().value(callId(i)));
+    bool endedInSight = false;
+    QObject context;
+    connect(connector, &CTIConnector::lineClosed, &context, [&](Line *line) {
+        const QPointer<RunningLineView> view = ending.value(line->callId());
+        endedInSight |= view && view->isVisible();
+    });
     QSignalSpy closed(connector, &CTIConnector::lineClosed);
     QStringList left;
     for (int i = 0; i < count; ++i) {
@@ -257,6 +271,8 @@ void tst_CTIMainWindow::aBurstOfLines()
             tabbed << w->parentWidget()->findChild<QLabel *>(QStringLiteral("phoneNumberLabel"))->text();
     }
     QCOMPARE(tabbed, left);
+    QVERIFY(!endedInSight);
+    QVERIFY(!QApplication::focusWidget() || !qobject_cast<RunningLineView *>(QApplication::focusWidget()->parentWidget()));
     auto *list = window->findChild<QVBoxLayout *>(QStringLiteral("lineListLayout"));
     QTRY_COMPARE(area->height(), std::min(list->sizeHint().height(), int(available.height() * CTIMainWindow::lineAreaScreenShare)));
 
