@@ -94,10 +94,18 @@ void runLinesBenchmark(BenchReport &report)
     if (!shown)
         qWarning("lines benchmark: %d of %d views shown", int(window->lineViews().size()), lineCount);
 
-    // The calls end; each leaves a conversation row.
+    // The calls end together, as when a trunk goes down; each leaves a conversation row.
+    int closed = 0;
+    QObject::connect(connector, &CTIConnector::lineClosed, &context, [&closed] { ++closed; });
+    StallProbe closeProbe(closed);
     for (int i = 0; i < lineCount; ++i)
         sim.pushEvent(QStringLiteral("updateLineStatus"), QJsonObject{{"callid", callId(i)}, {"state", 3}, {"direction", 1}});
-    spinUntil([&] { return window->lineViews().isEmpty(); }, 120000);
+    closeProbe.start();
+    spinUntil([&] { return window->lineViews().isEmpty() && !window->findChild<RunningLineView *>(); }, 120000);
+    // Until the connector has let go of the closed lines and the items no receiver kept.
+    spinUntil([] { return false; }, 1000);
+    closeProbe.stop();
+    const double rssAfterClose = residentMb();
     delete window;
 
     report.add(QStringLiteral("lines.views"), shown ? lineCount : 0, QStringLiteral("views"), lineCount,
@@ -106,4 +114,9 @@ void runLinesBenchmark(BenchReport &report)
     report.add(QStringLiteral("lines.max_stall_ms"), probe.maxMs(), QStringLiteral("ms"), 100.0, BenchReport::Goal::AtMost);
     report.add(QStringLiteral("lines.link_kept"), dropped ? 0 : 1, QStringLiteral("bool"), 1, BenchReport::Goal::AtLeast);
     report.add(QStringLiteral("lines.rss_shown_mb"), rssShown - rssBefore, QStringLiteral("MB"));
+    report.add(QStringLiteral("lines.close_max_stall_ms"), closeProbe.maxMs(), QStringLiteral("ms"), 16.0,
+               BenchReport::Goal::AtMost);
+    // What the calls took must come back once they have ended.
+    report.add(QStringLiteral("lines.rss_after_close_mb"), rssAfterClose, QStringLiteral("MB"), rssBefore * 1.1,
+               BenchReport::Goal::AtMost);
 }

@@ -33,10 +33,15 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
 #include <utility>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 CTIMainWindow::CTIMainWindow(QWidget *parent)
     : QWidget(parent)
@@ -88,6 +93,15 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     connect(m_trayIcon, &SystemTrayIcon::restoreRequest, this, &QWidget::showNormal);
     connect(m_trayIcon, &SystemTrayIcon::applicationQuitRequest, this, &CTIMainWindow::quitApplication);
     m_trayIcon->initialise();
+
+    m_heapReturn.setSingleShot(true);
+    m_heapReturn.setInterval(heapReturnDelayMs);
+    connect(&m_heapReturn, &QTimer::timeout, this, [this] {
+        m_freedViews = 0;
+#ifdef __GLIBC__
+        QThreadPool::globalInstance()->start([] { malloc_trim(0); });
+#endif
+    });
 
     // Views go in above the stretch, which takes what room is left below them.
     ui->lineListLayout->addStretch();
@@ -168,11 +182,8 @@ void CTIMainWindow::lineOpenend(Line *line)
 {
     const QString callId = line->callId();
     // A call id reported open again takes over the place in the list: the old view goes.
-    if (RunningLineView *old = m_lineViews.take(callId)) {
-        ui->lineListLayout->removeWidget(old);
-        delete old;
-        scheduleViewPass();
-    }
+    if (RunningLineView *old = m_lineViews.take(callId))
+        retireView(old);
     // Views are built in the next pass of the event loop, a batch at a time: a line status
     // with thousands of lines must not freeze the window (nor starve the link's keep-alive).
     m_pendingByCallId.insert(callId, line);
@@ -201,8 +212,22 @@ void CTIMainWindow::lineClosed(Line *line)
     if (!view)
         return;
     m_announcer->announce(tr("%1: call ended").arg(view->spokenName()));
+    retireView(view);
+}
+
+void CTIMainWindow::retireView(RunningLineView *view)
+{
+    // Thousands of calls may end in one burst: each view leaves the layout with the layout off,
+    // which the next pass lays out once, and is freed there within the pass's budget.
+    ui->lineListLayout->setEnabled(false);
     ui->lineListLayout->removeWidget(view);
-    delete view;
+    // The keyboard leaves with the call, as it would if the view were freed now, rather than
+    // landing on the next call's buttons.
+    QWidget *focus = QApplication::focusWidget();
+    if (focus && view->isAncestorOf(focus))
+        focus->clearFocus();
+    view->hide();
+    m_retiredViews.append(view);
     scheduleViewPass();
 }
 
@@ -225,6 +250,15 @@ void CTIMainWindow::buildPendingViews()
     m_viewPassScheduled = false;
     QElapsedTimer clock;
     clock.start();
+    const bool freeing = !m_retiredViews.isEmpty();
+    while (!m_retiredViews.isEmpty() && clock.elapsed() < viewPassBudgetMs) {
+        delete m_retiredViews.takeFirst();
+        ++m_freedViews;
+    }
+    // glibc keeps what a burst freed for the process: given back once the burst is over, off
+    // the main thread, as trimming a large heap takes tens of milliseconds.
+    if (freeing && m_retiredViews.isEmpty() && m_freedViews >= heapReturnViews)
+        m_heapReturn.start();
     QList<RunningLineView *> built;
     while (!m_pendingLines.isEmpty() && clock.elapsed() < viewPassBudgetMs) {
         const QPointer<Line> line = m_pendingLines.takeFirst();
@@ -255,14 +289,15 @@ void CTIMainWindow::buildPendingViews()
     for (RunningLineView *view : qAsConst(built))
         view->show();
     ui->lineListLayout->setEnabled(true);
+    // Views taken out while the layout was off asked for no layout: one for all of them.
+    ui->lineListLayout->activate();
     fitLineArea();
     QWidget *list = ui->lineListWidget;
     list->resize(list->width(), std::max(list->height(), ui->lineListLayout->sizeHint().height()));
-    if (!m_pendingLines.isEmpty()) {
+    if (!m_pendingLines.isEmpty() || !m_retiredViews.isEmpty())
         scheduleViewPass();
-        return;
-    }
-    notifyBurst();
+    if (m_pendingLines.isEmpty())
+        notifyBurst();
 }
 
 void CTIMainWindow::announceCall(const RunningLineView *view)

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QSharedPointer>
 #include <QSize>
+#include <QTimer>
 #include <QWidget>
 
 namespace Ui {
@@ -45,8 +46,13 @@ public:
     void restoreWindowGeometry();
     static QString getAppPartName() { return QStringLiteral("MainWindow"); }
 
-    //! Time for building call views in one pass of the event loop; the rest waits for the next.
+    //! Time for building and freeing call views in one pass of the event loop; the rest waits
+    //! for the next.
     static constexpr int viewPassBudgetMs = 15;
+    //! Freeing this many views in a burst leaves enough unused heap to give back to the system,
+    //! once no more have been freed for this long.
+    static constexpr int heapReturnViews = 200;
+    static constexpr int heapReturnDelayMs = 300;
     //! What a window manager's frame may add to a window's size, at most, where it is not known yet.
     static constexpr QSize decorationRoom{16, 56};
     //! The running calls' area grows up to this share of the screen's height, then scrolls.
@@ -93,6 +99,8 @@ protected:
 private:
     static void notify(Line *line);
     bool isPending(Line *line) const;
+    //! Takes a view out of the list at once; it is freed in a later pass.
+    void retireView(RunningLineView *view);
     void scheduleViewPass();
     void buildPendingViews();
     //! Rolls in the pop-up of a batch of lines once all its views are built.
@@ -114,6 +122,10 @@ private:
     QHash<QString, const Line *> m_pendingByCallId;
     //! Lines whose views were built since the last pop-up check.
     QList<QPointer<Line>> m_burst;
+    //! Views out of the list, hidden, waiting to be freed; and how many were freed in a row.
+    QList<RunningLineView *> m_retiredViews;
+    int m_freedViews = 0;
+    QTimer m_heapReturn;
     bool m_viewPassScheduled = false;
     int m_grownForLines = 0;
     int m_movedUpForLines = 0;

@@ -234,9 +234,52 @@ void tst_CTIMainWindow::aBurstOfLines()
     QCOMPARE(Settings::instance()->getValueForKey(QStringLiteral("MainWindow/y")).toInt(), place.y());
     window->show();
 
-    for (int i = 0; i < count; ++i)
+    // Every other call ends in one burst: the rest keep their places and their turn for Tab.
+    const auto end = [&](int i) {
         sim.pushEvent(QStringLiteral("updateLineStatus"), QJsonObject{{"callid", callId(i)}, {"state", 3}, {"direction", 1}});
+    };
+    // An ended call's view is out of sight at once, and the keyboard on it goes nowhere rather
+    // than onto another call's buttons.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    window->lineViews().value(callId(1))->findChild<QPushButton *>(QStringLiteral("hangupButton"))->setFocus();
+    QHash<QString, QPointer<RunningLineView>> ending;
+    for (int i = 1; i < count; i += 2)
+        ending.insert(callId(i), window->lineViews().value(callId(i)));
+    bool endedInSight = false;
+    QObject context;
+    connect(connector, &CTIConnector::lineClosed, &context, [&](Line *line) {
+        const QPointer<RunningLineView> view = ending.value(line->callId());
+        endedInSight |= view && view->isVisible();
+    });
+    QSignalSpy closed(connector, &CTIConnector::lineClosed);
+    QStringList left;
+    for (int i = 0; i < count; ++i) {
+        if (i % 2)
+            end(i);
+        else
+            left << numbers.at(i);
+    }
+    QTRY_COMPARE(closed.count(), count / 2);
+    QCOMPARE(window->lineViews().size(), count - count / 2);
+    QTRY_COMPARE(window->findChildren<RunningLineView *>().size(), left.size());
+    QCOMPARE(viewOrder(), left);
+    QStringList tabbed;
+    auto *dialButton = window->findChild<QPushButton *>(QStringLiteral("dialPushButton"));
+    for (QWidget *w = dialButton->nextInFocusChain(); w != dialButton; w = w->nextInFocusChain()) {
+        if (w->objectName() == QLatin1String("hangupButton") && w->isVisibleTo(window))
+            tabbed << w->parentWidget()->findChild<QLabel *>(QStringLiteral("phoneNumberLabel"))->text();
+    }
+    QCOMPARE(tabbed, left);
+    QVERIFY(!endedInSight);
+    QVERIFY(!QApplication::focusWidget() || !qobject_cast<RunningLineView *>(QApplication::focusWidget()->parentWidget()));
+    auto *list = window->findChild<QVBoxLayout *>(QStringLiteral("lineListLayout"));
+    QTRY_COMPARE(area->height(), std::min(list->sizeHint().height(), int(available.height() * CTIMainWindow::lineAreaScreenShare)));
+
+    for (int i = 0; i < count; i += 2)
+        end(i);
     QTRY_VERIFY(window->lineViews().isEmpty());
+    QTRY_VERIFY(!window->findChild<RunningLineView *>());
     // ... and gives it back when they end.
     QTRY_COMPARE(area->height(), emptyAreaHeight);
     QCOMPARE(window->height(), formHeight);
