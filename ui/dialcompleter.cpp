@@ -2,11 +2,9 @@
 
 #include "dialcompleteritemdelegate.h"
 #include "dialsuggestionfilter.h"
+#include "dialsuggestionview.h"
 
-#include <QAbstractItemView>
-#include <QItemSelectionModel>
 #include <QLineEdit>
-#include <QListView>
 
 DialCompleter::DialCompleter(QObject *parent)
     : QCompleter(parent)
@@ -34,19 +32,12 @@ DialCompleter *DialCompleter::attach(QLineEdit *field, DialSuggestionModel *mode
     completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
     completer->setModel(filter);
 
-    QAbstractItemView *popup = completer->popup();
-    // Showing all, the completer makes the first row current, and Enter would take it instead of
-    // dialling what was typed: a row is current only once the arrows chose it.
-    QItemSelectionModel *selection = popup->selectionModel();
-    connect(selection, &QItemSelectionModel::currentChanged, completer, [selection](const QModelIndex &current) {
-        if (current.isValid() && !selection->isSelected(current))
-            selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
-    });
+    auto *popup = new DialSuggestionView;
+    completer->setPopup(popup);
     popup->setItemDelegate(new DialCompleterItemDelegate(popup));
     // A short typed text can match hundreds of thousands of rows: with one row height for all,
     // the list lays them out without asking each row for its size.
-    if (auto *list = qobject_cast<QListView *>(popup))
-        list->setUniformItemSizes(true);
+    popup->setUniformItemSizes(true);
 
     field->setCompleter(completer);
     return completer;

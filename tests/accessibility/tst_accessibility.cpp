@@ -219,7 +219,16 @@ void tst_Accessibility::keyboardAlone()
     type(QStringLiteral("Schwarzenb"));
     QTRY_VERIFY(QApplication::activePopupWidget());
     QCOMPARE(FocusRing::instance()->widget(), field); // the suggestions belong to the field
+    // A suggestion is read out when the arrows choose it, not at every key typed.
+    QWidget *suggestions = QApplication::activePopupWidget();
+    const auto toldInSuggestions = [suggestions] {
+        return std::count_if(heard.cbegin(), heard.cend(), [suggestions](const Heard &event) {
+            return event.type == QAccessible::Focus && event.object == suggestions;
+        });
+    };
+    QCOMPARE(toldInSuggestions(), 0);
     press(Qt::Key_Down);
+    QCOMPARE(toldInSuggestions(), 1);
     press(Qt::Key_Return); // chooses and dials
     QTRY_VERIFY(!QApplication::activePopupWidget());
     const QString first = dialled();
