@@ -25,7 +25,6 @@ public:
     explicit DialSuggestionFilter(DialSuggestionModel *source, QObject *parent = nullptr);
 
     void setFilterText(const QString &text);
-    QString filterText() const { return m_text; }
 
     QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex &child) const override;
