@@ -2,7 +2,6 @@
 
 #include "dialsuggestionmodel.h"
 
-#include <QStringView>
 #include <QVariant>
 
 #include <algorithm>
@@ -69,53 +68,20 @@ void DialSuggestionFilter::prepare()
     const int rows = m_source->rowCount();
     if (m_stale) {
         m_keys.clear();
-        m_starts = {0};
         m_stale = false;
     }
-    for (int row = m_starts.size() - 1; row < rows; ++row) {
-        m_keys += m_source->index(row, DialSuggestionModel::LineColumn).data().toString().toCaseFolded();
-        m_keys += QChar(0);
-        m_starts.append(m_keys.size());
-    }
-}
-
-bool DialSuggestionFilter::matches(int sourceRow) const
-{
-    const QChar *begin = m_keys.constData() + m_starts.at(sourceRow);
-    const QChar *end = m_keys.constData() + m_starts.at(sourceRow + 1) - 1;
-    const QChar *needle = m_needle.constData();
-    const int length = m_needle.size();
-    // A line is a few dozen characters: a plain look for the first character beats any set-up.
-    for (const QChar *at = begin, *last = end - length; at <= last; ++at) {
-        if (*at == *needle && std::equal(needle + 1, needle + length, at + 1))
-            return true;
-    }
-    return false;
+    for (int row = m_keys.size(); row < rows; ++row)
+        m_keys.append(m_source->index(row, DialSuggestionModel::LineColumn).data().toString());
 }
 
 QVector<int> DialSuggestionFilter::matchesAmong(const QVector<int> *candidates) const
 {
+    if (!candidates)
+        return m_keys.findAll(m_needle);
     QVector<int> found;
-    if (candidates) {
-        for (const int row : *candidates) {
-            if (matches(row))
-                found.append(row);
-        }
-        return found;
-    }
-    // All rows: one search through all lines, each find taken for the row it lies in.
-    const QStringView keys(m_keys);
-    const int rows = m_starts.size() - 1;
-    int row = 0;
-    qsizetype at = 0;
-    while (row < rows && (at = keys.indexOf(QStringView(m_needle), at)) >= 0) {
-        row = int(std::upper_bound(m_starts.cbegin() + row, m_starts.cend(), int(at)) - m_starts.cbegin()) - 1;
-        if (at + m_needle.size() < m_starts.at(row + 1)) {
+    for (const int row : *candidates) {
+        if (m_keys.contains(row, m_needle))
             found.append(row);
-            at = m_starts.at(++row);
-        } else {
-            ++at; // across the end of a line
-        }
     }
     return found;
 }
@@ -183,7 +149,7 @@ void DialSuggestionFilter::sourceRowsInserted(const QModelIndex &parent, int fir
     m_earlier.clear();
     const int count = last - first + 1;
     // Rows come at the end, as contacts arrive: their keys are prepared as they come.
-    if (first != m_starts.size() - 1)
+    if (first != m_keys.size())
         m_stale = true;
     if (m_all) {
         if (!m_stale)
@@ -200,7 +166,7 @@ void DialSuggestionFilter::sourceRowsInserted(const QModelIndex &parent, int fir
         *it += count;
     QVector<int> added;
     for (int row = first; row <= last; ++row) {
-        if (matches(row))
+        if (m_keys.contains(row, m_needle))
             added.append(row);
     }
     if (added.isEmpty())
@@ -262,10 +228,10 @@ void DialSuggestionFilter::sourceDataChanged(const QModelIndex &topLeft, const Q
     const auto to = std::upper_bound(m_rows.cbegin(), m_rows.cend(), bottomRight.row());
     int matching = 0;
     for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
-        matching += matches(row) ? 1 : 0;
+        matching += m_keys.contains(row, m_needle) ? 1 : 0;
     bool same = matching == int(to - from);
     for (auto it = from; same && it != to; ++it)
-        same = matches(*it);
+        same = m_keys.contains(*it, m_needle);
     if (!same) {
         beginResetModel();
         m_rows = matchesAmong(nullptr);

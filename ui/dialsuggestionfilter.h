@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foldedtexts.h"
+
 #include <QAbstractProxyModel>
 #include <QPair>
 #include <QString>
@@ -38,7 +40,6 @@ public:
 private:
     //! Folds and appends the source's rows from the first not yet prepared on.
     void prepare();
-    bool matches(int sourceRow) const;
     //! The matches among the given source rows, or among all of them.
     QVector<int> matchesAmong(const QVector<int> *candidates) const;
     int sourceRow(int row) const { return m_all ? row : m_rows.at(row); }
@@ -57,10 +58,8 @@ private:
     QVector<int> m_rows;
     //! The matches of shorter texts typed on the way here, shortest first.
     QVector<QPair<QString, QVector<int>>> m_earlier;
-    //! Every source row's line case-folded, one after the other, each followed by a null; the
-    //! offset where each begins, and one past the end. Rows that change or go make it anew.
-    QString m_keys;
-    QVector<int> m_starts{0};
+    //! Every source row's line, folded for the search. Rows that change or go make it anew.
+    FoldedTexts m_keys;
     bool m_stale = false;
     //! A removal in the source, between its announcement and its end: the rows it takes here.
     int m_removingFirst = -1;

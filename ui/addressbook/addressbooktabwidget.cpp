@@ -68,7 +68,7 @@ AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::AddressBookTabWidget)
     , m_listModel(new AddressListModel(this))
-    , m_proxyModel(new AddressListProxyModel(this))
+    , m_proxyModel(new AddressListProxyModel(m_listModel, this))
 {
     ui->setupUi(this);
     // The toolbar glyphs take their ink from the theme.
@@ -83,7 +83,6 @@ AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
     ui->splitter->setSizes({340, 460});
 
     m_listModel->setHeaderTexts({tr("ID"), tr("Firstname"), tr("Lastname"), tr("Company")});
-    m_proxyModel->setSourceModel(m_listModel);
     QTreeView *view = ui->addessesTreeView;
     view->setModel(m_proxyModel);
     view->setSortingEnabled(true);
