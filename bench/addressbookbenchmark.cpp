@@ -200,8 +200,8 @@ void runAddressbookBenchmark(BenchReport &report)
 
     report.add(QStringLiteral("addressbook.contacts"), received, QStringLiteral("contacts"), 2.0 * contactsPerBook,
                BenchReport::Goal::AtLeast);
-    report.add(QStringLiteral("addressbook.load_s"), loadSeconds, QStringLiteral("s"), 3.0, BenchReport::Goal::AtMost);
-    report.add(QStringLiteral("addressbook.max_stall_ms"), probe.maxMs(), QStringLiteral("ms"), 50.0,
+    report.add(QStringLiteral("addressbook.load_s"), loadSeconds, QStringLiteral("s"), 2.0, BenchReport::Goal::AtMost);
+    report.add(QStringLiteral("addressbook.max_stall_ms"), probe.maxMs(), QStringLiteral("ms"), 16.0,
                BenchReport::Goal::AtMost);
     report.add(QStringLiteral("addressbook.max_stall_receiving_ms"), probe.receivingMs(), QStringLiteral("ms"));
     report.add(QStringLiteral("addressbook.search_ms"), median(times), QStringLiteral("ms"), 16.0,

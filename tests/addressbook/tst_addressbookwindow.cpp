@@ -94,6 +94,7 @@ private slots:
     void search_data();
     void search();
     void contactsFollowTheServer();
+    void aLargeBookJoinsInSlices();
     void contactView();
     void links_data();
     void links();
@@ -305,6 +306,28 @@ void tst_AddressBookWindow::contactsFollowTheServer()
     QCOMPARE(child<QLabel>(company, "showCountLabel")->text(), QStringLiteral("5"));
     // Other books' tabs took none of it.
     QCOMPARE(tab(1)->listModel()->rowCount(), 1);
+}
+
+// A large book joins the list a slice per pass, not in one pass, and its first contact is shown
+// once all are listed.
+void tst_AddressBookWindow::aLargeBookJoinsInSlices()
+{
+    delete window;
+    Scenario large = scenario;
+    large.addGeneratedAddressBook(QStringLiteral("large"), QStringLiteral("Large"), 3000, 5, 4);
+    sim.setScenario(large);
+    window = new AddressBookWindow;
+    window->init();
+    window->show();
+    QTRY_COMPARE(window->tabs().size(), 4);
+    AddressBookTabWidget *book = tab(3);
+    QVector<int> batches;
+    connect(book->listModel(), &QAbstractItemModel::rowsInserted, book,
+            [&batches](const QModelIndex &, int first, int last) { batches << last - first + 1; });
+    QTRY_VERIFY(book->isLoaded());
+    QCOMPARE(book->listModel()->rowCount(), 3000);
+    QVERIFY2(batches.size() > 1 && batches.first() <= 1000, qPrintable(QString::number(batches.first())));
+    QCOMPARE(book->currentAddressId(), book->listModel()->text(0, AddressListModel::IdColumn));
 }
 
 void tst_AddressBookWindow::contactView()

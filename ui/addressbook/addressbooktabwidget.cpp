@@ -13,6 +13,7 @@
 #include "paletteink.h"
 
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QItemSelectionModel>
@@ -159,7 +160,7 @@ AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
 
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(loadingFlushIntervalMs);
-    connect(&m_flushTimer, &QTimer::timeout, this, &AddressBookTabWidget::flushPendingRows);
+    connect(&m_flushTimer, &QTimer::timeout, this, &AddressBookTabWidget::flushSlice);
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_saveTimer, &QTimer::timeout, this, &AddressBookTabWidget::onSaveAnswerTimeout);
@@ -354,28 +355,61 @@ void AddressBookTabWidget::addressAdded(Addresses *address)
 
 void AddressBookTabWidget::scheduleFlush()
 {
-    // Each batch costs a pass over every row listed: while a book pours in, rows are gathered
+    // Each slice costs a pass over every row listed: while a book pours in, rows are gathered
     // for a while; a single contact later shows in the next pass.
     if (m_loading) {
-        if (!m_flushTimer.isActive())
+        if (!m_flushTimer.isActive() && !m_flushQueued)
             m_flushTimer.start();
         return;
     }
     if (m_flushQueued)
         return;
     m_flushQueued = true;
-    QMetaObject::invokeMethod(this, &AddressBookTabWidget::flushPendingRows, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &AddressBookTabWidget::flushSlice, Qt::QueuedConnection);
+}
+
+void AddressBookTabWidget::flushSlice()
+{
+    m_flushQueued = false;
+    m_flushTimer.stop();
+    const int count = std::min(m_sliceRows, m_pendingRows.size() - m_pendingFirst);
+    if (count > 0) {
+        QElapsedTimer clock;
+        clock.start();
+        appendPendingRows(count);
+        // The next slice as large as fits the budget at this slice's cost, growing at most twofold.
+        const qint64 spent = std::max<qint64>(clock.nsecsElapsed(), 1);
+        m_sliceRows = int(std::clamp<qint64>(qint64(count) * flushSliceBudgetMs * 1000000 / spent, 100,
+                                             2 * qint64(m_sliceRows)));
+    }
+    if (m_pendingFirst < m_pendingRows.size()) {
+        m_flushQueued = true;
+        QMetaObject::invokeMethod(this, &AddressBookTabWidget::flushSlice, Qt::QueuedConnection);
+        return;
+    }
+    if (!m_loading && m_selectFirstWhenListed) {
+        m_selectFirstWhenListed = false;
+        selectFirstRow();
+    }
 }
 
 void AddressBookTabWidget::flushPendingRows()
 {
-    m_flushQueued = false;
-    m_flushTimer.stop();
-    if (m_pendingRows.isEmpty())
+    appendPendingRows(m_pendingRows.size() - m_pendingFirst);
+}
+
+void AddressBookTabWidget::appendPendingRows(int count)
+{
+    if (count <= 0)
         return;
-    const QVector<AddressListModel::Row> rows = std::move(m_pendingRows);
-    m_pendingRows.clear();
-    m_pendingRowIndex.clear();
+    const QVector<AddressListModel::Row> rows = m_pendingRows.mid(m_pendingFirst, count);
+    for (const AddressListModel::Row &row : rows)
+        m_pendingRowIndex.remove(row.id);
+    m_pendingFirst += count;
+    if (m_pendingFirst == m_pendingRows.size()) {
+        m_pendingRows.clear();
+        m_pendingFirst = 0;
+    }
     m_listModel->appendRows(rows);
     updateCounterLabels();
 }
@@ -409,9 +443,17 @@ void AddressBookTabWidget::addressesLoadingFinished(const QString &bookId)
 {
     if (!m_book || bookId != m_book->id())
         return;
-    flushPendingRows();
     m_loading = false;
     updateCounterLabels();
+    m_selectFirstWhenListed = true;
+    if (m_pendingFirst < m_pendingRows.size())
+        scheduleFlush();
+    else
+        flushSlice();
+}
+
+void AddressBookTabWidget::selectFirstRow()
+{
     // Show the first contact, unless the user already looks at one or edits a new one.
     const bool busy = !m_currentAddressId.isEmpty() || ui->addressViewStackedWidget->currentIndex() != ViewPage;
     if (!busy && m_proxyModel->rowCount() > 0)

@@ -44,6 +44,8 @@ public:
     static constexpr int saveAnswerTimeoutMs = 20000;
     //! While the book loads, its rows join the list at most this often.
     static constexpr int loadingFlushIntervalMs = 150;
+    //! Rows join the list in slices of about this cost, each in an event-loop pass of its own.
+    static constexpr int flushSliceBudgetMs = 8;
 
     explicit AddressBookTabWidget(QWidget *parent = nullptr);
     ~AddressBookTabWidget() override;
@@ -70,7 +72,8 @@ public:
     AddressListModel *listModel() const { return m_listModel; }
     AddressListProxyModel *proxyModel() const { return m_proxyModel; }
     //! The book's contacts have all arrived.
-    bool isLoaded() const { return !m_loading; }
+    //! The book has loaded and all its rows are listed.
+    bool isLoaded() const { return !m_loading && m_pendingFirst == m_pendingRows.size(); }
     void setSaveAnswerTimeout(int ms) { m_saveAnswerTimeoutMs = ms; }
     //! Saves sent and not yet answered.
     int pendingSaveCount() const { return m_pendingSaves.size(); }
@@ -125,10 +128,15 @@ private:
     void fitViewPages();
     //! Each value on the contact page is named by its caption and its value.
     void nameValueLabels();
-    //! Rows of contacts that arrived in this event-loop pass go into the list together.
+    //! Rows of contacts that arrived in this event-loop pass go into the list together, a slice
+    //! at a time.
     void scheduleFlush();
+    void flushSlice();
+    //! All rows still waiting, now.
     void flushPendingRows();
+    void appendPendingRows(int count);
     void selectRowOf(const QString &id);
+    void selectFirstRow();
     void openLink(const QString &link);
     //! A save sent and not yet answered. It belongs to its contact: its answer, its picture and
     //! its time-out concern that contact only, whatever the tab shows meanwhile.
@@ -163,8 +171,12 @@ private:
     QImage m_pendingPicture;
     QMap<QString, int> m_contactTypeIndexes;
 
+    //! Rows waiting for the list: those from m_pendingFirst on; their ids with their places.
     QVector<AddressListModel::Row> m_pendingRows;
+    int m_pendingFirst = 0;
     QHash<QString, int> m_pendingRowIndex;
+    int m_sliceRows = 1000; // sized by the cost of the last slice
+    bool m_selectFirstWhenListed = false;
     bool m_flushQueued = false;
     QTimer m_flushTimer;
     bool m_loading = false;
