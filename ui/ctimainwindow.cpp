@@ -275,10 +275,15 @@ void CTIMainWindow::buildPendingViews()
             if (auto *above = qobject_cast<RunningLineView *>(ui->lineListLayout->itemAt(ui->lineListLayout->count() - 2)->widget()))
                 previous = above->tabStops().constLast();
         }
+        // Qt looks back along the focus chain from each stop it moves for a widget that takes
+        // focus, past the labels of every call built before: the view itself ends that look.
+        const Qt::FocusPolicy policy = view->focusPolicy();
+        view->setFocusPolicy(Qt::ClickFocus);
         for (QWidget *stop : view->tabStops()) {
             QWidget::setTabOrder(previous, stop);
             previous = stop;
         }
+        view->setFocusPolicy(policy);
         ui->lineListLayout->insertWidget(ui->lineListLayout->count() - 1, view); // above the stretch
         built.append(view);
         m_burst.append(line);

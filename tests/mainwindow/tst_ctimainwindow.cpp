@@ -271,6 +271,9 @@ void tst_CTIMainWindow::aBurstOfLines()
             tabbed << w->parentWidget()->findChild<QLabel *>(QStringLiteral("phoneNumberLabel"))->text();
     }
     QCOMPARE(tabbed, left);
+    // A click on a call's background leaves the keyboard where it is.
+    for (const RunningLineView *view : window->findChildren<RunningLineView *>())
+        QCOMPARE(view->focusPolicy(), Qt::NoFocus);
     QVERIFY(!endedInSight);
     QVERIFY(!QApplication::focusWidget() || !qobject_cast<RunningLineView *>(QApplication::focusWidget()->parentWidget()));
     auto *list = window->findChild<QVBoxLayout *>(QStringLiteral("lineListLayout"));
