@@ -220,7 +220,7 @@ void CTIMainWindow::retireView(RunningLineView *view)
     // Thousands of calls may end in one burst: each view leaves the layout with the layout off,
     // which the next pass lays out once, and is freed there within the pass's budget.
     ui->lineListLayout->setEnabled(false);
-    ui->lineListLayout->removeWidget(view);
+    m_retiredInLayout.insert(view);
     // The keyboard leaves with the call, as it would if the view were freed now, rather than
     // landing on the next call's buttons.
     QWidget *focus = QApplication::focusWidget();
@@ -250,6 +250,13 @@ void CTIMainWindow::buildPendingViews()
     m_viewPassScheduled = false;
     QElapsedTimer clock;
     clock.start();
+    if (!m_retiredInLayout.isEmpty()) {
+        for (int i = ui->lineListLayout->count() - 1; i >= 0; --i) {
+            if (m_retiredInLayout.contains(ui->lineListLayout->itemAt(i)->widget()))
+                delete ui->lineListLayout->takeAt(i);
+        }
+        m_retiredInLayout.clear();
+    }
     const bool freeing = !m_retiredViews.isEmpty();
     while (!m_retiredViews.isEmpty() && clock.elapsed() < viewPassBudgetMs) {
         delete m_retiredViews.takeFirst();
@@ -294,11 +301,13 @@ void CTIMainWindow::buildPendingViews()
     for (RunningLineView *view : qAsConst(built))
         view->show();
     ui->lineListLayout->setEnabled(true);
-    // Views taken out while the layout was off asked for no layout: one for all of them.
-    ui->lineListLayout->activate();
-    fitLineArea();
+    // The list first grows to take the new views: laid out in the old height, every view would be
+    // squeezed and then stretched again. Views taken out while the layout was off asked for no
+    // layout: one for all of them.
     QWidget *list = ui->lineListWidget;
     list->resize(list->width(), std::max(list->height(), ui->lineListLayout->sizeHint().height()));
+    ui->lineListLayout->activate();
+    fitLineArea();
     if (!m_pendingLines.isEmpty() || !m_retiredViews.isEmpty())
         scheduleViewPass();
     if (m_pendingLines.isEmpty())
@@ -498,7 +507,8 @@ RunningLineView *CTIMainWindow::newestLineView() const
 {
     // Views come in below the others: the newest is the lowest.
     for (int i = ui->lineListLayout->count() - 1; i >= 0; --i) {
-        if (auto *view = qobject_cast<RunningLineView *>(ui->lineListLayout->itemAt(i)->widget()))
+        auto *view = qobject_cast<RunningLineView *>(ui->lineListLayout->itemAt(i)->widget());
+        if (view && !m_retiredInLayout.contains(view))
             return view;
     }
     return nullptr;

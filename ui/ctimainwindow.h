@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QPointer>
+#include <QSet>
 #include <QSharedPointer>
 #include <QSize>
 #include <QTimer>
@@ -47,8 +48,8 @@ public:
     static QString getAppPartName() { return QStringLiteral("MainWindow"); }
 
     //! Time for building and freeing call views in one pass of the event loop; the rest waits
-    //! for the next.
-    static constexpr int viewPassBudgetMs = 15;
+    //! for the next. Showing them and laying out the list come on top, within one frame.
+    static constexpr int viewPassBudgetMs = 8;
     //! Freeing this many views in a burst leaves enough unused heap to give back to the system,
     //! once no more have been freed for this long.
     static constexpr int heapReturnViews = 200;
@@ -124,6 +125,9 @@ private:
     QList<QPointer<Line>> m_burst;
     //! Views out of the list, hidden, waiting to be freed; and how many were freed in a row.
     QList<RunningLineView *> m_retiredViews;
+    //! Retired views still in the list's layout: taken out together in the next pass, as taking
+    //! each out on its own looks through every view listed.
+    QSet<QWidget *> m_retiredInLayout;
     int m_freedViews = 0;
     QTimer m_heapReturn;
     bool m_viewPassScheduled = false;

@@ -247,10 +247,13 @@ void tst_CTIMainWindow::aBurstOfLines()
     for (int i = 1; i < count; i += 2)
         ending.insert(callId(i), window->lineViews().value(callId(i)));
     bool endedInSight = false;
+    QStringList newest; // what the keys for the newest call reach as each call ends
     QObject context;
     connect(connector, &CTIConnector::lineClosed, &context, [&](Line *line) {
         const QPointer<RunningLineView> view = ending.value(line->callId());
         endedInSight |= view && view->isVisible();
+        if (const RunningLineView *shown = window->newestLineView())
+            newest << shown->findChild<QLabel *>(QStringLiteral("phoneNumberLabel"))->text();
     });
     QSignalSpy closed(connector, &CTIConnector::lineClosed);
     QStringList left;
@@ -271,6 +274,7 @@ void tst_CTIMainWindow::aBurstOfLines()
             tabbed << w->parentWidget()->findChild<QLabel *>(QStringLiteral("phoneNumberLabel"))->text();
     }
     QCOMPARE(tabbed, left);
+    QCOMPARE(newest.value(count / 2 - 1), left.last());
     // A click on a call's background leaves the keyboard where it is.
     for (const RunningLineView *view : window->findChildren<RunningLineView *>())
         QCOMPARE(view->focusPolicy(), Qt::NoFocus);
