@@ -7,9 +7,6 @@
 #include <numeric>
 
 namespace {
-//! The rows of earlier patterns kept at most (together): beyond that a key taken back searches again.
-constexpr int earlierRowsKept = 1 << 21;
-
 bool isWildcardCharacter(QChar c)
 {
     return c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('[') || c == QLatin1Char(']')
@@ -50,17 +47,10 @@ const QChar longS(0x17F);
 } // namespace
 
 AddressListProxyModel::AddressListProxyModel(AddressListModel *source, QObject *parent)
-    : QAbstractProxyModel(parent)
+    : MatchingRowsProxyModel(source, parent)
     , m_list(source)
 {
-    QAbstractProxyModel::setSourceModel(source);
-    m_count = source->rowCount();
     prepare();
-    connect(source, &QAbstractItemModel::rowsInserted, this, &AddressListProxyModel::sourceRowsInserted);
-    connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            &AddressListProxyModel::sourceRowsAboutToBeRemoved);
-    connect(source, &QAbstractItemModel::rowsRemoved, this, &AddressListProxyModel::sourceRowsRemoved);
-    connect(source, &QAbstractItemModel::dataChanged, this, &AddressListProxyModel::sourceDataChanged);
     connect(source, &QAbstractItemModel::layoutAboutToBeChanged, this,
             &AddressListProxyModel::sourceLayoutAboutToBeChanged);
     connect(source, &QAbstractItemModel::layoutChanged, this, &AddressListProxyModel::sourceLayoutChanged);
@@ -81,10 +71,10 @@ void AddressListProxyModel::setSearchWildcard(const QString &pattern)
     beginLayoutChange();
     // The rows of a pattern stay at hand for a later one that extends it, unless its brackets or
     // backslashes could mean something else once extended.
-    if (!m_all && std::none_of(m_pattern.cbegin(), m_pattern.cend(), [](QChar c) {
+    if (!showsAll() && std::none_of(m_pattern.cbegin(), m_pattern.cend(), [](QChar c) {
             return c == QLatin1Char('[') || c == QLatin1Char(']') || c == QLatin1Char('\\');
         }))
-        m_earlier.append({m_pattern, std::move(m_rows)});
+        m_earlier.append({m_pattern, shownRows()});
     m_pattern = pattern;
     m_plain = std::none_of(pattern.cbegin(), pattern.cend(),
                            [](QChar c) { return isWildcardCharacter(c) || c.unicode() == 0; });
@@ -95,45 +85,34 @@ void AddressListProxyModel::setSearchWildcard(const QString &pattern)
             && c != QLatin1Char('\\');
     });
     m_glob = !m_plain && globOnly ? QLatin1Char('*') + pattern.toCaseFolded() + QLatin1Char('*') : QString();
-    filter();
-    int kept = 0;
-    for (const auto &earlier : qAsConst(m_earlier))
-        kept += earlier.second.size();
-    while (kept > earlierRowsKept) {
-        kept -= m_earlier.constFirst().second.size();
-        m_earlier.removeFirst();
+    if (m_pattern.isEmpty()) {
+        showAll();
+        m_earlier.clear();
+    } else {
+        showRows(filter());
     }
+    trimEarlier(m_earlier);
     endLayoutChange();
 }
 
-void AddressListProxyModel::filter()
+QVector<int> AddressListProxyModel::filter()
 {
-    m_rows.clear();
-    m_all = m_pattern.isEmpty();
-    if (m_all) {
-        m_count = m_list->rowCount();
-        m_earlier.clear();
-        return;
-    }
+    QVector<int> rows;
     // What matches a pattern matches each complete pattern it extends: the rows of the longest of
     // those typed before are the candidates.
     while (!m_earlier.isEmpty() && !m_pattern.startsWith(m_earlier.constLast().first))
         m_earlier.removeLast();
-    if (!m_earlier.isEmpty() && m_earlier.constLast().first == m_pattern) {
-        m_rows = m_earlier.takeLast().second;
-        return;
-    }
+    if (!m_earlier.isEmpty() && m_earlier.constLast().first == m_pattern)
+        return m_earlier.takeLast().second;
     const QVector<int> *earlier = m_earlier.isEmpty() ? nullptr : &m_earlier.constLast().second;
     if (m_plain) {
-        if (!earlier) {
-            m_rows = rowsOfEntries(m_keys.findAll(m_needle));
-            return;
-        }
+        if (!earlier)
+            return rowsOfEntries(m_keys.findAll(m_needle));
         for (const int row : *earlier) {
             if (m_keys.contains(m_list->entryAt(row), m_needle))
-                m_rows.append(row);
+                rows.append(row);
         }
-        return;
+        return rows;
     }
     // Stars and question marks in a pattern of plain ASCII are matched in the folded texts: where
     // the expression matches, so does that, and it finds no more but a long s for an s. Other
@@ -166,11 +145,12 @@ void AddressListProxyModel::filter()
                     && m_regExp.indexIn(m_list->text(row, column)) != -1;
             }
             if (matching) {
-                m_rows.append(row);
+                rows.append(row);
                 break;
             }
         }
     }
+    return rows;
 }
 
 QString AddressListProxyModel::requiredText() const
@@ -203,8 +183,6 @@ bool AddressListProxyModel::matchesText(const QString &text) const
 
 bool AddressListProxyModel::matchesRow(int sourceRow) const
 {
-    if (m_all)
-        return true;
     if (m_plain)
         return m_keys.contains(m_list->entryAt(sourceRow), m_needle);
     for (int column = 0; column < AddressListModel::ColumnCount; ++column) {
@@ -244,55 +222,6 @@ void AddressListProxyModel::prepare()
         m_keys.append(searchText(entry));
 }
 
-QModelIndex AddressListProxyModel::index(int row, int column, const QModelIndex &parent) const
-{
-    if (parent.isValid() || row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
-        return {};
-    return createIndex(row, column);
-}
-
-QModelIndex AddressListProxyModel::parent(const QModelIndex &child) const
-{
-    Q_UNUSED(child)
-    return {};
-}
-
-int AddressListProxyModel::rowCount(const QModelIndex &parent) const
-{
-    if (parent.isValid())
-        return 0;
-    return m_all ? m_count : m_rows.size();
-}
-
-int AddressListProxyModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : AddressListModel::ColumnCount;
-}
-
-bool AddressListProxyModel::hasChildren(const QModelIndex &parent) const
-{
-    return !parent.isValid() && rowCount() > 0;
-}
-
-QModelIndex AddressListProxyModel::mapToSource(const QModelIndex &proxyIndex) const
-{
-    if (!proxyIndex.isValid() || proxyIndex.model() != this)
-        return {};
-    return m_list->index(sourceRow(proxyIndex.row()), proxyIndex.column());
-}
-
-QModelIndex AddressListProxyModel::mapFromSource(const QModelIndex &sourceIndex) const
-{
-    if (!sourceIndex.isValid() || sourceIndex.model() != m_list)
-        return {};
-    if (m_all)
-        return index(sourceIndex.row(), sourceIndex.column());
-    const auto found = std::lower_bound(m_rows.cbegin(), m_rows.cend(), sourceIndex.row());
-    if (found == m_rows.cend() || *found != sourceIndex.row())
-        return {};
-    return index(int(found - m_rows.cbegin()), sourceIndex.column());
-}
-
 QVariant AddressListProxyModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     // The columns are the source's, whether any row matches or none.
@@ -325,125 +254,54 @@ void AddressListProxyModel::sourceLayoutAboutToBeChanged()
     m_earlier.clear();
     beginLayoutChange();
     m_layoutEntries.clear();
-    if (!m_all) {
-        m_layoutEntries.reserve(m_rows.size());
-        for (const int row : qAsConst(m_rows))
+    if (!showsAll()) {
+        m_layoutEntries.reserve(shownRows().size());
+        for (const int row : shownRows())
             m_layoutEntries.append(m_list->entryAt(row));
     }
 }
 
 void AddressListProxyModel::sourceLayoutChanged()
 {
-    if (!m_all)
-        m_rows = rowsOfEntries(m_layoutEntries);
+    if (!showsAll())
+        showRows(rowsOfEntries(m_layoutEntries));
     m_layoutEntries.clear();
     endLayoutChange();
 }
 
-void AddressListProxyModel::sourceRowsInserted(const QModelIndex &parent, int first, int last)
+void AddressListProxyModel::sourceRowsArrived(int first, int last)
 {
-    if (parent.isValid())
-        return;
+    Q_UNUSED(first)
+    Q_UNUSED(last)
     m_earlier.clear();
     prepare();
-    const int count = last - first + 1;
-    if (m_all) {
-        beginInsertRows(QModelIndex(), first, last);
-        m_count += count;
-        endInsertRows();
-        return;
-    }
-    const auto at = std::lower_bound(m_rows.begin(), m_rows.end(), first);
-    const int position = int(at - m_rows.begin());
-    for (auto it = at; it != m_rows.end(); ++it)
-        *it += count;
-    QVector<int> added;
-    for (int row = first; row <= last; ++row) {
-        if (matchesRow(row))
-            added.append(row);
-    }
-    if (added.isEmpty())
-        return;
-    beginInsertRows(QModelIndex(), position, position + added.size() - 1);
-    m_rows.insert(position, added.size(), 0);
-    std::copy(added.cbegin(), added.cend(), m_rows.begin() + position);
-    endInsertRows();
 }
 
-void AddressListProxyModel::sourceRowsAboutToBeRemoved(const QModelIndex &parent, int first, int last)
+void AddressListProxyModel::sourceRowsLeaving(int first, int last)
 {
-    if (parent.isValid())
-        return;
     m_removingEntries.clear();
     for (int row = first; row <= last; ++row)
         m_removingEntries.append(m_list->entryAt(row));
-    if (m_all) {
-        m_removingFirst = first;
-        m_removingLast = last;
-    } else {
-        m_removingFirst = int(std::lower_bound(m_rows.cbegin(), m_rows.cend(), first) - m_rows.cbegin());
-        m_removingLast = int(std::upper_bound(m_rows.cbegin(), m_rows.cend(), last) - m_rows.cbegin()) - 1;
-    }
-    if (m_removingFirst <= m_removingLast)
-        beginRemoveRows(QModelIndex(), m_removingFirst, m_removingLast);
 }
 
-void AddressListProxyModel::sourceRowsRemoved(const QModelIndex &parent, int first, int last)
+void AddressListProxyModel::sourceRowsLeft(int first, int last)
 {
-    if (parent.isValid())
-        return;
+    Q_UNUSED(first)
+    Q_UNUSED(last)
     m_earlier.clear();
     // Later entries move down as each goes: the highest first.
     std::sort(m_removingEntries.begin(), m_removingEntries.end(), std::greater<int>());
     for (const int entry : qAsConst(m_removingEntries))
         m_keys.remove(entry);
     m_removingEntries.clear();
-    const int count = last - first + 1;
-    const bool announced = m_removingFirst <= m_removingLast;
-    if (m_all) {
-        m_count -= count;
-    } else {
-        if (announced)
-            m_rows.erase(m_rows.begin() + m_removingFirst, m_rows.begin() + m_removingLast + 1);
-        for (auto it = std::lower_bound(m_rows.begin(), m_rows.end(), first); it != m_rows.end(); ++it)
-            *it -= count;
-    }
-    m_removingFirst = m_removingLast = -1;
-    if (announced)
-        endRemoveRows();
 }
 
-void AddressListProxyModel::sourceDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
-                                              const QVector<int> &roles)
+void AddressListProxyModel::sourceRowsChanged(int first, int last)
 {
-    if (!topLeft.isValid() || !bottomRight.isValid())
-        return;
     m_earlier.clear();
-    for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
+    for (int row = first; row <= last; ++row) {
         const int entry = m_list->entryAt(row);
         m_keys.replace(entry, searchText(entry));
-    }
-    if (m_all) {
-        emit dataChanged(mapFromSource(topLeft), mapFromSource(bottomRight), roles);
-        return;
-    }
-    // A changed row that starts or stops matching comes or goes here.
-    for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
-        const auto at = std::lower_bound(m_rows.begin(), m_rows.end(), row);
-        const int position = int(at - m_rows.begin());
-        const bool listed = at != m_rows.end() && *at == row;
-        const bool matching = matchesRow(row);
-        if (listed && !matching) {
-            beginRemoveRows(QModelIndex(), position, position);
-            m_rows.remove(position);
-            endRemoveRows();
-        } else if (!listed && matching) {
-            beginInsertRows(QModelIndex(), position, position);
-            m_rows.insert(position, row);
-            endInsertRows();
-        } else if (listed) {
-            emit dataChanged(index(position, topLeft.column()), index(position, bottomRight.column()), roles);
-        }
     }
 }
 
@@ -457,6 +315,9 @@ void AddressListProxyModel::sourceModelReset()
     m_earlier.clear();
     m_keys.clear();
     prepare();
-    filter();
+    if (showsAll())
+        showAll();
+    else
+        showRows(filter());
     endResetModel();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "foldedtexts.h"
+#include "matchingrowsproxymodel.h"
 
-#include <QAbstractProxyModel>
 #include <QPair>
 #include <QPersistentModelIndex>
 #include <QRegExp>
@@ -17,7 +17,7 @@ class AddressListModel;
 //! each contact's texts are folded for the search once, as it comes; a key that extends a pattern
 //! without wildcards narrows the rows it had, a key taken back finds its earlier rows again, and
 //! a wildcard pattern is tried only on rows that hold its plain letters.
-class AddressListProxyModel final : public QAbstractProxyModel
+class AddressListProxyModel final : public MatchingRowsProxyModel
 {
     Q_OBJECT
     Q_DISABLE_COPY(AddressListProxyModel)
@@ -29,14 +29,14 @@ public:
     void setSearchWildcard(const QString &pattern);
     QString searchWildcard() const { return m_pattern; }
 
-    QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
-    QModelIndex parent(const QModelIndex &child) const override;
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
-    bool hasChildren(const QModelIndex &parent = QModelIndex()) const override;
-    QModelIndex mapToSource(const QModelIndex &proxyIndex) const override;
-    QModelIndex mapFromSource(const QModelIndex &sourceIndex) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+protected:
+    bool matchesRow(int sourceRow) const override;
+    void sourceRowsArrived(int first, int last) override;
+    void sourceRowsLeaving(int first, int last) override;
+    void sourceRowsLeft(int first, int last) override;
+    void sourceRowsChanged(int first, int last) override;
 
 private:
     //! The entry's texts, all columns, as one text for the search: a needle without nulls
@@ -45,24 +45,17 @@ private:
     //! Folds the texts of the entries not prepared yet.
     void prepare();
     //! The rows that match now, from the rows of earlier patterns where they can tell.
-    void filter();
-    //! Whether a source row matches, tried column by column as the pattern's kind asks.
-    bool matchesRow(int sourceRow) const;
+    QVector<int> filter();
     bool matchesText(const QString &text) const;
     //! The source rows, ascending, of the given entries.
     QVector<int> rowsOfEntries(const QVector<int> &entries) const;
     //! The longest run of the wildcard pattern's plain letters every match must hold, folded;
     //! empty when there is none to trust.
     QString requiredText() const;
-    int sourceRow(int row) const { return m_all ? row : m_rows.at(row); }
 
     //! Our rows change while the views' persistent indexes follow their source rows.
     void beginLayoutChange();
     void endLayoutChange();
-    void sourceRowsInserted(const QModelIndex &parent, int first, int last);
-    void sourceRowsAboutToBeRemoved(const QModelIndex &parent, int first, int last);
-    void sourceRowsRemoved(const QModelIndex &parent, int first, int last);
-    void sourceDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QVector<int> &roles);
     void sourceLayoutAboutToBeChanged();
     void sourceLayoutChanged();
     void sourceModelAboutToBeReset();
@@ -74,15 +67,10 @@ private:
     bool m_plain = true;
     QString m_needle; // the plain pattern folded
     QRegExp m_regExp;
-    //! A pattern of letters, stars and question marks only, folded, with a star either side.
+    //! A pattern of ASCII letters, stars and question marks only, folded, with a star either side.
     QString m_glob;
-    //! No pattern: every row, in place. Else the source rows that match, ascending.
-    bool m_all = true;
-    int m_count = 0; // the rows while there is no pattern
-    QVector<int> m_rows;
-    //! The rows of shorter plain patterns typed on the way here, shortest first; gone with any
-    //! change of the rows.
-    QVector<QPair<QString, QVector<int>>> m_earlier;
+    //! Patterns without brackets or backslashes only; gone with any change of the rows.
+    EarlierRows m_earlier;
     //! Every entry's texts, folded.
     FoldedTexts m_keys;
     //! Across a change of our rows: our persistent indexes and their source rows; the entries
@@ -90,8 +78,6 @@ private:
     QModelIndexList m_layoutProxy;
     QList<QPersistentModelIndex> m_layoutSource;
     QVector<int> m_layoutEntries;
-    //! A removal in the source, between its announcement and its end.
-    int m_removingFirst = -1;
-    int m_removingLast = -1;
+    //! The entries a removal in the source takes, between its announcement and its end.
     QVector<int> m_removingEntries;
 };
