@@ -54,8 +54,6 @@ AddressListProxyModel::AddressListProxyModel(AddressListModel *source, QObject *
     connect(source, &QAbstractItemModel::layoutAboutToBeChanged, this,
             &AddressListProxyModel::sourceLayoutAboutToBeChanged);
     connect(source, &QAbstractItemModel::layoutChanged, this, &AddressListProxyModel::sourceLayoutChanged);
-    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &AddressListProxyModel::sourceModelAboutToBeReset);
-    connect(source, &QAbstractItemModel::modelReset, this, &AddressListProxyModel::sourceModelReset);
     connect(source, &QAbstractItemModel::headerDataChanged, this, &QAbstractItemModel::headerDataChanged);
 }
 
@@ -303,21 +301,4 @@ void AddressListProxyModel::sourceRowsChanged(int first, int last)
         const int entry = m_list->entryAt(row);
         m_keys.replace(entry, searchText(entry));
     }
-}
-
-void AddressListProxyModel::sourceModelAboutToBeReset()
-{
-    beginResetModel();
-}
-
-void AddressListProxyModel::sourceModelReset()
-{
-    m_earlier.clear();
-    m_keys.clear();
-    prepare();
-    if (showsAll())
-        showAll();
-    else
-        showRows(filter());
-    endResetModel();
 }

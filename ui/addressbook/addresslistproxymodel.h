@@ -58,8 +58,6 @@ private:
     void endLayoutChange();
     void sourceLayoutAboutToBeChanged();
     void sourceLayoutChanged();
-    void sourceModelAboutToBeReset();
-    void sourceModelReset();
 
     AddressListModel *m_list;
     QString m_pattern;
