@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <QMutexLocker>
 #include <QUrl>
-#include <QWebSocket>
 
 namespace {
 const QString keyStatus = QStringLiteral("status");
@@ -86,6 +85,12 @@ CTIConnector::CTIConnector()
     m_connectTimeout.setInterval(connectTimeoutMs);
     connect(&m_connectTimeout, &QTimer::timeout, this, &CTIConnector::onConnectTimeout);
 
+    connect(&m_socket, &CTISocket::pong, this, &CTIConnector::onPong);
+    connect(&m_socket, &CTISocket::connected, this, &CTIConnector::onSocketConnected);
+    connect(&m_socket, &CTISocket::textMessageReceived, this, &CTIConnector::onMessage);
+    connect(&m_socket, &CTISocket::error, this, &CTIConnector::onSocketError);
+    connect(&m_socket, &CTISocket::disconnected, this, &CTIConnector::onDisconnect);
+
     m_linkCheck.setSingleShot(true);
     m_linkCheck.setTimerType(Qt::PreciseTimer);
     m_linkCheck.setInterval(linkCheckTimeoutMs);
@@ -94,10 +99,6 @@ CTIConnector::CTIConnector()
 
 CTIConnector::~CTIConnector()
 {
-    if (m_socket) {
-        m_socket->disconnect(this);
-        delete m_socket;
-    }
     // Only at process exit: the records live as long as the process, but a leak checker
     // should see them released.
     for (const QPointer<QObject> &record : m_pendingReleases + m_releasing) {
@@ -112,24 +113,8 @@ CTIConnector::~CTIConnector()
 
 void CTIConnector::login(const QString &username, const QString &password, const QString &server)
 {
-    if (m_socket) {
-        // The replaced socket must report nothing more.
-        m_socket->disconnect(this);
-        delete m_socket;
-        m_socket = nullptr;
-        m_pingTimer->stop();
-        delete m_pingTimer;
-        m_pingTimer = nullptr;
-    }
+    delete m_pingTimer; // the replaced link's
     m_linkCheck.stop();
-
-    m_socket = new QWebSocket(QString(), QWebSocketProtocol::Version13);
-    connect(m_socket, &QWebSocket::pong, this, &CTIConnector::onPong);
-    connect(m_socket, &QWebSocket::connected, this, &CTIConnector::onSocketConnected);
-    connect(m_socket, &QWebSocket::textMessageReceived, this, &CTIConnector::onMessage);
-    connect(m_socket, QOverload<QAbstractSocket::SocketError>::of(&QWebSocket::error), this,
-            &CTIConnector::onSocketError);
-    connect(m_socket, &QWebSocket::disconnected, this, &CTIConnector::onDisconnect);
 
     m_pingTimer = new QTimer(this);
     connect(m_pingTimer, &QTimer::timeout, this, &CTIConnector::sendPing);
@@ -140,7 +125,8 @@ void CTIConnector::login(const QString &username, const QString &password, const
 
     ++m_linkSerial;
     m_connectTimeout.start();
-    m_socket->open(QUrl(QStringLiteral("ws://") + server + QStringLiteral(":28888/cti")));
+    // The socket it replaces reports nothing more.
+    m_socket.open(QUrl(QStringLiteral("ws://") + server + QStringLiteral(":28888/cti")));
 }
 
 void CTIConnector::reconnect()
@@ -174,14 +160,12 @@ void CTIConnector::silentReconnect()
 
 int CTIConnector::sendingLink() const
 {
-    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState ? m_linkSerial : 0;
+    return m_socket.state() == QAbstractSocket::ConnectedState ? m_linkSerial : 0;
 }
 
 void CTIConnector::sendMessage(CTIMessage &message)
 {
-    if (!m_socket)
-        return;
-    m_socket->sendTextMessage(QString::fromUtf8(message.toJSON()));
+    m_socket.sendTextMessage(QString::fromUtf8(message.toJSON()));
 }
 
 void CTIConnector::queueMessage(CTIMessage &message)
@@ -213,12 +197,12 @@ void CTIConnector::startPing()
 
 void CTIConnector::sendPing()
 {
-    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
+    if (m_socket.state() != QAbstractSocket::ConnectedState)
         return;
     // A flag, not a clock read, per message: dispatch stays as cheap as parsing.
     m_silentPingTicks = m_heardSinceLastTick ? 0 : m_silentPingTicks + 1;
     m_heardSinceLastTick = false;
-    m_socket->ping(QByteArray());
+    m_socket.ping();
     if (m_silentPingTicks >= deadLinkTicks) {
         // Silence counts in event-loop time. After the loop was busy, this tick runs in the same
         // pass that reads what the server sent meanwhile, before it is handled: judge one pass later.
@@ -228,7 +212,7 @@ void CTIConnector::sendPing()
 
 void CTIConnector::dropLinkIfStillSilent()
 {
-    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState || m_silentPingTicks < deadLinkTicks)
+    if (m_socket.state() != QAbstractSocket::ConnectedState || m_silentPingTicks < deadLinkTicks)
         return;
     if (m_heardSinceLastTick) {
         m_silentPingTicks = 0;
@@ -253,7 +237,7 @@ void CTIConnector::checkLinkNow()
     if (!sendingLink() || m_linkCheck.isActive())
         return;
     m_linkCheckAnswered = false;
-    m_socket->ping(QByteArray());
+    m_socket.ping();
     m_linkCheck.start();
 }
 
@@ -270,8 +254,8 @@ void CTIConnector::onLinkCheckTimeout()
 
 void CTIConnector::reconnectAtOnce()
 {
-    // Not called from inside a socket's signal: login() deletes the socket. An attempt still
-    // under way is not replaced (see silentReconnect()).
+    // On the next pass, from the timer. An attempt still under way is not replaced (see
+    // silentReconnect()).
     if (m_reconnectTimer->isActive())
         m_reconnectTimer->start(0);
 }
@@ -310,8 +294,6 @@ void CTIConnector::onSocketConnected()
 
 void CTIConnector::onConnectTimeout()
 {
-    if (!m_socket)
-        return;
     abandonSocket();
     // The same order Qt reports a failed attempt in.
     onDisconnect();
@@ -356,10 +338,7 @@ void CTIConnector::abandonSocket()
     m_connectTimeout.stop();
     if (m_pingTimer)
         m_pingTimer->stop();
-    if (m_socket) {
-        m_socket->disconnect(this);
-        m_socket->abort();
-    }
+    m_socket.abort();
 }
 
 void CTIConnector::onSocketError(QAbstractSocket::SocketError error)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ctimessage.h"
+#include "ctisocket.h"
 #include "keylist.h"
 
 #include <QAbstractSocket>
@@ -20,7 +21,6 @@
 
 #include <memory>
 
-class QWebSocket;
 class Line;
 class User;
 class Phone;
@@ -298,7 +298,7 @@ private:
     static const Route responseRoutes[];
     static const Route *findRoute(const Route *routes, const QString &name);
 
-    QWebSocket *m_socket = nullptr;
+    CTISocket m_socket;
     QMutex m_sendQueueLock;
     QList<CTIMessage> m_sendQueue;
     QTimer m_sendQueueTimer;

@@ -418,8 +418,9 @@ void tst_CTIConnectorAddresses::largePages()
     }
     QCOMPARE(log.mid(log.size() - 2),
              (QStringList{"finished big", R"(added p000002 {"n_given":"Changed"})"}));
-    // A large page leaves the event loop passes between its contacts.
-    QCOMPARE(passAt.first() < passAt.last(), sliced);
+    // A large page leaves the event loop passes between its contacts (the change behind it may
+    // come in a later pass in any case).
+    QCOMPARE(passAt.first() < passAt.at(count - 1), sliced);
 }
 
 QTEST_MAIN(tst_CTIConnectorAddresses)

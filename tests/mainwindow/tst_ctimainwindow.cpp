@@ -407,6 +407,7 @@ void tst_CTIMainWindow::queueMonitorButton()
     QFETCH(QJsonArray, queues);
     QVERIFY(sim.scenario().setSection(QStringLiteral("phoneConfig"), QJsonObject{{"queues", queues}}));
     delete window;
+    sim.settle(); // the configurations asked for before
     window = new CTIMainWindow;
     QueueMonitorMainWindow *monitor = window->queueMonitor();
     QSignalSpy told(monitor, &QueueMonitorMainWindow::queuesAvailable);

@@ -27,13 +27,30 @@ public:
     //! has arrived; what was received is forgotten then.
     QStringList sent(const QString &command, const QString &field)
     {
-        // A marker sent behind them arrives behind them.
-        CTIConnector::instance()->hangup(QStringLiteral("marker"));
-        [&] { QTRY_COMPARE(receivedCommands(QStringLiteral("hangup")).size(), 1); }();
+        markerArrived();
         QStringList values;
         for (const QJsonObject &received : receivedCommands(command))
             values << received.value(QStringLiteral("data")).toObject().value(field).toString();
         clearReceived();
         return values;
+    }
+
+    //! Once the answers to everything the connector sent before have been handled: they may come
+    //! in separate passes of the event loop, and a window made meanwhile would hear of them.
+    void settle()
+    {
+        markerArrived(); // the server answers as it reads
+        QSignalSpy marker(CTIConnector::instance(), &CTIConnector::addressPictureSet);
+        pushResponse(QStringLiteral("setAddressPicture"), QJsonObject{{"id", "settled"}});
+        [&] { QTRY_COMPARE(marker.count(), 1); }();
+    }
+
+private:
+    //! Once everything the connector sent before has arrived: a marker sent behind it arrives behind it.
+    void markerArrived()
+    {
+        const int before = receivedCommands(QStringLiteral("hangup")).size();
+        CTIConnector::instance()->hangup(QStringLiteral("marker"));
+        [&] { QTRY_COMPARE(receivedCommands(QStringLiteral("hangup")).size(), before + 1); }();
     }
 };
