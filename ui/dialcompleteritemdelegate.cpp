@@ -18,13 +18,15 @@ void DialCompleterItemDelegate::paint(QPainter *painter, const QStyleOptionViewI
     const QStyleOptionViewItem opt = drawBackground(painter, option, index);
     const QRect &r = opt.rect;
     const int half = r.height() / 2;
+    // As wide as the field: a longer name or number ends in an ellipsis, not cut off mid-letter.
+    const int width = r.width() - 10;
     painter->save();
     painter->setPen(textColor(opt));
     painter->setFont(FontFactory::smallFont());
-    painter->drawText(QRect(QPoint(r.left() + 5, r.top() + 4), QPoint(r.right() + 5, r.top() + 3 + half)),
-                      int(opt.displayAlignment), name);
+    painter->drawText(QRect(r.left() + 5, r.top() + 4, width, half), int(opt.displayAlignment),
+                      painter->fontMetrics().elidedText(name, Qt::ElideRight, width));
     painter->setFont(FontFactory::tinyFont());
-    painter->drawText(QRect(QPoint(r.left() + 5, r.top() + half - 1), QPoint(r.right() + 5, r.top() + 2 * half - 2)),
-                      int(opt.displayAlignment), number);
+    painter->drawText(QRect(r.left() + 5, r.top() + half - 1, width, half), int(opt.displayAlignment),
+                      painter->fontMetrics().elidedText(number, Qt::ElideRight, width));
     painter->restore();
 }
