@@ -143,13 +143,15 @@ void tst_CTIMainWindow::callViewsFollowTheLines()
 void tst_CTIMainWindow::callsLiveThroughAnOutage()
 {
     const QString held = sim.calls().startIncomingCall(QStringLiteral("0711 3333")).value(0);
+    QSignalSpy changed(connector, &CTIConnector::lineChanged);
     QVERIFY(sim.calls().answerCall(held));
     QTRY_COMPARE(window->lineViews().size(), 1);
+    QTRY_VERIFY(!changed.isEmpty()); // answered: the messages may come in separate passes
     const QPointer<RunningLineView> heldView = window->lineViews().value(held);
     auto *holdButton = heldView->findChild<QPushButton *>(QStringLiteral("holdButton"));
-    QSignalSpy onHold(connector, &CTIConnector::lineChanged);
+    changed.clear();
     holdButton->click();
-    QTRY_COMPARE(onHold.count(), 1);
+    QTRY_COMPARE(changed.count(), 1);
     const QString ringing = sim.calls().startIncomingCall(QStringLiteral("0711 4444")).value(0);
     QTRY_COMPARE(viewOrder(), (QStringList{"0711 3333", "0711 4444"}));
     QTRY_COMPARE(popUps().size(), 1);
