@@ -220,7 +220,6 @@ void CTIMainWindow::retireView(RunningLineView *view)
     // Thousands of calls may end in one burst: each view leaves the layout with the layout off,
     // which the next pass lays out once, and is freed there within the pass's budget.
     ui->lineListLayout->setEnabled(false);
-    m_retiredInLayout.insert(view);
     // The keyboard leaves with the call, as it would if the view were freed now, rather than
     // landing on the next call's buttons.
     QWidget *focus = QApplication::focusWidget();
@@ -250,12 +249,14 @@ void CTIMainWindow::buildPendingViews()
     m_viewPassScheduled = false;
     QElapsedTimer clock;
     clock.start();
-    if (!m_retiredInLayout.isEmpty()) {
+    // Retired views, hidden, leave the layout together: taking each out on its own would look
+    // through every view listed.
+    if (!m_retiredViews.isEmpty()) {
         for (int i = ui->lineListLayout->count() - 1; i >= 0; --i) {
-            if (m_retiredInLayout.contains(ui->lineListLayout->itemAt(i)->widget()))
+            const QWidget *widget = ui->lineListLayout->itemAt(i)->widget();
+            if (widget && widget->isHidden())
                 delete ui->lineListLayout->takeAt(i);
         }
-        m_retiredInLayout.clear();
     }
     const bool freeing = !m_retiredViews.isEmpty();
     while (!m_retiredViews.isEmpty() && clock.elapsed() < viewPassBudgetMs) {
@@ -508,7 +509,7 @@ RunningLineView *CTIMainWindow::newestLineView() const
     // Views come in below the others: the newest is the lowest.
     for (int i = ui->lineListLayout->count() - 1; i >= 0; --i) {
         auto *view = qobject_cast<RunningLineView *>(ui->lineListLayout->itemAt(i)->widget());
-        if (view && !m_retiredInLayout.contains(view))
+        if (view && !view->isHidden()) // not one ended and still to leave the layout
             return view;
     }
     return nullptr;

@@ -5,7 +5,6 @@
 #include <QList>
 #include <QMap>
 #include <QPointer>
-#include <QSet>
 #include <QSharedPointer>
 #include <QSize>
 #include <QTimer>
@@ -125,9 +124,6 @@ private:
     QList<QPointer<Line>> m_burst;
     //! Views out of the list, hidden, waiting to be freed; and how many were freed in a row.
     QList<RunningLineView *> m_retiredViews;
-    //! Retired views still in the list's layout: taken out together in the next pass, as taking
-    //! each out on its own looks through every view listed.
-    QSet<QWidget *> m_retiredInLayout;
     int m_freedViews = 0;
     QTimer m_heapReturn;
     bool m_viewPassScheduled = false;

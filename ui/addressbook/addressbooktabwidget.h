@@ -71,7 +71,6 @@ public:
     QString currentAddressId() const { return m_currentAddressId; }
     AddressListModel *listModel() const { return m_listModel; }
     AddressListProxyModel *proxyModel() const { return m_proxyModel; }
-    //! The book's contacts have all arrived.
     //! The book has loaded and all its rows are listed.
     bool isLoaded() const { return !m_loading && m_pendingFirst == m_pendingRows.size(); }
     void setSaveAnswerTimeout(int ms) { m_saveAnswerTimeoutMs = ms; }

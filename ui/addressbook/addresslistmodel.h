@@ -55,7 +55,6 @@ public:
     //! until an entry before it goes. New ones are numbered on from the last.
     int entryCount() const { return m_entries.size(); }
     int entryAt(int row) const { return m_order.at(size_t(row)); }
-    int rowOfEntry(int entry) const { return m_position.at(size_t(entry)); }
     const QString &entryText(int entry, int column) const { return cell(m_entries.at(entry).row, column); }
     int sortColumn() const { return m_sortColumn; }
     Qt::SortOrder sortOrder() const { return m_sortOrder; }

@@ -83,6 +83,7 @@ void AddressListProxyModel::setSearchWildcard(const QString &pattern)
             && c != QLatin1Char('\\');
     });
     m_glob = !m_plain && globOnly ? QLatin1Char('*') + pattern.toCaseFolded() + QLatin1Char('*') : QString();
+    m_required = m_plain ? QString() : requiredText();
     if (m_pattern.isEmpty()) {
         showAll();
         m_earlier.clear();
@@ -112,41 +113,18 @@ QVector<int> AddressListProxyModel::filter()
         }
         return rows;
     }
-    // Stars and question marks in a pattern of plain ASCII are matched in the folded texts: where
-    // the expression matches, so does that, and it finds no more but a long s for an s. Other
-    // patterns are tried as expressions, only on the columns that hold their plain letters.
-    const QString required = requiredText();
     QVector<int> candidates;
     if (earlier) {
         candidates = *earlier;
-    } else if (!required.isEmpty()) {
-        candidates = rowsOfEntries(m_keys.findAll(required));
+    } else if (!m_required.isEmpty()) {
+        candidates = rowsOfEntries(m_keys.findAll(m_required));
     } else {
         candidates.resize(m_list->rowCount());
         std::iota(candidates.begin(), candidates.end(), 0);
     }
     for (const int row : qAsConst(candidates)) {
-        const QStringView folded = m_keys.text(m_list->entryAt(row));
-        qsizetype begin = 0;
-        for (int column = 0; column < AddressListModel::ColumnCount; ++column) {
-            qsizetype end = folded.indexOf(QChar(0), begin);
-            if (end < 0)
-                end = folded.size();
-            const QStringView text = folded.mid(begin, end - begin);
-            begin = end + 1;
-            bool matching;
-            if (!m_glob.isEmpty()) {
-                matching = globMatches(m_glob, text)
-                    && (!m_list->text(row, column).contains(longS) || m_regExp.indexIn(m_list->text(row, column)) != -1);
-            } else {
-                matching = (required.isEmpty() || text.contains(required))
-                    && m_regExp.indexIn(m_list->text(row, column)) != -1;
-            }
-            if (matching) {
-                rows.append(row);
-                break;
-            }
-        }
+        if (matchesRow(row))
+            rows.append(row);
     }
     return rows;
 }
@@ -174,17 +152,26 @@ QString AddressListProxyModel::requiredText() const
     return longest.toCaseFolded();
 }
 
-bool AddressListProxyModel::matchesText(const QString &text) const
-{
-    return m_plain ? text.contains(m_pattern, Qt::CaseInsensitive) : m_regExp.indexIn(text) != -1;
-}
-
 bool AddressListProxyModel::matchesRow(int sourceRow) const
 {
     if (m_plain)
         return m_keys.contains(m_list->entryAt(sourceRow), m_needle);
+    // Stars and question marks in a pattern of plain ASCII are matched in the folded texts: where
+    // the expression matches, so does that, and it finds no more but a long s for an s. Other
+    // patterns are tried as expressions, only on the columns that hold their plain letters.
+    const QStringView folded = m_keys.text(m_list->entryAt(sourceRow));
+    qsizetype begin = 0;
     for (int column = 0; column < AddressListModel::ColumnCount; ++column) {
-        if (matchesText(m_list->text(sourceRow, column)))
+        qsizetype end = folded.indexOf(QChar(0), begin);
+        if (end < 0)
+            end = folded.size();
+        const QStringView text = folded.mid(begin, end - begin);
+        begin = end + 1;
+        const QString &original = m_list->text(sourceRow, column);
+        const bool matching = m_glob.isEmpty()
+            ? (m_required.isEmpty() || text.contains(m_required)) && m_regExp.indexIn(original) != -1
+            : globMatches(m_glob, text) && (!original.contains(longS) || m_regExp.indexIn(original) != -1);
+        if (matching)
             return true;
     }
     return false;

@@ -46,7 +46,6 @@ private:
     void prepare();
     //! The rows that match now, from the rows of earlier patterns where they can tell.
     QVector<int> filter();
-    bool matchesText(const QString &text) const;
     //! The source rows, ascending, of the given entries.
     QVector<int> rowsOfEntries(const QVector<int> &entries) const;
     //! The longest run of the wildcard pattern's plain letters every match must hold, folded;
@@ -67,6 +66,8 @@ private:
     QRegExp m_regExp;
     //! A pattern of ASCII letters, stars and question marks only, folded, with a star either side.
     QString m_glob;
+    //! What requiredText() gives for the pattern.
+    QString m_required;
     //! Patterns without brackets or backslashes only; gone with any change of the rows.
     EarlierRows m_earlier;
     //! Every entry's texts, folded.
