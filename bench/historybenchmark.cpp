@@ -21,7 +21,7 @@
 namespace {
 
 constexpr int itemCount = 50000;
-constexpr double maxStallTargetMs = 50;
+constexpr double maxStallTargetMs = 16;
 const QString address = QStringLiteral("127.0.0.3");
 
 QJsonObject historyItems()

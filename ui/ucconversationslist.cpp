@@ -186,11 +186,15 @@ void UCConversationsList::flushPendingRows()
     if (m_model->rowCount() > maxRows)
         dropOldestRows(m_model->rowCount() - maxRows);
     // Rows that land all over a long list (a server whose ids do not follow the time) cost far
-    // more each than rows that go in together: size the next insertion by what this one cost.
+    // more each than rows that go in together, and more the longer the list: size the next
+    // insertion by what this one cost, growing by half at most.
     const double nsPerRow = double(std::max<qint64>(clock.nsecsElapsed(), 1)) / rows.size();
-    m_flushBatch = int(std::clamp(flushBudgetMs * 1e6 / nsPerRow, double(minFlushBatch), double(maxFlushBatch)));
+    const double fits = std::min(flushBudgetMs * 1e6 / nsPerRow, rows.size() * 1.5);
+    m_flushBatch = int(std::clamp(fits, double(minFlushBatch), double(maxFlushBatch)));
+    // The rest after a timer, not a queued call: two queued insertions can run back to back
+    // before input and timers get their turn.
     if (!m_pendingRows.isEmpty())
-        QTimer::singleShot(0, this, &UCConversationsList::flushPendingRows);
+        m_flushTimer.start(0);
 }
 
 void UCConversationsList::dropOldestRows(int count)

@@ -52,7 +52,7 @@ public:
     //! The list keeps this many conversations, the newest; older ones leave as new ones come.
     static constexpr int maxRows = 50000;
     //! Work for one insertion; what does not fit goes in at the next pass of the event loop.
-    static constexpr int flushBudgetMs = 10;
+    static constexpr int flushBudgetMs = 5;
     static constexpr int minFlushBatch = 16;
     static constexpr int maxFlushBatch = 10000;
 
