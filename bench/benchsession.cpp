@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+#include <limits>
+
 bool logInAsBench(const QString &address, const char *benchmark)
 {
     CTIConnector *connector = CTIConnector::instance();
@@ -61,4 +63,14 @@ void resetPeakResident()
     QFile refs(QStringLiteral("/proc/self/clear_refs"));
     if (refs.open(QIODevice::WriteOnly))
         refs.write("5");
+}
+
+WholeDispatchPasses::WholeDispatchPasses()
+{
+    CTIConnector::instance()->setDispatchBudgetMs(std::numeric_limits<int>::max());
+}
+
+WholeDispatchPasses::~WholeDispatchPasses()
+{
+    CTIConnector::instance()->setDispatchBudgetMs(CTIConnector::dispatchBudgetMs);
 }

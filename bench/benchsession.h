@@ -35,3 +35,14 @@ double residentMb();
 //! kernel allows.
 double peakResidentMb();
 void resetPeakResident();
+
+//! For its lifetime the connector handles every received text at once, however long a pass of the
+//! event loop has run: for benchmarks that time each text's handling.
+class WholeDispatchPasses
+{
+    Q_DISABLE_COPY(WholeDispatchPasses)
+
+public:
+    WholeDispatchPasses();
+    ~WholeDispatchPasses();
+};

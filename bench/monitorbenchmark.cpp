@@ -57,6 +57,7 @@ void runMonitorBenchmark(BenchReport &report)
     settings->setValueForKey(StickyBuddyList::hideOnMouseOverSetting, false);
     settings->setValueForKey(StickyBuddyList::columnsSetting, 20);
     CTIConnector *connector = CTIConnector::instance();
+    const WholeDispatchPasses wholePasses; // each text's handling is what is timed
     StickyBuddyList monitor;
     const QString list = buddyListText();
 

@@ -1,6 +1,7 @@
 #include "queuemonitorbenchmark.h"
 
 #include "benchreport.h"
+#include "benchsession.h"
 #include "cticonnector.h"
 #include "queuemonitorcallswidget.h"
 #include "queuemonitormainwindow.h"
@@ -57,6 +58,7 @@ double median(std::vector<double> values)
 void runQueueMonitorBenchmark(BenchReport &report)
 {
     CTIConnector *connector = CTIConnector::instance();
+    const WholeDispatchPasses wholePasses; // each text's handling is what is timed
     QueueMonitorMainWindow window;
     window.show();
     QueueMonitorCallsWidget *calls = window.callsWidget();

@@ -5,6 +5,7 @@
 #include "cticonnectorresponsehandler.h"
 #include "forwardpreset.h"
 #include "line.h"
+#include "passbudget.h"
 #include "phone.h"
 #include "queue.h"
 #include "ucitem.h"
@@ -95,6 +96,10 @@ CTIConnector::CTIConnector()
     m_linkCheck.setTimerType(Qt::PreciseTimer);
     m_linkCheck.setInterval(linkCheckTimeoutMs);
     connect(&m_linkCheck, &QTimer::timeout, this, &CTIConnector::onLinkCheckTimeout);
+
+    m_nextDispatchPass.setSingleShot(true);
+    m_nextDispatchPass.setInterval(0);
+    connect(&m_nextDispatchPass, &QTimer::timeout, this, &CTIConnector::dispatchDeferredTexts);
 }
 
 CTIConnector::~CTIConnector()
@@ -397,12 +402,23 @@ void CTIConnector::onMessage(const QString &text)
 {
     m_heardSinceLastTick = true;
     // Messages are handled in the order they came: while a page is parsed or handed out in
-    // slices, what comes meanwhile waits behind it.
-    if (isHandlingPage() || !m_deferredTexts.isEmpty()) {
+    // slices, or once this pass has had its share, what comes meanwhile waits behind it.
+    if (isHandlingPage() || !m_deferredTexts.isEmpty() || dispatchPassSpent()) {
         m_deferredTexts.append(text);
         return;
     }
     dispatchText(text);
+}
+
+bool CTIConnector::dispatchPassSpent()
+{
+    // A read can bring hundreds of events (a trunk going down ends every call at once); handled
+    // in one go they would freeze the window. What waits goes on in the next pass.
+    if (!PassBudget::spent(m_dispatchBudgetMs))
+        return false;
+    if (!m_nextDispatchPass.isActive())
+        m_nextDispatchPass.start();
+    return true;
 }
 
 void CTIConnector::dispatchText(const QString &text)
@@ -468,7 +484,9 @@ void CTIConnector::dispatchDeferredTexts()
     if (m_dispatchingDeferred)
         return;
     m_dispatchingDeferred = true;
-    while (!m_deferredTexts.isEmpty() && !isHandlingPage())
+    // One at least, whatever else this pass did: each pass gets on with the queue.
+    for (bool first = true; !m_deferredTexts.isEmpty() && !isHandlingPage() && (first || !dispatchPassSpent());
+         first = false)
         dispatchText(m_deferredTexts.takeFirst());
     m_dispatchingDeferred = false;
 }

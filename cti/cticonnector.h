@@ -58,6 +58,8 @@ public:
     //! The contacts of a page are handed out in slices of about this much work, one per pass of
     //! the event loop, so the windows stay responsive while a book of thousands loads.
     static constexpr int addressSliceMs = 5;
+    //! Received texts handled in one pass of the event loop; the rest wait for the next pass.
+    static constexpr int dispatchBudgetMs = 5;
 
     QString getCurrentUsername() const { return m_username; }
     QString getCurrentHost() const { return m_host; }
@@ -70,6 +72,9 @@ public:
     void startPing();
     //! The keep-alive interval, pingIntervalMs unless set otherwise (tests shorten it).
     void setPingIntervalMs(int intervalMs);
+    //! The handling of received texts per pass of the event loop, dispatchBudgetMs unless set
+    //! otherwise (benchmarks that time each text's handling lift it, tests lower it).
+    void setDispatchBudgetMs(int budgetMs) { m_dispatchBudgetMs = std::max(0, budgetMs); }
 
     void handleEvent(CTIMessage &message);
     void handleResponse(CTIMessage &message);
@@ -243,8 +248,11 @@ private:
     //! A long page answer is parsed on the thread pool; false when the text is none.
     bool startPageParse(const QString &text);
     void onPageParsed(const QJsonObject &root);
-    //! Texts that came while a page was parsed or handed out, in the order they came.
+    //! Texts that came while a page was parsed or handed out, or after the pass's budget was
+    //! spent, in the order they came; as many as the pass's budget allows.
     void dispatchDeferredTexts();
+    //! True, with the next pass asked for, once this pass of the event loop has spent the budget.
+    bool dispatchPassSpent();
     bool isHandlingPage() const { return m_addressPage || m_parsingPage; }
 
     //! Once every receiver, direct or queued, is done with a handed-out record, deletes it unless a
@@ -383,6 +391,8 @@ private:
     bool m_sliceQueued = false;
     QStringList m_deferredTexts;
     bool m_dispatchingDeferred = false;
+    int m_dispatchBudgetMs = dispatchBudgetMs;
+    QTimer m_nextDispatchPass;
 
     struct AddressPageRequest
     {

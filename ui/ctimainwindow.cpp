@@ -15,6 +15,7 @@
 #include "notification.h"
 #include "notificationfactory.h"
 #include "notificationtype.h"
+#include "passbudget.h"
 #include "queuemonitormainwindow.h"
 #include "reconnectwindow.h"
 #include "rolloverpopup.h"
@@ -94,6 +95,9 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     connect(m_trayIcon, &SystemTrayIcon::applicationQuitRequest, this, &CTIMainWindow::quitApplication);
     m_trayIcon->initialise();
 
+    m_viewPass.setSingleShot(true);
+    m_viewPass.setInterval(0);
+    connect(&m_viewPass, &QTimer::timeout, this, &CTIMainWindow::buildPendingViews);
     m_heapReturn.setSingleShot(true);
     m_heapReturn.setInterval(heapReturnDelayMs);
     connect(&m_heapReturn, &QTimer::timeout, this, [this] {
@@ -235,40 +239,42 @@ bool CTIMainWindow::isPending(Line *line) const
     return m_pendingByCallId.value(line->callId()) == line;
 }
 
-void CTIMainWindow::scheduleViewPass()
+void CTIMainWindow::scheduleViewPass(int delayMs)
 {
-    if (m_viewPassScheduled)
+    // A timer, not a posted call (QTimer::singleShot(0) posts one): the socket, the keep-alive and
+    // painting get their turn between passes.
+    if (m_viewPass.isActive() && m_viewPass.remainingTime() <= delayMs)
         return;
-    m_viewPassScheduled = true;
-    // A timer, not a posted call: the socket, the keep-alive and painting get their turn between passes.
-    QTimer::singleShot(0, this, &CTIMainWindow::buildPendingViews);
+    m_viewPass.start(delayMs);
 }
 
 void CTIMainWindow::buildPendingViews()
 {
-    m_viewPassScheduled = false;
-    QElapsedTimer clock;
-    clock.start();
     // Retired views, hidden, leave the layout together: taking each out on its own would look
-    // through every view listed.
-    if (!m_retiredViews.isEmpty()) {
+    // through every view listed. Each time the whole list is laid out again, so while calls end
+    // in a burst it is done every sweepIntervalMs, not in every pass.
+    const bool sweep = !m_retiredViews.isEmpty() && (!m_lastSweep.isValid() || m_lastSweep.elapsed() >= sweepIntervalMs);
+    if (sweep) {
         for (int i = ui->lineListLayout->count() - 1; i >= 0; --i) {
             const QWidget *widget = ui->lineListLayout->itemAt(i)->widget();
             if (widget && widget->isHidden())
                 delete ui->lineListLayout->takeAt(i);
         }
+        m_unlistedViews += std::exchange(m_retiredViews, {});
+        m_lastSweep.start();
     }
-    const bool freeing = !m_retiredViews.isEmpty();
-    while (!m_retiredViews.isEmpty() && clock.elapsed() < viewPassBudgetMs) {
-        delete m_retiredViews.takeFirst();
+    // One of each at least, whatever else this pass did, so a burst goes on in every pass.
+    const bool freeing = !m_unlistedViews.isEmpty();
+    for (bool first = true; !m_unlistedViews.isEmpty() && (first || !PassBudget::spent(viewPassBudgetMs)); first = false) {
+        delete m_unlistedViews.takeFirst();
         ++m_freedViews;
     }
     // glibc keeps what a burst freed for the process: given back once the burst is over, off
     // the main thread, as trimming a large heap takes tens of milliseconds.
-    if (freeing && m_retiredViews.isEmpty() && m_freedViews >= heapReturnViews)
+    if (freeing && m_unlistedViews.isEmpty() && m_retiredViews.isEmpty() && m_freedViews >= heapReturnViews)
         m_heapReturn.start();
     QList<RunningLineView *> built;
-    while (!m_pendingLines.isEmpty() && clock.elapsed() < viewPassBudgetMs) {
+    for (bool first = true; !m_pendingLines.isEmpty() && (first || !PassBudget::spent(viewPassBudgetMs)); first = false) {
         const QPointer<Line> line = m_pendingLines.takeFirst();
         if (!line || !isPending(line))
             continue; // closed, or reported open again, before its view was built
@@ -296,21 +302,25 @@ void CTIMainWindow::buildPendingViews()
         built.append(view);
         m_burst.append(line);
     }
-    // Each view shown into an active layout would lay out all the others again: show the batch
-    // with the layout off, then give the list its new height and lay it out once.
-    ui->lineListLayout->setEnabled(false);
-    for (RunningLineView *view : qAsConst(built))
-        view->show();
-    ui->lineListLayout->setEnabled(true);
-    // The list first grows to take the new views: laid out in the old height, every view would be
-    // squeezed and then stretched again. Views taken out while the layout was off asked for no
-    // layout: one for all of them.
-    QWidget *list = ui->lineListWidget;
-    list->resize(list->width(), std::max(list->height(), ui->lineListLayout->sizeHint().height()));
-    ui->lineListLayout->activate();
-    fitLineArea();
-    if (!m_pendingLines.isEmpty() || !m_retiredViews.isEmpty())
+    if (sweep || !built.isEmpty()) {
+        // Each view shown into an active layout would lay out all the others again: show the
+        // batch with the layout off, then give the list its new height and lay it out once.
+        ui->lineListLayout->setEnabled(false);
+        for (RunningLineView *view : qAsConst(built))
+            view->show();
+        ui->lineListLayout->setEnabled(true);
+        // The list first grows to take the new views: laid out in the old height, every view
+        // would be squeezed and then stretched again. Views taken out while the layout was off
+        // asked for no layout: one for all of them.
+        QWidget *list = ui->lineListWidget;
+        list->resize(list->width(), std::max(list->height(), ui->lineListLayout->sizeHint().height()));
+        ui->lineListLayout->activate();
+        fitLineArea();
+    }
+    if (!m_pendingLines.isEmpty() || !m_unlistedViews.isEmpty())
         scheduleViewPass();
+    else if (!m_retiredViews.isEmpty())
+        scheduleViewPass(int(std::max<qint64>(0, sweepIntervalMs - m_lastSweep.elapsed())));
     if (m_pendingLines.isEmpty())
         notifyBurst();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QKeySequence>
 #include <QList>
@@ -46,9 +47,12 @@ public:
     void restoreWindowGeometry();
     static QString getAppPartName() { return QStringLiteral("MainWindow"); }
 
-    //! Time for building and freeing call views in one pass of the event loop; the rest waits
-    //! for the next. Showing them and laying out the list come on top, within one frame.
-    static constexpr int viewPassBudgetMs = 8;
+    //! Bulk work of one pass of the event loop (see PassBudget) up to which call views are built
+    //! and freed; the rest waits for the next. Showing them and laying out the list come on top,
+    //! within one frame.
+    static constexpr int viewPassBudgetMs = 5;
+    //! While calls end in a burst, their views leave the list's layout at most this often.
+    static constexpr int sweepIntervalMs = 50;
     //! Freeing this many views in a burst leaves enough unused heap to give back to the system,
     //! once no more have been freed for this long.
     static constexpr int heapReturnViews = 200;
@@ -99,9 +103,10 @@ protected:
 private:
     static void notify(Line *line);
     bool isPending(Line *line) const;
-    //! Takes a view out of the list at once; it is freed in a later pass.
+    //! Hides a view at once; it leaves the list and is freed in later passes.
     void retireView(RunningLineView *view);
-    void scheduleViewPass();
+    //! The next pass of buildPendingViews() in delayMs at the latest.
+    void scheduleViewPass(int delayMs = 0);
     void buildPendingViews();
     //! Rolls in the pop-up of a batch of lines once all its views are built.
     void notifyBurst();
@@ -122,11 +127,14 @@ private:
     QHash<QString, const Line *> m_pendingByCallId;
     //! Lines whose views were built since the last pop-up check.
     QList<QPointer<Line>> m_burst;
-    //! Views out of the list, hidden, waiting to be freed; and how many were freed in a row.
+    //! Views of ended calls, hidden, still in the list's layout; those taken out of it, waiting
+    //! to be freed; and how many were freed in a row.
     QList<RunningLineView *> m_retiredViews;
+    QList<RunningLineView *> m_unlistedViews;
+    QElapsedTimer m_lastSweep;
     int m_freedViews = 0;
     QTimer m_heapReturn;
-    bool m_viewPassScheduled = false;
+    QTimer m_viewPass;
     int m_grownForLines = 0;
     int m_movedUpForLines = 0;
     AddressBookWindow *m_addressBookWindow = nullptr;

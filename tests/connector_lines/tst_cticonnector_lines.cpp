@@ -4,6 +4,7 @@
 #include "ucitem.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
 #include <QSignalSpy>
@@ -30,6 +31,7 @@ private slots:
     void eventsOpenChangeClose_data();
     void eventsOpenChangeClose();
     void closedLineOutlivesEveryReceiver();
+    void aBurstGoesOnOverSeveralPassesInOrder();
     void closedLineAsConversationItem_data();
     void closedLineAsConversationItem();
     void badInput_data();
@@ -256,6 +258,38 @@ void tst_CTIConnectorLines::eventsOpenChangeClose()
     }
     if (signals_.last() != "item")
         close(callId);
+}
+
+void tst_CTIConnectorLines::aBurstGoesOnOverSeveralPassesInOrder()
+{
+    // A trunk going down ends every call in one read: handled in one go, they would hold up the
+    // window. With no budget each pass handles a text or two; the rest keep their order, and a
+    // text that comes meanwhile waits behind them.
+    const auto text = [](const QString &callId, int state) {
+        return QString::fromUtf8(QJsonDocument(QJsonObject{{"type", "event"},
+                                                           {"name", "updateLineStatus"},
+                                                           {"data", lineData(callId, state)}})
+                                     .toJson(QJsonDocument::Compact));
+    };
+    const int count = 20;
+    LineLog log(connector);
+    connector->setDispatchBudgetMs(0);
+    QStringList expected;
+    QCoreApplication::processEvents(); // a pass of its own
+    for (int i = 0; i < count; ++i) {
+        const QString callId = QStringLiteral("burst-%1").arg(i);
+        connector->onMessage(text(callId, 1));
+        expected << QStringLiteral("open ") + callId;
+    }
+    QCOMPARE(log.entries.size(), 1);
+    QCoreApplication::processEvents();
+    QVERIFY(log.entries.size() < count);
+    connector->onMessage(text(QStringLiteral("burst-0"), 3));
+    expected << QStringLiteral("close burst-0") << QStringLiteral("item burst-0");
+    QTRY_COMPARE(log.entries, expected);
+    connector->setDispatchBudgetMs(CTIConnector::dispatchBudgetMs);
+    for (int i = 0; i < count; ++i)
+        close(QStringLiteral("burst-%1").arg(i));
 }
 
 void tst_CTIConnectorLines::closedLineAsConversationItem_data()
