@@ -39,12 +39,12 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     CTIConnector::instance()->onMessage(QString::fromUtf8(reinterpret_cast<const char *>(data), int(size)));
-    // Let the workers finish, their queued hand-overs and a page's slices run, and deferred
-    // deletions happen.
+    // Let the workers finish, their queued hand-overs, a page's slices and texts left for a later
+    // pass run, and deferred deletions happen.
     CTIConnector *connector = CTIConnector::instance();
     for (int pass = 0; pass < 3 || (connector->hasMessagesInHand() && pass < 10000); ++pass) {
         QThreadPool::globalInstance()->waitForDone();
-        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     return 0;
