@@ -72,6 +72,12 @@ void tst_AddressPageReader::readsAsTheGeneralPathDoes_data()
     QTest::newRow("usual page") << page(two) << true << false;
     QTest::newRow("pretty printed") << QString::fromUtf8(QJsonDocument::fromJson(page(two).toUtf8()).toJson(QJsonDocument::Indented))
                                    << true << false;
+    QString spaced = page(two);
+    for (const QString &mark : {QStringLiteral("{"), QStringLiteral("}"), QStringLiteral(":"), QStringLiteral(",")})
+        spaced.replace(mark, QStringLiteral(" \t%1\r\n ").arg(mark));
+    QTest::newRow("space around every mark") << spaced << true << false;
+    QTest::newRow("empty page, spaced") << page(QStringLiteral(" { } ")) << true << false;
+    QTest::newRow("empty contact, spaced") << page(QStringLiteral(R"({"a": { } })")) << true << false;
     QTest::newRow("ids and keys out of order")
         << page(R"({"b":{"z":"1","a":"2","m":"3"},"a":{"m":"x","a":"y"},"c":{}})") << true << false;
     QTest::newRow("envelope in another order")
@@ -110,6 +116,8 @@ void tst_AddressPageReader::readsAsTheGeneralPathDoes_data()
                                     << false << false;
     QTest::newRow("lone surrogate in a value") << page(QStringLiteral(R"({"a":{"k":"x%1y"}})").arg(QChar(0xd800))) << false << false;
     QTest::newRow("noncharacter in a value") << page(QStringLiteral(R"({"a":{"k":"x%1y"}})").arg(QChar(0xfffe))) << false << false;
+    QTest::newRow("deep nesting") << page(QStringLiteral(R"({"a":{"k":%1%2}})").arg(QString(300, '['), QString(300, ']')))
+                                  << false << false;
     QTest::newRow("byte order mark") << QChar(0xfeff) + page(two) << false << false;
 
     // Refused by the general path, wherever the fault is.
