@@ -47,18 +47,13 @@ bool AddressPageReader::read(const QString &text)
         if (!take('{'))
             return false;
         for (;;) {
-            skipSpace();
             QStringView key;
-            TextForm form;
-            if (!rawString(key, form) || form.escaped)
+            if (!memberName(key, Name::Plain))
                 return false;
-            skipSpace();
-            if (!take(':'))
-                return false;
-            skipSpace();
             if (key == QLatin1String("type") || key == QLatin1String("name")) {
                 bool &seen = key == QLatin1String("type") ? type : name;
                 QStringView value;
+                TextForm form;
                 if (seen || !rawString(value, form) || form.escaped
                     || value != QLatin1String(&seen == &type ? "response" : "getAddresses"))
                     return false;
@@ -135,6 +130,19 @@ bool AddressPageReader::rawString(QStringView &raw, TextForm &form)
     return false;
 }
 
+bool AddressPageReader::memberName(QStringView &name, Name rule)
+{
+    skipSpace();
+    TextForm form;
+    if (!rawString(name, form) || (rule != Name::Any && form.escaped) || (rule == Name::Ascii && !form.ascii))
+        return false;
+    skipSpace();
+    if (!take(':'))
+        return false;
+    skipSpace();
+    return true;
+}
+
 QString AddressPageReader::decoded(QStringView raw)
 {
     QString text;
@@ -178,17 +186,10 @@ bool AddressPageReader::skipValue(int depth)
         if (take(close))
             return true;
         for (;;) {
+            QStringView key;
+            if (open == '{' && !memberName(key, Name::Any))
+                return false;
             skipSpace();
-            if (open == '{') {
-                QStringView key;
-                TextForm form;
-                if (!rawString(key, form))
-                    return false;
-                skipSpace();
-                if (!take(':'))
-                    return false;
-                skipSpace();
-            }
             if (!skipValue(depth + 1))
                 return false;
             skipSpace();
@@ -260,15 +261,9 @@ bool AddressPageReader::readData()
         return false;
     bool addresses = false;
     for (;;) {
-        skipSpace();
         QStringView key;
-        TextForm form;
-        if (!rawString(key, form) || form.escaped)
+        if (!memberName(key, Name::Plain))
             return false;
-        skipSpace();
-        if (!take(':'))
-            return false;
-        skipSpace();
         if (key == QLatin1String("addresses")) {
             if (addresses || !readContacts())
                 return false;
@@ -298,16 +293,8 @@ bool AddressPageReader::readContacts()
     if (take('}'))
         return true;
     for (;;) {
-        skipSpace();
         QStringView id;
-        TextForm form;
-        if (!rawString(id, form) || form.escaped || !form.ascii)
-            return false;
-        skipSpace();
-        if (!take(':'))
-            return false;
-        skipSpace();
-        if (!readContact(id))
+        if (!memberName(id, Name::Ascii) || !readContact(id))
             return false;
         skipSpace();
         if (take(','))
@@ -335,15 +322,9 @@ bool AddressPageReader::readContact(QStringView id)
     skipSpace();
     if (!take('}')) {
         for (;;) {
-            skipSpace();
             QStringView key;
-            TextForm form;
-            if (!rawString(key, form) || form.escaped || !form.ascii)
+            if (!memberName(key, Name::Ascii))
                 return false;
-            skipSpace();
-            if (!take(':'))
-                return false;
-            skipSpace();
             const int i = m_members.size();
             const bool sameKey = before && i < before->keys.size() && QStringView(before->keys.at(i)) == key;
             Member member{key, QVariant()};

@@ -57,6 +57,10 @@ private:
     bool take(ushort c);
     //! The string at the cursor, its quotes left out, and what it holds.
     bool rawString(QStringView &raw, TextForm &form);
+    //! Which member names are read: any, only those without escapes, only those in plain ASCII.
+    enum class Name { Any, Plain, Ascii };
+    //! A member's name and its colon, with the space around them.
+    bool memberName(QStringView &name, Name rule);
     //! A string's characters with its escapes resolved, as the JSON parser resolves them.
     static QString decoded(QStringView raw);
     //! Any JSON value at the cursor, checked only as far as finding its end.
