@@ -6,11 +6,20 @@
 #include <QThread>
 
 namespace {
+//! Ends the pass when the dispatcher says so.
+class PassEnd : public QObject
+{
+public:
+    void end() { PassBudget::endPass(); }
+    void forget();
+};
+
 struct Pass
 {
     QElapsedTimer clock;
     bool started = false;
     QAbstractEventDispatcher *watched = nullptr;
+    PassEnd ends;
 };
 
 Pass &pass()
@@ -19,17 +28,24 @@ Pass &pass()
     return current;
 }
 
+void PassEnd::forget()
+{
+    pass().watched = nullptr;
+}
+
 // The dispatcher says aboutToBlock before a pass that may wait and awake after it, or awake
-// before one that may not: either way, between two passes.
+// before one that may not: either way, between two passes. The connections are unique, so a
+// dispatcher watched again is never connected twice; the one watched needs no look at them.
 void watchDispatcher()
 {
     QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(QThread::currentThread());
     if (!dispatcher || dispatcher == pass().watched)
         return;
     pass().watched = dispatcher;
-    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &PassBudget::endPass);
-    QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, &PassBudget::endPass);
-    QObject::connect(dispatcher, &QObject::destroyed, [] { pass().watched = nullptr; });
+    PassEnd *ends = &pass().ends;
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, ends, &PassEnd::end, Qt::UniqueConnection);
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, ends, &PassEnd::end, Qt::UniqueConnection);
+    QObject::connect(dispatcher, &QObject::destroyed, ends, &PassEnd::forget, Qt::UniqueConnection);
 }
 } // namespace
 
