@@ -151,7 +151,10 @@ void tst_CTIMainWindow::callsLiveThroughAnOutage()
     auto *holdButton = heldView->findChild<QPushButton *>(QStringLiteral("holdButton"));
     changed.clear();
     holdButton->click();
-    QTRY_COMPARE(changed.count(), 1);
+    // The hold reaches the server and comes back as a change of the line (more of the answer's
+    // messages may still come: a read's messages may be handled over several passes).
+    QTRY_VERIFY(!sim.receivedCommands(QStringLiteral("hold")).isEmpty());
+    QTRY_VERIFY(!changed.isEmpty());
     const QString ringing = sim.calls().startIncomingCall(QStringLiteral("0711 4444")).value(0);
     QTRY_COMPARE(viewOrder(), (QStringList{"0711 3333", "0711 4444"}));
     QTRY_COMPARE(popUps().size(), 1);
