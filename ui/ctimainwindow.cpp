@@ -29,7 +29,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -96,7 +95,6 @@ CTIMainWindow::CTIMainWindow(QWidget *parent)
     m_trayIcon->initialise();
 
     m_viewPass.setSingleShot(true);
-    m_viewPass.setInterval(0);
     connect(&m_viewPass, &QTimer::timeout, this, &CTIMainWindow::buildPendingViews);
     m_heapReturn.setSingleShot(true);
     m_heapReturn.setInterval(heapReturnDelayMs);
