@@ -4,19 +4,24 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QString>
+#include <QTimer>
 
 class PbxSimulator;
 
-//! Spins the event loop until the condition holds or the time is up; false if it never held.
+//! Runs the event loop until the condition holds or the time is up; false if it never held. The
+//! loop sleeps while nothing is to be done, as the program's own does: a loop that polls would take
+//! a core from the simulator and the workers and count as the program's stalls.
 template<typename Condition>
 bool spinUntil(Condition condition, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
+    QTimer look; // conditions not made true by an event are looked at again this often
+    look.start(5);
     while (!condition()) {
         if (clock.elapsed() > timeoutMs)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

@@ -100,6 +100,9 @@ CTIConnector::CTIConnector()
     m_nextDispatchPass.setSingleShot(true);
     m_nextDispatchPass.setInterval(0);
     connect(&m_nextDispatchPass, &QTimer::timeout, this, &CTIConnector::dispatchDeferredTexts);
+    m_nextAddressSlice.setSingleShot(true);
+    m_nextAddressSlice.setInterval(0);
+    connect(&m_nextAddressSlice, &QTimer::timeout, this, &CTIConnector::continueAddressPage);
 }
 
 CTIConnector::~CTIConnector()

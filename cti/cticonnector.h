@@ -55,9 +55,10 @@ public:
     static constexpr int deadLinkTicks = 2;
     //! A link check's ping unanswered this long means the link is dead.
     static constexpr int linkCheckTimeoutMs = 2000;
-    //! The contacts of a page are handed out in slices of about this much work, one per pass of
-    //! the event loop, so the windows stay responsive while a book of thousands loads.
-    static constexpr int addressSliceMs = 5;
+    //! The contacts of a page are handed out while the pass's bulk work (see PassBudget) stays
+    //! within this, the rest in later passes, so the windows stay responsive while a book of
+    //! thousands loads.
+    static constexpr int addressSliceMs = 3;
     //! Received texts handled in one pass of the event loop; the rest wait for the next pass.
     static constexpr int dispatchBudgetMs = 5;
 
@@ -388,7 +389,7 @@ private:
     std::unique_ptr<AddressPage> m_addressPage;
     QList<CTIMessage> m_waitingPages;
     bool m_parsingPage = false;
-    bool m_sliceQueued = false;
+    QTimer m_nextAddressSlice;
     QStringList m_deferredTexts;
     bool m_dispatchingDeferred = false;
     int m_dispatchBudgetMs = dispatchBudgetMs;

@@ -5,9 +5,9 @@
 #include "addressbook.h"
 #include "addresses.h"
 #include "addresspagereader.h"
+#include "passbudget.h"
 
 #include <QBuffer>
-#include <QElapsedTimer>
 #include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -482,16 +482,9 @@ void CTIConnector::onContactsPrepared(const QVector<PreparedContact> &contacts, 
 
 void CTIConnector::scheduleAddressSlice()
 {
-    if (m_sliceQueued)
-        return;
-    m_sliceQueued = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_sliceQueued = false;
-            continueAddressPage();
-        },
-        Qt::QueuedConnection);
+    // A timer, not a queued call: the rest of a page waits while input and painting are due.
+    if (!m_nextAddressSlice.isActive())
+        m_nextAddressSlice.start();
 }
 
 void CTIConnector::continueAddressPage()
@@ -502,8 +495,7 @@ void CTIConnector::continueAddressPage()
         return;
     page->handingOut = true;
     const bool received = isSignalConnected(QMetaMethod::fromSignal(&CTIConnector::addressAdded));
-    QElapsedTimer slice;
-    slice.start();
+    PassBudget::spent(addressSliceMs); // starts the pass's clock unless other work already did
     int handed = 0;
     for (;;) {
         PreparedContact prepared;
@@ -524,7 +516,7 @@ void CTIConnector::continueAddressPage()
             emit addressAdded(contact);
             releaseUnlessAdopted(guard);
         }
-        if (++handed % 32 == 0 && slice.elapsed() >= addressSliceMs) {
+        if (++handed % 32 == 0 && PassBudget::spent(addressSliceMs)) {
             page->handingOut = false;
             scheduleAddressSlice();
             return;

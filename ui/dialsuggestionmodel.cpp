@@ -2,13 +2,17 @@
 
 #include "addresses.h"
 #include "dialcompleter.h"
+#include "passbudget.h"
 
 #include <algorithm>
-#include <utility>
 
 DialSuggestionModel::DialSuggestionModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
+    // A timer, not a queued call: waiting contacts wait while input and painting are due.
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(0);
+    connect(&m_flushTimer, &QTimer::timeout, this, [this] { commitPending(true); });
 }
 
 int DialSuggestionModel::rowCount(const QModelIndex &parent) const
@@ -88,10 +92,8 @@ void DialSuggestionModel::removeContact(const QString &id)
 
 void DialSuggestionModel::scheduleFlush()
 {
-    if (m_flushScheduled)
-        return;
-    m_flushScheduled = true;
-    QMetaObject::invokeMethod(this, &DialSuggestionModel::flush, Qt::QueuedConnection);
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start();
 }
 
 void DialSuggestionModel::appendRowsOf(const Contact &contact, QVector<Row> &rows) const
@@ -102,9 +104,14 @@ void DialSuggestionModel::appendRowsOf(const Contact &contact, QVector<Row> &row
 
 void DialSuggestionModel::flush()
 {
-    m_flushScheduled = false;
-    const QVector<Contact> pending = std::exchange(m_pending, {});
-    m_pendingIndex.clear();
+    commitPending(false);
+}
+
+void DialSuggestionModel::commitPending(bool withinPass)
+{
+    m_flushTimer.stop();
+    if (withinPass)
+        PassBudget::spent(flushBudgetMs); // starts the pass's clock unless other work already did
 
     // Replacements with as many numbers as before are rewritten in place and announced as one
     // changed range; all new rows go in with one insertion.
@@ -119,7 +126,16 @@ void DialSuggestionModel::flush()
         changedLast = -1;
     };
 
-    for (const Contact &contact : pending) {
+    // Contacts are taken in the order they came; within a pass in steps, while it allows.
+    constexpr int step = 64;
+    int next = m_pendingFirst;
+    for (; next < m_pending.size(); ++next) {
+        if (withinPass && (next - m_pendingFirst) % step == 0 && next > m_pendingFirst
+            && PassBudget::spent(flushBudgetMs))
+            break;
+        const Contact &contact = m_pending.at(next);
+        if (!contact.id.isEmpty() && !contact.dropped)
+            m_pendingIndex.remove(contact.id);
         if (contact.dropped)
             continue;
         const auto span = contact.id.isEmpty() ? m_spans.cend() : m_spans.constFind(contact.id);
@@ -142,6 +158,21 @@ void DialSuggestionModel::flush()
         appendRowsOf(contact, added);
     }
     announceChanged();
+    if (next < m_pending.size()) {
+        m_pendingFirst = next;
+        // Those taken go once they are the greater part: a long load does not keep them all.
+        if (m_pendingFirst >= 1024 && 2 * m_pendingFirst >= m_pending.size()) {
+            m_pending.remove(0, m_pendingFirst);
+            for (int &at : m_pendingIndex)
+                at -= m_pendingFirst;
+            m_pendingFirst = 0;
+        }
+        m_flushTimer.start();
+    } else {
+        m_pending.clear();
+        m_pendingIndex.clear();
+        m_pendingFirst = 0;
+    }
 
     if (added.isEmpty())
         return;

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVector>
 
 class Addresses;
@@ -15,8 +16,9 @@ class Addresses;
 //! removeContact() takes them out.
 //!
 //! Contacts arrive by the hundred per event-loop pass while address books load, and every change
-//! of the model makes an attached completer filter anew. So addContact() gathers what arrives in
-//! one pass, and the rows appear together at the end of it (in the next event-loop pass).
+//! of the model makes an attached completer filter anew. So addContact() gathers what arrives, and
+//! the rows appear together in a later pass: as many as the pass's bulk work allows (see
+//! PassBudget), the rest in the passes after.
 class DialSuggestionModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -24,8 +26,11 @@ class DialSuggestionModel final : public QAbstractTableModel
 
 public:
     enum Column { LineColumn = 0, NumberColumn = 1, NameColumn = 2, ColumnCount = 3 };
+    //! Bulk work of one pass (see PassBudget) up to which waiting contacts are added.
+    static constexpr int flushBudgetMs = 3;
 
     explicit DialSuggestionModel(QObject *parent = nullptr);
+
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -36,7 +41,7 @@ public:
     void addContact(Addresses *contact);
     //! Takes the contact's rows out at once, and drops it if it is still waiting to be added.
     void removeContact(const QString &id);
-    //! Adds what is waiting now instead of at the end of the pass.
+    //! Adds all that is waiting now instead of in later passes.
     void flush();
 
 private:
@@ -61,13 +66,17 @@ private:
     };
 
     void scheduleFlush();
+    //! Adds waiting contacts: all of them, or as many as the pass allows.
+    void commitPending(bool withinPass);
     void appendRowsOf(const Contact &contact, QVector<Row> &rows) const;
     //! Removes the rows of a committed contact and shifts the spans behind it.
     void removeSpan(const QString &id, Span span);
 
     QVector<Row> m_rows;
     QHash<QString, Span> m_spans; // contact id -> its rows
+    //! Waiting contacts: those from m_pendingFirst on.
     QVector<Contact> m_pending;
+    int m_pendingFirst = 0;
     QHash<QString, int> m_pendingIndex; // contact id -> position in m_pending
-    bool m_flushScheduled = false;
+    QTimer m_flushTimer;
 };

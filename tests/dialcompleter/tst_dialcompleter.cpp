@@ -3,6 +3,7 @@
 #include "dialcompleteritemdelegate.h"
 #include "dialsuggestionfilter.h"
 #include "dialsuggestionmodel.h"
+#include "passbudget.h"
 
 #include <QAbstractItemModelTester>
 #include <QAbstractItemView>
@@ -22,6 +23,7 @@ private slots:
     void narrowing_data();
     void narrowing();
     void changesWhileNarrowed();
+    void arrivalsOverPasses();
 };
 
 namespace {
@@ -244,6 +246,48 @@ void tst_DialCompleter::changesWhileNarrowed()
     QCOMPARE(rows(), (QStringList{"Mebert, Bernd 3", "Meier, Dirk 5"}));
     filter.setFilterText(QString());
     QCOMPARE(filter.rowCount(), model.rowCount());
+}
+
+// A book pouring in goes in over several passes once other work has had the pass, in the order it
+// came; a contact changed or removed while it still waits, or again after it went in, ends up as
+// last heard.
+void tst_DialCompleter::arrivalsOverPasses()
+{
+    DialSuggestionModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QVector<int> insertions;
+    connect(&model, &QAbstractItemModel::rowsInserted, this,
+            [&insertions](const QModelIndex &, int first, int last) { insertions << last - first + 1; });
+    constexpr int count = 2000;
+    QStringList expected;
+    for (int i = 0; i < count; ++i)
+        expected << QStringLiteral("Name%1, A|%1").arg(i);
+    // Other work that takes each pass's share before the model's turn; once half the book is in,
+    // it changes the book.
+    bool changed = false;
+    QTimer other;
+    connect(&other, &QTimer::timeout, this, [&] {
+        while (!PassBudget::spent(DialSuggestionModel::flushBudgetMs)) {
+        }
+        if (changed || model.rowCount() < count / 2 + 100)
+            return;
+        changed = true;
+        QVERIFY(model.rowCount() < count - 100);
+        add(model, QStringLiteral("c1900:Changed:B:1900"));
+        model.removeContact(QStringLiteral("c1950"));
+        add(model, QStringLiteral("c10:Name10:A:10:11"));
+    });
+    other.start(0);
+    for (int i = 0; i < count; ++i)
+        add(model, QStringLiteral("c%1:Name%1:A:%1").arg(i));
+    expected[1900] = QStringLiteral("Changed, B|1900");
+    expected.removeAt(1950);
+    expected.removeAt(10);
+    expected << QStringLiteral("Name10, A|10") << QStringLiteral("Name10, A|11");
+    QTRY_VERIFY(changed);
+    QTRY_COMPARE(rowsOf(model), expected);
+    QVERIFY(insertions.size() > 10);
+    QVERIFY(*std::max_element(insertions.cbegin(), insertions.cend()) < count / 10);
 }
 
 QTEST_MAIN(tst_DialCompleter)

@@ -11,6 +11,7 @@
 #include "log.h"
 #include "numbercanonizer.h"
 #include "paletteink.h"
+#include "passbudget.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -159,7 +160,6 @@ AddressBookTabWidget::AddressBookTabWidget(QWidget *parent)
     connect(ui->iconLabel, &FileDropLabel::imageChanged, this, &AddressBookTabWidget::memoryImageToBeSaved);
 
     m_flushTimer.setSingleShot(true);
-    m_flushTimer.setInterval(loadingFlushIntervalMs);
     connect(&m_flushTimer, &QTimer::timeout, this, &AddressBookTabWidget::flushSlice);
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setTimerType(Qt::PreciseTimer);
@@ -325,7 +325,7 @@ void AddressBookTabWidget::addressAdded(Addresses *address)
     const QString id = address->id();
     Addresses *stored = m_contacts.value(id);
     if (stored != address) {
-        address->setParent(this);
+        address->setParent(&m_records);
         m_contacts.insert(id, address);
     }
     if (!stored) {
@@ -359,7 +359,7 @@ void AddressBookTabWidget::scheduleFlush()
     // for a while; a single contact later shows in the next pass.
     if (m_loading) {
         if (!m_flushTimer.isActive() && !m_flushQueued)
-            m_flushTimer.start();
+            m_flushTimer.start(loadingFlushIntervalMs);
         return;
     }
     if (m_flushQueued)
@@ -373,18 +373,26 @@ void AddressBookTabWidget::flushSlice()
     m_flushQueued = false;
     m_flushTimer.stop();
     const int count = std::min(m_sliceRows, m_pendingRows.size() - m_pendingFirst);
+    // A pass whose bulk work others have had already (the book's next contacts, say) leaves the
+    // slice to the next pass; but the list never waits two passes in a row.
+    if (count > 0 && PassBudget::spent(flushSliceBudgetMs) && !m_sliceWaited) {
+        m_sliceWaited = true;
+        m_flushTimer.start(0);
+        return;
+    }
+    m_sliceWaited = false;
     if (count > 0) {
         QElapsedTimer clock;
         clock.start();
         appendPendingRows(count);
-        // The next slice as large as fits the budget at this slice's cost, growing at most twofold.
+        // The next slice as large as fits the budget at this slice's cost, growing by half at most.
         const qint64 spent = std::max<qint64>(clock.nsecsElapsed(), 1);
         m_sliceRows = int(std::clamp<qint64>(qint64(count) * flushSliceBudgetMs * 1000000 / spent, 100,
-                                             2 * qint64(m_sliceRows)));
+                                             3 * qint64(m_sliceRows) / 2));
     }
     if (m_pendingFirst < m_pendingRows.size()) {
-        m_flushQueued = true;
-        QMetaObject::invokeMethod(this, &AddressBookTabWidget::flushSlice, Qt::QueuedConnection);
+        // A timer, not a queued call: the next slice waits while input and painting are due.
+        m_flushTimer.start(0);
         return;
     }
     if (!m_loading && m_selectFirstWhenListed) {

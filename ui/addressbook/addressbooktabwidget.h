@@ -45,7 +45,7 @@ public:
     //! While the book loads, its rows join the list at most this often.
     static constexpr int loadingFlushIntervalMs = 150;
     //! Rows join the list in slices of about this cost, each in an event-loop pass of its own.
-    static constexpr int flushSliceBudgetMs = 8;
+    static constexpr int flushSliceBudgetMs = 3;
 
     explicit AddressBookTabWidget(QWidget *parent = nullptr);
     ~AddressBookTabWidget() override;
@@ -166,6 +166,9 @@ private:
     Addressbook *m_book = nullptr;
     AddressListModel *m_listModel;
     AddressListProxyModel *m_proxyModel;
+    //! Holds the records kept in m_contacts: under the widget itself, tens of thousands of them
+    //! would be looked through whenever it paints.
+    QObject m_records;
     QMap<QString, Addresses *> m_contacts;
     QImage m_pendingPicture;
     QMap<QString, int> m_contactTypeIndexes;
@@ -177,6 +180,7 @@ private:
     int m_sliceRows = 1000; // sized by the cost of the last slice
     bool m_selectFirstWhenListed = false;
     bool m_flushQueued = false;
+    bool m_sliceWaited = false; // the last slice was left to the next pass
     QTimer m_flushTimer;
     bool m_loading = false;
     bool m_ignoreSelection = false;

@@ -8,6 +8,7 @@
 #include "iconcache.h"
 #include "log.h"
 #include "mapview.h"
+#include "passbudget.h"
 #include "settings.h"
 #include "windowgeometry.h"
 
@@ -45,6 +46,9 @@ AddressBookWindow::AddressBookWindow(QWidget *parent)
     connect(ui->closeMapViewButton, &QPushButton::clicked, this, &AddressBookWindow::closeMapsView);
     CTIConnector *connector = CTIConnector::instance();
     connect(connector, &CTIConnector::addressBookAdded, this, &AddressBookWindow::addressBookAdded);
+    m_nextTab.setSingleShot(true);
+    m_nextTab.setInterval(0);
+    connect(&m_nextTab, &QTimer::timeout, this, &AddressBookWindow::addWaitingTabs);
     connect(connector, &CTIConnector::contactTypesAvailable, this, &AddressBookWindow::onContactTypesAvailable);
 }
 
@@ -117,6 +121,29 @@ void AddressBookWindow::addressBookAdded(Addressbook *book)
         if (tab->book() && tab->book()->id() == book->id())
             return;
     }
+    for (const Addressbook *waiting : qAsConst(m_waitingBooks)) {
+        if (waiting->id() == book->id())
+            return;
+    }
+    // A tab is a large form: the books of one list would cost a frame or two together.
+    book->setParent(this);
+    m_waitingBooks.append(book);
+    if (m_waitingBooks.size() == 1 && !PassBudget::spent(tabPassBudgetMs))
+        addTab(m_waitingBooks.takeFirst());
+    else if (!m_nextTab.isActive())
+        m_nextTab.start();
+}
+
+void AddressBookWindow::addWaitingTabs()
+{
+    for (bool first = true; !m_waitingBooks.isEmpty() && (first || !PassBudget::spent(tabPassBudgetMs)); first = false)
+        addTab(m_waitingBooks.takeFirst());
+    if (!m_waitingBooks.isEmpty())
+        m_nextTab.start();
+}
+
+void AddressBookWindow::addTab(Addressbook *book)
+{
     auto *tab = new AddressBookTabWidget(this);
     tab->init(book);
     tab->setContactTypes(m_contactTypes);
@@ -124,6 +151,7 @@ void AddressBookWindow::addressBookAdded(Addressbook *book)
     connect(tab, &AddressBookTabWidget::openAddressInMapView, this, &AddressBookWindow::openAddressInMapView);
     // As typed: an "&" in the server's title is no keyboard shortcut.
     ui->tabWidget->addTab(tab, QString(book->getTitle()).replace(QLatin1Char('&'), QLatin1String("&&")));
+    emit tabAdded(tab);
 }
 
 void AddressBookWindow::onContactTypesAvailable(const QStringList &types)

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -23,6 +24,10 @@ class AddressBookWindow final : public QWidget
     Q_DISABLE_COPY(AddressBookWindow)
 
 public:
+    //! Bulk work of one pass of the event loop (see PassBudget) after which a further book's tab,
+    //! a large form, is made in a later pass.
+    static constexpr int tabPassBudgetMs = 5;
+
     //! Settings of the map search: its address (answering "/maps?q=") and two fixed parameters.
     inline static const QString mapHostSetting = QStringLiteral("addressbook/mapHost");
     inline static const QString mapReleaseSetting = QStringLiteral("addressbook/mapRls");
@@ -46,6 +51,8 @@ public:
 
 signals:
     void contactTypesChanged(const QStringList &types);
+    //! A book's tab was made; the tabs of a long list of books come over several passes.
+    void tabAdded(AddressBookTabWidget *tab);
     //! Escape closed the window: the keyboard goes back to where the user came from.
     void dismissed();
 
@@ -66,8 +73,14 @@ protected:
 
 private:
     bool ensureWebView();
+    void addTab(Addressbook *book);
+    //! The waiting books' tabs: one at least, more while the pass allows.
+    void addWaitingTabs();
 
     Ui::AddressBookWindow *ui;
     QStringList m_contactTypes;
     MapView *m_webView = nullptr;
+    //! Books announced, in order, whose tabs are still to be made; adopted meanwhile.
+    QList<Addressbook *> m_waitingBooks;
+    QTimer m_nextTab;
 };

@@ -141,12 +141,21 @@ void AddressListModel::appendRows(const QVector<Row> &rows)
     endInsertRows();
     if (m_sortColumn < 0)
         return;
-    std::sort(fresh.begin(), fresh.end(), [this](int a, int b) { return lessThan(a, b); });
+    const auto less = [this](int a, int b) { return lessThan(a, b); };
+    std::sort(fresh.begin(), fresh.end(), less);
+    // A slice is small against a large book: each new row's place is searched for, and the
+    // listed rows between two places are copied, not compared one by one.
     std::vector<int> merged;
     merged.reserve(m_order.size());
+    auto from = m_order.cbegin();
     const auto listed = m_order.cbegin() + first;
-    std::merge(m_order.cbegin(), listed, fresh.cbegin(), fresh.cend(), std::back_inserter(merged),
-               [this](int a, int b) { return lessThan(a, b); });
+    for (const int entry : fresh) {
+        const auto place = std::lower_bound(from, listed, entry, less);
+        merged.insert(merged.end(), from, place);
+        merged.push_back(entry);
+        from = place;
+    }
+    merged.insert(merged.end(), from, listed);
     if (merged != m_order)
         reorder(std::move(merged));
 }
