@@ -7,9 +7,11 @@
 #include "ucitem.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPointer>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTreeView>
@@ -25,6 +27,7 @@ private slots:
     void rows_data();
     void rows();
     void callsOfAQueue();
+    void columnsFitTheirTexts();
     void queuesFromTheConfiguration_data();
     void queuesFromTheConfiguration();
     void geometryStoredOnCloseAndRestoredOnShow();
@@ -123,6 +126,43 @@ void tst_QueueMonitor::rows()
     // The widget keeps texts, not the items: the connector frees them all, and the rows stay.
     QTRY_VERIFY(std::all_of(items.cbegin(), items.cend(), [](const QPointer<UCItem> &item) { return item.isNull(); }));
     QCOMPARE(shownRows(widget), expected);
+}
+
+// Each column as wide as its widest text as rows come and change, the view as wide as the
+// columns; a column the user widened stays so.
+void tst_QueueMonitor::columnsFitTheirTexts()
+{
+    QueueMonitorCallsWidget widget;
+    widget.show();
+    auto *view = widget.findChild<QTreeView *>(QStringLiteral("treeView"));
+    const QAbstractItemModel *model = view->model();
+    const auto fits = [&] {
+        int sum = 0;
+        for (int column = 0; column < model->columnCount(); ++column) {
+            int widest = view->header()->sectionSizeHint(column);
+            for (int row = 0; row < model->rowCount(); ++row)
+                widest = std::max(widest, view->sizeHintForIndex(model->index(row, column)).width());
+            if (view->header()->sectionSize(column) < widest)
+                return false;
+            sum += view->header()->sectionSize(column);
+        }
+        // Up to most of the screen; it scrolls sideways beyond.
+        return view->minimumWidth() >= std::min(sum, widget.screen()->availableGeometry().width() * 9 / 10);
+    };
+    sim.pushEvent(QStringLiteral("newQueueCall"), call("w1", "0711 1", 1));
+    QTRY_COMPARE(model->rowCount(), 1);
+    QVERIFY(fits());
+    const int agentWidth = view->header()->sectionSize(QueueMonitorCallsWidget::AgentColumn);
+    sim.pushEvent(QStringLiteral("newQueueCall"), call("w1", "0711 1", 2, "Maximiliane Oberhuber-Schwarzenbach"));
+    QTRY_VERIFY(model->index(0, QueueMonitorCallsWidget::AgentColumn).data().toString().startsWith("Maxi"));
+    QVERIFY(fits());
+    QVERIFY(view->header()->sectionSize(QueueMonitorCallsWidget::AgentColumn) > agentWidth);
+
+    view->header()->resizeSection(QueueMonitorCallsWidget::CallerColumn, 300);
+    sim.pushEvent(QStringLiteral("newQueueCall"), call("w2", "+49 711 123456789", 1));
+    QTRY_COMPARE(model->rowCount(), 2);
+    QVERIFY(fits());
+    QCOMPARE(view->header()->sectionSize(QueueMonitorCallsWidget::CallerColumn), 300);
 }
 
 void tst_QueueMonitor::callsOfAQueue()
@@ -226,11 +266,11 @@ void tst_QueueMonitor::geometryStoredOnCloseAndRestoredOnShow()
     auto stored = [](const char *key) { return Settings::instance()->getValueForKey("queuemonitor/" + QString(key)).toInt(); };
     auto *window = new QueueMonitorMainWindow;
     window->show();
-    window->move(130, 90);
-    window->resize(500, 300);
+    window->move(40, 90);
+    window->resize(720, 300);
     QVERIFY(window->close());
     QVERIFY(window->isHidden());
-    QCOMPARE((QList<int>{stored("x"), stored("y"), stored("width"), stored("height")}), (QList<int>{130, 90, 500, 300}));
+    QCOMPARE((QList<int>{stored("x"), stored("y"), stored("width"), stored("height")}), (QList<int>{40, 90, 720, 300}));
 
     // Shown again after hiding, it stays where the user put it since.
     window->show();
@@ -242,8 +282,8 @@ void tst_QueueMonitor::geometryStoredOnCloseAndRestoredOnShow()
 
     QueueMonitorMainWindow again;
     again.show();
-    QCOMPARE(again.size(), QSize(500, 300));
-    QCOMPARE(again.pos(), QPoint(130, 90));
+    QCOMPARE(again.size(), QSize(720, 300));
+    QCOMPARE(again.pos(), QPoint(40, 90));
 }
 
 QTEST_MAIN(tst_QueueMonitor)

@@ -6,6 +6,7 @@
 #include "queue.h"
 #include "ucitem.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QList>
 #include <QScreen>
@@ -40,14 +41,23 @@ QueueMonitorCallsWidget::QueueMonitorCallsWidget(QWidget *parent)
     ui->treeView->setSortingEnabled(true);
     ui->treeView->setRootIsDecorated(false);
     ui->treeView->setUniformRowHeights(true);
-    // A queue holds a few calls: each column as wide as its longest text, numbers and times in
-    // full, and the window as wide as the columns.
+    // Each column as wide as its longest text, numbers and times in full, and the window as wide
+    // as the columns. Only the cells that come or change are measured: a busy queue changes rows
+    // many times a second, and the header's own sizing to contents would measure up to a thousand
+    // rows of every column each time. Columns grow; they shrink only when rows go.
     QHeaderView *header = ui->treeView->header();
-    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(false);
-    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(m_proxy, signal, this, &QueueMonitorCallsWidget::fitWidth);
-    connect(m_proxy, &QAbstractItemModel::dataChanged, this, &QueueMonitorCallsWidget::fitWidth);
+    m_columnWidths.fill(0, ColumnCount);
+    connect(m_proxy, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) { measure(first, 0, last, ColumnCount - 1); });
+    connect(m_proxy, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
+                measure(topLeft.row(), topLeft.column(), bottomRight.row(), bottomRight.column());
+            });
+    connect(m_proxy, &QAbstractItemModel::rowsRemoved, this, &QueueMonitorCallsWidget::measureAll);
+    connect(m_proxy, &QAbstractItemModel::modelReset, this, &QueueMonitorCallsWidget::measureAll);
+    measureAll();
 
     CTIConnector *connector = CTIConnector::instance();
     connect(connector, &CTIConnector::queueCallAdded, this, &QueueMonitorCallsWidget::onQueueCallChanged);
@@ -64,17 +74,57 @@ QueueMonitorCallsWidget::~QueueMonitorCallsWidget()
     delete ui;
 }
 
-void QueueMonitorCallsWidget::fitWidth()
+void QueueMonitorCallsWidget::changeEvent(QEvent *event)
 {
-    // Up to the screen's width; it scrolls sideways beyond.
-    // Measured here: the header sizes its columns to their texts only when it next lays out.
+    QWidget::changeEvent(event);
+    // Texts take another width in another font or style.
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        measureAll();
+}
+
+void QueueMonitorCallsWidget::measureAll()
+{
+    m_columnWidths.fill(0, ColumnCount);
+    const QHeaderView *header = ui->treeView->header();
+    for (int column = 0; column < ColumnCount; ++column)
+        m_columnWidths[column] = header->sectionSizeHint(column);
+    measure(0, 0, m_proxy->rowCount() - 1, ColumnCount - 1);
+    fitWidth(true);
+}
+
+void QueueMonitorCallsWidget::measure(int firstRow, int firstColumn, int lastRow, int lastColumn)
+{
+    // As the view itself sizes a cell: through its delegate, with its options.
+    const auto *view = static_cast<const QAbstractItemView *>(ui->treeView);
+    bool grown = false;
+    for (int column = std::max(firstColumn, 0); column <= std::min(lastColumn, ColumnCount - 1); ++column) {
+        int &width = m_columnWidths[column];
+        for (int row = std::max(firstRow, 0); row <= lastRow; ++row) {
+            const int cell = view->sizeHintForIndex(m_proxy->index(row, column)).width();
+            if (cell > width) {
+                width = cell;
+                grown = true;
+            }
+        }
+    }
+    if (grown)
+        fitWidth(false);
+}
+
+void QueueMonitorCallsWidget::fitWidth(bool exact)
+{
     QTreeView *view = ui->treeView;
+    QHeaderView *header = view->header();
     int width = 2 * view->frameWidth() + view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
     for (int column = 0; column < ColumnCount; ++column) {
+        // A column the user widened stays so until the rows are measured anew.
+        const int size = header->sectionSize(column);
+        if (exact ? size != m_columnWidths.at(column) : size < m_columnWidths.at(column))
+            header->resizeSection(column, m_columnWidths.at(column));
         if (!view->isColumnHidden(column))
-            width += std::max(view->header()->sectionSizeHint(column),
-                              static_cast<const QAbstractItemView *>(view)->sizeHintForColumn(column));
+            width += header->sectionSize(column);
     }
+    // Up to the screen's width; it scrolls sideways beyond.
     if (const QScreen *screen = this->screen())
         width = std::min(width, screen->availableGeometry().width() * 9 / 10);
     view->setMinimumWidth(width);

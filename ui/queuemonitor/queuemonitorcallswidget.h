@@ -4,6 +4,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
 
 class QSortFilterProxyModel;
@@ -49,8 +50,17 @@ signals:
     //! After each phone configuration has been handled: whether it listed at least one queue.
     void queuesAvailable(bool available);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
-    void fitWidth();
+    //! Widens the columns to the cells in that range (rows and columns of the sorted model).
+    void measure(int firstRow, int firstColumn, int lastRow, int lastColumn);
+    //! Every cell and header measured anew.
+    void measureAll();
+    //! The columns to the measured widths (exactly, or only where they are narrower), and the
+    //! view as wide as the columns.
+    void fitWidth(bool exact);
     void onQueueAdded(Queue *queue);
     //! Notes that a configuration is being handled; it is looked at once its handling returned.
     void expectConfigurationEnd();
@@ -75,4 +85,6 @@ private:
     int m_queuesInConfiguration = 0;
     bool m_configurationCheckQueued = false;
     bool m_hasQueues = false;
+    //! Each column's width: its widest cell or its header, whichever is wider.
+    QVector<int> m_columnWidths;
 };
