@@ -149,6 +149,7 @@ void tst_QueueMonitor::columnsFitTheirTexts()
         // Up to most of the screen; it scrolls sideways beyond.
         return view->minimumWidth() >= std::min(sum, widget.screen()->availableGeometry().width() * 9 / 10);
     };
+    QVERIFY(fits()); // the headers, before any call
     sim.pushEvent(QStringLiteral("newQueueCall"), call("w1", "0711 1", 1));
     QTRY_COMPARE(model->rowCount(), 1);
     QVERIFY(fits());
@@ -163,6 +164,12 @@ void tst_QueueMonitor::columnsFitTheirTexts()
     QTRY_COMPARE(model->rowCount(), 2);
     QVERIFY(fits());
     QCOMPARE(view->header()->sectionSize(QueueMonitorCallsWidget::CallerColumn), 300);
+
+    // A larger font: every text measured anew.
+    QFont larger = widget.font();
+    larger.setPointSizeF(larger.pointSizeF() * 1.6);
+    widget.setFont(larger);
+    QVERIFY(fits());
 }
 
 void tst_QueueMonitor::callsOfAQueue()
