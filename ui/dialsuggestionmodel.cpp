@@ -134,10 +134,10 @@ void DialSuggestionModel::commitPending(bool withinPass)
             && PassBudget::spent(flushBudgetMs))
             break;
         const Contact &contact = m_pending.at(next);
-        if (!contact.id.isEmpty() && !contact.dropped)
-            m_pendingIndex.remove(contact.id);
         if (contact.dropped)
             continue;
+        if (!contact.id.isEmpty())
+            m_pendingIndex.remove(contact.id);
         const auto span = contact.id.isEmpty() ? m_spans.cend() : m_spans.constFind(contact.id);
         if (span != m_spans.cend()) {
             if (span->count == contact.numbers.size()) {

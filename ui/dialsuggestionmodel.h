@@ -31,7 +31,6 @@ public:
 
     explicit DialSuggestionModel(QObject *parent = nullptr);
 
-
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;

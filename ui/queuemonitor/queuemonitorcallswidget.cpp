@@ -48,7 +48,6 @@ QueueMonitorCallsWidget::QueueMonitorCallsWidget(QWidget *parent)
     QHeaderView *header = ui->treeView->header();
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(false);
-    m_columnWidths.fill(0, ColumnCount);
     connect(m_proxy, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex &, int first, int last) { measure(first, 0, last, ColumnCount - 1); });
     connect(m_proxy, &QAbstractItemModel::dataChanged, this,
@@ -84,7 +83,6 @@ void QueueMonitorCallsWidget::changeEvent(QEvent *event)
 
 void QueueMonitorCallsWidget::measureAll()
 {
-    m_columnWidths.fill(0, ColumnCount);
     const QHeaderView *header = ui->treeView->header();
     for (int column = 0; column < ColumnCount; ++column)
         m_columnWidths[column] = header->sectionSizeHint(column);

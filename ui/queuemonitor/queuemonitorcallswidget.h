@@ -4,8 +4,9 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QVector>
 #include <QWidget>
+
+#include <array>
 
 class QSortFilterProxyModel;
 class QStandardItemModel;
@@ -86,5 +87,5 @@ private:
     bool m_configurationCheckQueued = false;
     bool m_hasQueues = false;
     //! Each column's width: its widest cell or its header, whichever is wider.
-    QVector<int> m_columnWidths;
+    std::array<int, ColumnCount> m_columnWidths{};
 };
