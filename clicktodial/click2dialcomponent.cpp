@@ -1,22 +1,31 @@
 #include "click2dialcomponent.h"
 
 #include "cticonnector.h"
+#include "desktopkeynames.h"
+#include "desktopsession.h"
 #include "globalshortcut.h"
 #include "log.h"
 #include "numbercanonizer.h"
 #include "platform.h"
+#include "portalshortcut.h"
 #include "settings.h"
 
 #include <QAction>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QCursor>
+#include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTimer>
+#ifdef TALVERO_X11_HOTKEY
+#include <QX11Info>
+#endif
 
 #include <algorithm>
 
@@ -26,6 +35,8 @@ QString g_scriptHost = QStringLiteral("/usr/bin/osascript");
 } // namespace
 
 const QString Click2DialComponent::hotKeySetting = QStringLiteral("clickToDialHotKey");
+const QString Click2DialComponent::portalShortcutId = QStringLiteral("dial-marked-number");
+const QString Click2DialComponent::applicationId = QStringLiteral("eu.talvero.CTIClient");
 
 const QByteArray Click2DialComponent::copyScript = "tell application \"System Events\" \n"
                                                    "    try \n"
@@ -43,6 +54,10 @@ const QByteArray Click2DialComponent::activationScript = "tell application \"tal
 
 QKeySequence Click2DialComponent::defaultHotKey()
 {
+    // Alt+F1 opens a menu or the overview in GNOME and KDE: in a session where they have the
+    // keyboard first, a key they leave free.
+    if (DesktopSession::kind() == DesktopSession::Kind::Wayland)
+        return QKeySequence(Qt::ControlModifier | Qt::AltModifier | Qt::Key_P);
     return QKeySequence(Qt::AltModifier | Qt::Key_F1);
 }
 
@@ -67,7 +82,8 @@ Click2DialComponent::Click2DialComponent(QObject *parent)
 
 Click2DialComponent::~Click2DialComponent()
 {
-    // The grab is the desktop's: give it back, so a later owner (or a restart) can have it.
+    // The grab is the desktop's: give it back, so a later owner (or a restart) can have it. The
+    // portal's session ends with its object.
     if (m_registered)
         m_shortcut->unsetShortcut();
     // An activation script still running is of no use any more.
@@ -81,7 +97,7 @@ bool Click2DialComponent::initialise()
 {
     m_initialised = true;
     applyHotKey();
-    return m_registered;
+    return hotKeyActive();
 }
 
 void Click2DialComponent::applyHotKey()
@@ -92,23 +108,113 @@ void Click2DialComponent::applyHotKey()
         m_registered = false;
     }
     m_hotKey = storedHotKey();
+    const QString name = m_hotKey.toString(QKeySequence::PortableText);
+    switch (DesktopSession::kind()) {
+    case DesktopSession::Kind::Wayland:
+        // A grab through XWayland hears keys only while an X11 window has the focus.
+        askPortal();
+        return;
+    case DesktopSession::Kind::None:
+        Log::w(QStringLiteral("click-to-dial is off: ") + GlobalShortCut::unavailableReason(), logTag);
+        setRoute(Route::Unavailable);
+        return;
+    case DesktopSession::Kind::X11:
+        break;
+    }
     if (!GlobalShortCut::isAvailable()) {
         Log::w(QStringLiteral("click-to-dial is off: ") + GlobalShortCut::unavailableReason(), logTag);
+        setRoute(Route::Unavailable);
     } else if (m_hotKey.isEmpty()) {
         Log::d(QStringLiteral("click-to-dial has no hot key"), logTag);
+        setRoute(Route::NoHotKey);
     } else {
         m_registered = m_shortcut->setShortcut(m_hotKey);
         m_shortcut->setEnabled(m_registered);
-        const QString name = m_hotKey.toString(QKeySequence::PortableText);
         if (m_registered) {
-            Log::d(QStringLiteral("click-to-dial listens to ") + name, logTag);
+            Log::d(QStringLiteral("click-to-dial listens to ") + name + QStringLiteral(" (X11 hot key)"), logTag);
         } else {
             Log::w(QStringLiteral("click-to-dial is off: the hot key ") + name
                        + QStringLiteral(" is taken by another program; choose another one in the configuration"),
                    logTag);
         }
+        setRoute(m_registered ? Route::X11HotKey : Route::X11Taken);
     }
-    emit hotKeyStateChanged(m_registered);
+}
+
+void Click2DialComponent::askPortal()
+{
+    if (!m_portal) {
+        m_portal = new PortalShortcut(QDBusConnection::sessionBus(), this);
+        connect(m_portal, &PortalShortcut::stateChanged, this, &Click2DialComponent::portalStateChanged);
+        connect(m_portal, &PortalShortcut::activated, this, &Click2DialComponent::onDialGlobalHotKey);
+    }
+    m_portalProblem.clear();
+    setRoute(Route::AskingDesktop);
+    Log::d(QStringLiteral("click-to-dial: a Wayland session; asking the desktop's portal for the hot key ")
+               + m_hotKey.toString(QKeySequence::PortableText),
+           logTag);
+    m_portal->bind(applicationId, portalShortcutId, tr("Dial the marked number"),
+                   DesktopKeyNames::portalTrigger(m_hotKey));
+}
+
+void Click2DialComponent::portalStateChanged()
+{
+    switch (m_portal->state()) {
+    case PortalShortcut::State::Idle:
+    case PortalShortcut::State::Binding:
+        return;
+    case PortalShortcut::State::Bound:
+        m_portalProblem.clear();
+        Log::d(QStringLiteral("click-to-dial listens to ")
+                   + (m_portal->trigger().isEmpty() ? QStringLiteral("a key not yet chosen") : m_portal->trigger())
+                   + QStringLiteral(" (hot key from the desktop)"),
+               logTag);
+        setRoute(Route::DesktopHotKey);
+        return;
+    case PortalShortcut::State::Refused:
+    case PortalShortcut::State::Absent:
+        m_portalProblem = m_portal->problem();
+        Log::w(QStringLiteral("click-to-dial has no hot key from the desktop (") + m_portalProblem
+                   + QStringLiteral("): bind \"") + dialSelectionCommand()
+                   + QStringLiteral("\" to a key in the desktop's keyboard settings"),
+               logTag);
+        setRoute(Route::DesktopShortcut);
+        return;
+    }
+}
+
+void Click2DialComponent::setRoute(Route route)
+{
+    m_route = route;
+    emit hotKeyStateChanged(hotKeyActive());
+}
+
+QString Click2DialComponent::desktopTrigger() const
+{
+    return m_portal && m_route == Route::DesktopHotKey ? m_portal->trigger() : QString();
+}
+
+QString Click2DialComponent::dialSelectionCommand()
+{
+    QString program = QCoreApplication::applicationFilePath();
+    // The desktops split the command as a shell does.
+    if (program.contains(QRegularExpression(QStringLiteral("[^A-Za-z0-9_./+-]"))))
+        program = QLatin1Char('\'') + program.replace(QLatin1Char('\''), QLatin1String("'\\''")) + QLatin1Char('\'');
+    return program + QStringLiteral(" --dial-selection");
+}
+
+void Click2DialComponent::dialSelection(const QByteArray &startupId)
+{
+#ifdef TALVERO_X11_HOTKEY
+    // The menu is the window the desktop started us for: it may take the keyboard.
+    if (!startupId.isEmpty() && QX11Info::isPlatformX11())
+        QX11Info::setNextStartupId(startupId);
+#endif
+    if (!startupId.isEmpty())
+        Log::d(QStringLiteral("click-to-dial: asked by the desktop (startup id ") + QString::fromUtf8(startupId)
+                   + QLatin1Char(')'),
+               logTag);
+    onDialGlobalHotKey();
 }
 
 void Click2DialComponent::onDialGlobalHotKey()
@@ -142,8 +248,10 @@ void Click2DialComponent::showMenu(const QString &text, Origin origin)
     }
     // Text without a digit would offer the bare dial prefix, or nothing, to dial.
     const QString canonical = NumberCanonizer::convertToE123(text);
-    if (std::none_of(canonical.cbegin(), canonical.cend(), [](QChar c) { return c.isDigit(); }))
+    if (std::none_of(canonical.cbegin(), canonical.cend(), [](QChar c) { return c.isDigit(); })) {
+        Log::d(QStringLiteral("click-to-dial: the marked text holds no number"), logTag);
         return;
+    }
     const QString number = NumberCanonizer::convertToDialable(text);
 
     m_menuOpen = true;

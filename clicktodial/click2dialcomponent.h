@@ -6,13 +6,16 @@
 #include <QStringList>
 
 class GlobalShortCut;
+class PortalShortcut;
 class QKeyEvent;
 class QMenu;
 
 //! Dials a number marked in any application: the system-wide hot key reads the marked text,
 //! makes it dialable and offers it in a small menu at the pointer. The hot key is an option
-//! ("clickToDialHotKey", default Alt+F1), applied whenever the setting changes; whether the
-//! desktop granted it is hotKeyActive(). Created by the main window, without parent.
+//! ("clickToDialHotKey"), applied whenever the setting changes. How it reaches the whole desktop
+//! is route(): a key grab in an X11 session; in a Wayland session the desktop's global shortcuts
+//! portal, or else a keyboard shortcut of the desktop's own that runs dialSelectionCommand().
+//! Created by the main window, without parent.
 class Click2DialComponent final : public QObject
 {
     Q_OBJECT
@@ -20,6 +23,7 @@ class Click2DialComponent final : public QObject
 
 public:
     static const QString hotKeySetting;
+    //! Alt+F1 in an X11 session; elsewhere the desktops take Alt+F1 themselves, so Ctrl+Alt+P.
     static QKeySequence defaultHotKey();
     //! The hot key the settings hold; the default while none is stored.
     static QKeySequence storedHotKey();
@@ -27,6 +31,21 @@ public:
     static constexpr int maxMarkedLength = 1000;
     //! How long the copy script of the macOS scripting host may take.
     static constexpr int scriptTimeoutMs = 2000;
+    //! The shortcut's id at the portal, and the application id the desktop knows the client by.
+    static const QString portalShortcutId;
+    static const QString applicationId;
+
+    //! How the hot key reaches the desktop, or why it does not.
+    enum class Route {
+        Unavailable,     //!< no display
+        X11HotKey,       //!< grabbed in an X11 session
+        X11Taken,        //!< another program holds the key
+        NoHotKey,        //!< an X11 session, no key chosen
+        AskingDesktop,   //!< waiting for the portal (and the user's answer to the desktop)
+        DesktopHotKey,   //!< the portal holds it; its key is desktopTrigger()
+        DesktopShortcut, //!< none of ours: the desktop's own shortcut runs dialSelectionCommand()
+    };
+    Q_ENUM(Route)
 
     explicit Click2DialComponent(QObject *parent = nullptr);
     ~Click2DialComponent() override;
@@ -46,7 +65,19 @@ public:
     static const QByteArray activationScript;
 
     QKeySequence hotKey() const { return m_hotKey; }
-    bool hotKeyActive() const { return m_registered; }
+    //! Whether a press of a key reaches the client from every program (X11 grab or portal).
+    bool hotKeyActive() const { return m_route == Route::X11HotKey || m_route == Route::DesktopHotKey; }
+    Route route() const { return m_route; }
+    //! The key the portal's desktop reports ("Ctrl+Alt+P"); empty when it gave none.
+    QString desktopTrigger() const;
+    //! Why the portal gave no hot key, for the options; empty when there was no portal to ask.
+    QString portalProblem() const { return m_portalProblem; }
+    //! The command a desktop's keyboard shortcut runs to dial the marked text.
+    static QString dialSelectionCommand();
+    //! Reads the marked text and offers it as the hot key does, for a desktop's shortcut that ran
+    //! dialSelectionCommand(). The desktop's startup id (if any) goes to the menu, so the desktop
+    //! lets it take the keyboard.
+    void dialSelection(const QByteArray &startupId = QByteArray());
     bool isMenuOpen() const { return m_menuOpen; }
     QString numberToDial() const { return m_numberToDial; }
     GlobalShortCut *globalShortCut() const { return m_shortcut; }
@@ -70,7 +101,8 @@ public slots:
     void menuClosed();
 
 signals:
-    //! After every attempt to register the hot key (start-up and each change of the option).
+    //! After every change of route() or desktopTrigger() (start-up, each change of the option,
+    //! the portal's answers).
     void hotKeyStateChanged(bool active);
     //! The number about to be offered, just before the menu opens (for diagnostics and tests).
     void menuAboutToShow(const QString &number);
@@ -82,14 +114,20 @@ protected:
 
 private:
     void applyHotKey();
+    void askPortal();
+    void portalStateChanged();
+    void setRoute(Route route);
     void showMenu(const QString &text, Origin origin);
     void offerNextLink();
     //! Whether the key would pick an entry of a link's menu before the user moved to one.
     static bool choosesUnasked(const QMenu *menu, const QKeyEvent *key);
 
     GlobalShortCut *m_shortcut;
+    PortalShortcut *m_portal = nullptr;
     QKeySequence m_hotKey;
-    bool m_registered = false;
+    Route m_route = Route::Unavailable;
+    QString m_portalProblem;
+    bool m_registered = false; // the X11 grab
     bool m_initialised = false;
     bool m_menuOpen = false;
     Origin m_menuOrigin = Origin::HotKey;

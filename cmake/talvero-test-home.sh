@@ -16,4 +16,6 @@ XDG_RUNTIME_DIR=$home/run
 export HOME XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR
 # Nor the user's keyring: a test that needs one starts a session bus of its own.
 unset DBUS_SESSION_BUS_ADDRESS
+# Nor the user's desktop: the session a test runs in is the one it sets.
+unset XDG_SESSION_TYPE WAYLAND_DISPLAY XDG_CURRENT_DESKTOP
 exec "$@"

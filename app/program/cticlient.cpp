@@ -10,14 +10,18 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QTimer>
 #include <QLocale>
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <cstdio>
 #include <utility>
 
 namespace {
 const QString logTag = QStringLiteral("CTIClient");
+const QString dialSelectionOption = QStringLiteral("--dial-selection");
+const QString startupIdPrefix = QStringLiteral("--startup-id=");
 }
 
 CTIClient::CTIClient(QObject *parent)
@@ -104,10 +108,17 @@ void CTIClient::onLoginSuccess()
     m_mainWindow->show();
     for (const QString &number : std::exchange(m_pendingNumbers, QStringList()))
         m_mainWindow->clickToDial()->offerLink(number);
+    if (std::exchange(m_dialSelectionPending, false))
+        dialSelection();
 }
 
 void CTIClient::onLoginGiveup()
 {
+    if (m_dialSelectionPending) {
+        Log::w(QStringLiteral("the marked number is not dialled: the login was given up"), logTag);
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(tr("The marked number cannot be dialled without logging in.")));
+    }
     shutDownApplication();
 }
 
@@ -118,12 +129,41 @@ void CTIClient::shutDownApplication()
     QCoreApplication::quit();
 }
 
-void CTIClient::handleRequest(const QStringList &links)
+QStringList CTIClient::dialSelectionRequest(const QByteArray &startupId)
 {
-    if (links.isEmpty())
+    QStringList request{dialSelectionOption};
+    if (!startupId.isEmpty())
+        request << startupIdPrefix + QString::fromUtf8(startupId);
+    return request;
+}
+
+void CTIClient::handleRequest(const QStringList &request)
+{
+    // Options are no links: a link names its scheme first.
+    if (request.contains(dialSelectionOption)) {
+        QByteArray startupId;
+        for (const QString &item : request) {
+            if (item.startsWith(startupIdPrefix))
+                startupId = item.mid(startupIdPrefix.size()).toUtf8();
+        }
+        // The menu runs a loop of its own: not inside the hand-over's handler.
+        QTimer::singleShot(0, this, [this, startupId] { dialSelection(startupId); });
+        return;
+    }
+    if (request.isEmpty())
         showWindow();
-    for (const QString &link : links)
+    for (const QString &link : request)
         offerLink(link);
+}
+
+void CTIClient::dialSelection(const QByteArray &startupId)
+{
+    if (m_mainWindow) {
+        m_mainWindow->clickToDial()->dialSelection(startupId);
+        return;
+    }
+    Log::d(QStringLiteral("the marked number is offered after the login"), logTag);
+    m_dialSelectionPending = true;
 }
 
 void CTIClient::offerLink(const QString &link)

@@ -33,6 +33,12 @@ public:
     CTIMainWindow *mainWindow() const { return m_mainWindow; }
     //! The numbers of telephone links waiting for the login to be offered, in the order they came.
     QStringList pendingNumbers() const { return m_pendingNumbers; }
+    //! Whether a request to dial the marked text waits for the login.
+    bool dialSelectionPending() const { return m_dialSelectionPending; }
+
+    //! The request items of a start with --dial-selection: this option, then the desktop's startup
+    //! id, if it gave one.
+    static QStringList dialSelectionRequest(const QByteArray &startupId);
 
 public slots:
     void exec();
@@ -40,9 +46,12 @@ public slots:
     void onLoginSuccess();
     void onLoginGiveup();
     void shutDownApplication();
-    //! What a later start asked for: the telephone links it was given, or with none, to see the
-    //! client's window.
-    void handleRequest(const QStringList &links);
+    //! What a later start asked for: the telephone links it was given, or to dial the marked
+    //! text (dialSelectionRequest()), or with neither, to see the client's window.
+    void handleRequest(const QStringList &request);
+    //! Offers the marked text to dial as the hot key does, after the login when it has not
+    //! happened yet; a login given up says so.
+    void dialSelection(const QByteArray &startupId = QByteArray());
     //! Offers the link's number to dial in a click-to-dial menu of its own, after those of earlier
     //! links and after the login when it has not happened yet. A link that names no number is ignored.
     void offerLink(const QString &link);
@@ -53,4 +62,5 @@ private:
     CTIMainWindow *m_mainWindow = nullptr;
     QPointer<LoginDialog> m_loginDialog;
     QStringList m_pendingNumbers;
+    bool m_dialSelectionPending = false;
 };

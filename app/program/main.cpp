@@ -22,6 +22,10 @@ void describe(QCommandLineParser *parser)
     parser->addVersionOption();
     parser->addPositionalArgument(QStringLiteral("link"), QCoreApplication::translate("main", "A telephone link to dial."),
                                   QStringLiteral("[link]"));
+    parser->addOption(QCommandLineOption(
+        QStringLiteral("dial-selection"),
+        QCoreApplication::translate("main", "Offer the number marked in any program to dial, as the hot key does "
+                                            "(for a keyboard shortcut of the desktop's).")));
 }
 
 // Help and version need no display: answered before the window system is opened.
@@ -48,6 +52,9 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // The desktop's startup notification, for the window a running client shows on our behalf;
+    // Qt takes it out of the environment as it starts.
+    const QByteArray startupId = qgetenv("DESKTOP_STARTUP_ID");
     WebEngineMapView::install();
     // Icons then come from their @2x/@3x renderings on a dense screen instead of being magnified.
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
@@ -58,6 +65,12 @@ int main(int argc, char *argv[])
     describe(&parser);
     parser.process(app);
     const QStringList links = parser.positionalArguments();
+    const bool dialSelection = parser.isSet(QStringLiteral("dial-selection"));
+    if (dialSelection && !links.isEmpty()) {
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(QCoreApplication::translate("main", "Either a telephone link or --dial-selection.")));
+        return 2;
+    }
     for (const QString &link : links) {
         if (!TelLink::isLink(link)) {
             std::fprintf(stderr, "%s\n",
@@ -72,7 +85,7 @@ int main(int argc, char *argv[])
     }
 
     SingleInstance instance(SingleInstance::defaultName());
-    switch (instance.start(links)) {
+    switch (instance.start(dialSelection ? CTIClient::dialSelectionRequest(startupId) : links)) {
     case SingleInstance::Role::HandedOver:
         return 0;
     case SingleInstance::Role::Failed:
@@ -90,6 +103,8 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &instance, &SingleInstance::stopListening);
     for (const QString &link : links)
         client.offerLink(link);
+    if (dialSelection)
+        client.dialSelection();
     client.exec();
     return app.exec();
 }

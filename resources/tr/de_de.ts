@@ -11,6 +11,17 @@
         <source>Abort</source>
         <translation>Abbrechen</translation>
     </message>
+    <message>
+        <source>Dial the marked number</source>
+        <translation>Die markierte Nummer wählen</translation>
+    </message>
+</context>
+<context>
+    <name>CTIClient</name>
+    <message>
+        <source>The marked number cannot be dialled without logging in.</source>
+        <translation>Die markierte Nummer kann ohne Anmeldung nicht gewählt werden.</translation>
+    </message>
 </context>
 <context>
     <name>CTIMainWindow</name>
@@ -755,6 +766,70 @@
     <message>
         <source>Colleagues shown in the extension monitor:</source>
         <translation>Im Nebenstellenmonitor gezeigte Kollegen:</translation>
+    </message>
+    <message>
+        <source>X11 hot key: %1. Mark a number in any program and press the hot key to dial it.</source>
+        <translation>X11-Tastenkürzel: %1. Eine Nummer in einem beliebigen Programm markieren und das Tastenkürzel drücken, um sie zu wählen.</translation>
+    </message>
+    <message>
+        <source>Asking the desktop for the hot key…</source>
+        <translation>Der Desktop wird nach dem Tastenkürzel gefragt …</translation>
+    </message>
+    <message>
+        <source>Hot key from the desktop: none is assigned yet. Assign one in the desktop&apos;s keyboard settings.</source>
+        <translation>Tastenkürzel vom Desktop: noch keines zugewiesen. Bitte eines in den Tastatureinstellungen des Desktops zuweisen.</translation>
+    </message>
+    <message>
+        <source>Hot key from the desktop: %1. Mark a number in any program and press the hot key to dial it.</source>
+        <translation>Tastenkürzel vom Desktop: %1. Eine Nummer in einem beliebigen Programm markieren und das Tastenkürzel drücken, um sie zu wählen.</translation>
+    </message>
+    <message>
+        <source>Desktop shortcut: %1 runs this command:</source>
+        <translation>Desktop-Tastenkürzel: %1 führt diesen Befehl aus:</translation>
+    </message>
+    <message>
+        <source>Desktop shortcut: run this command with a key of the desktop&apos;s. Add it to the keyboard shortcuts with the hot key above:</source>
+        <translation>Desktop-Tastenkürzel: diesen Befehl über ein Tastenkürzel des Desktops ausführen. Mit dem Tastenkürzel oben zu den Tastenkombinationen hinzufügen:</translation>
+    </message>
+    <message>
+        <source>Desktop shortcut: run this command with a key of the desktop&apos;s. Add it in System Settings, Keyboard, Shortcuts (Add New, Command or Script):</source>
+        <translation>Desktop-Tastenkürzel: diesen Befehl über ein Tastenkürzel des Desktops ausführen. Unter Systemeinstellungen, Tastatur, Kurzbefehle hinzufügen (Neu hinzufügen, Befehl oder Skript):</translation>
+    </message>
+    <message>
+        <source>Desktop shortcut: run this command with a key of the desktop&apos;s. Add it in Settings, Keyboard, Application Shortcuts:</source>
+        <translation>Desktop-Tastenkürzel: diesen Befehl über ein Tastenkürzel des Desktops ausführen. Unter Einstellungen, Tastatur, Anwendungskurzbefehle hinzufügen:</translation>
+    </message>
+    <message>
+        <source>Desktop shortcut: run this command with a key of the desktop&apos;s. Add it as a custom shortcut in the desktop&apos;s keyboard settings:</source>
+        <translation>Desktop-Tastenkürzel: diesen Befehl über ein Tastenkürzel des Desktops ausführen. Als eigenes Tastenkürzel in den Tastatureinstellungen des Desktops hinzufügen:</translation>
+    </message>
+    <message>
+        <source>Choose a hot key above first.</source>
+        <translation>Bitte zuerst oben ein Tastenkürzel wählen.</translation>
+    </message>
+    <message>
+        <source>Dial the marked number (Talvero CTI Client)</source>
+        <translation>Markierte Nummer wählen (Talvero CTI Client)</translation>
+    </message>
+    <message>
+        <source>Added: mark a number in any program and press %1 to dial it.</source>
+        <translation>Hinzugefügt: Eine Nummer in einem beliebigen Programm markieren und %1 drücken, um sie zu wählen.</translation>
+    </message>
+    <message>
+        <source>The shortcut could not be added: %1</source>
+        <translation>Das Tastenkürzel konnte nicht hinzugefügt werden: %1</translation>
+    </message>
+    <message>
+        <source>The command for a keyboard shortcut of the desktop&apos;s</source>
+        <translation>Der Befehl für ein Tastenkürzel des Desktops</translation>
+    </message>
+    <message>
+        <source>Add it for me</source>
+        <translation>Für mich hinzufügen</translation>
+    </message>
+    <message>
+        <source>Adds the command with the hot key to the desktop&apos;s keyboard shortcuts</source>
+        <translation>Fügt den Befehl mit dem Tastenkürzel zu den Tastenkombinationen des Desktops hinzu</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,7 @@
 #include "click2dialcomponent.h"
 #include "connectedsimulator.h"
+#include "desktopkeynames.h"
+#include "desktopsession.h"
 #include "globalshortcut.h"
 #include "settings.h"
 
@@ -8,11 +10,15 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
+
+Q_DECLARE_METATYPE(DesktopSession::Kind)
+Q_DECLARE_METATYPE(DesktopSession::Desktop)
 
 // Click-to-dial without a desktop hot key (offscreen): the bookkeeping of the shortcut, the menu
 // against the simulator, and the macOS copy path against a stub scripting host.
@@ -24,6 +30,10 @@ private slots:
     void initTestCase();
     void shortcutBookkeeping();
     void withoutADisplayStaysInert();
+    void sessionDecidesTheRoute_data();
+    void sessionDecidesTheRoute();
+    void keyNotations_data();
+    void keyNotations();
     void menu_data();
     void menu();
     void secondPressWhileTheMenuIsOpen();
@@ -121,6 +131,94 @@ void tst_Click2Dial::withoutADisplayStaysInert()
     QCOMPARE(component.hotKey(), QKeySequence(QStringLiteral("Ctrl+Alt+D")));
     Settings::instance()->removeValueForKey(Click2DialComponent::hotKeySetting);
     QCOMPARE(component.hotKey(), Click2DialComponent::defaultHotKey());
+}
+
+void tst_Click2Dial::sessionDecidesTheRoute_data()
+{
+    QTest::addColumn<QString>("sessionType");
+    QTest::addColumn<QString>("waylandDisplay");
+    QTest::addColumn<QString>("currentDesktop");
+    QTest::addColumn<DesktopSession::Kind>("kind");
+    QTest::addColumn<DesktopSession::Desktop>("desktop");
+    using Kind = DesktopSession::Kind;
+    using Desktop = DesktopSession::Desktop;
+    // Headless here: what decides is the session's environment, not the display connection.
+    QTest::newRow("no session") << "" << "" << "" << Kind::None << Desktop::Other;
+    QTest::newRow("Wayland, GNOME") << "wayland" << "wayland-0" << "GNOME" << Kind::Wayland << Desktop::Gnome;
+    QTest::newRow("only the Wayland display") << "" << "wayland-1" << "ubuntu:GNOME" << Kind::Wayland << Desktop::Gnome;
+    QTest::newRow("Wayland session word, upper case") << "Wayland" << "" << "KDE" << Kind::Wayland << Desktop::Kde;
+    QTest::newRow("X11 session with a nested compositor") << "x11" << "wayland-9" << "XFCE" << Kind::None
+                                                          << Desktop::Xfce;
+    QTest::newRow("another desktop") << "wayland" << "wayland-0" << "X-Cinnamon" << Kind::Wayland << Desktop::Other;
+}
+
+void tst_Click2Dial::sessionDecidesTheRoute()
+{
+    QFETCH(QString, sessionType);
+    QFETCH(QString, waylandDisplay);
+    QFETCH(QString, currentDesktop);
+    QFETCH(DesktopSession::Kind, kind);
+    QFETCH(DesktopSession::Desktop, desktop);
+    const auto set = [](const char *name, const QString &value) {
+        if (value.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, value.toUtf8());
+    };
+    set("XDG_SESSION_TYPE", sessionType);
+    set("WAYLAND_DISPLAY", waylandDisplay);
+    set("XDG_CURRENT_DESKTOP", currentDesktop);
+    const auto restore = qScopeGuard([] {
+        qunsetenv("XDG_SESSION_TYPE");
+        qunsetenv("WAYLAND_DISPLAY");
+        qunsetenv("XDG_CURRENT_DESKTOP");
+    });
+    QCOMPARE(DesktopSession::kind(), kind);
+    QCOMPARE(DesktopSession::desktop(), desktop);
+
+    Click2DialComponent component;
+    component.initialise();
+    if (kind == DesktopSession::Kind::Wayland) {
+        // Alt+F1 is the desktops' own there; no bus, so no portal: the desktop's shortcut.
+        QCOMPARE(component.hotKey(), QKeySequence(Qt::ControlModifier | Qt::AltModifier | Qt::Key_P));
+        QTRY_COMPARE(component.route(), Click2DialComponent::Route::DesktopShortcut);
+        QVERIFY(!component.portalProblem().isEmpty());
+        QVERIFY(component.dialSelectionCommand().endsWith(QLatin1String(" --dial-selection")));
+    } else {
+        QCOMPARE(component.hotKey(), QKeySequence(Qt::AltModifier | Qt::Key_F1));
+        QCOMPARE(component.route(), Click2DialComponent::Route::Unavailable);
+    }
+    QVERIFY(!component.hotKeyActive());
+}
+
+void tst_Click2Dial::keyNotations_data()
+{
+    QTest::addColumn<int>("combination");
+    QTest::addColumn<QString>("portal");
+    QTest::addColumn<QString>("gtk");
+    QTest::newRow("Alt+F1") << int(Qt::AltModifier | Qt::Key_F1) << "ALT+F1" << "<Alt>F1";
+    QTest::newRow("letters in lower case") << int(Qt::ControlModifier | Qt::AltModifier | Qt::Key_P) << "CTRL+ALT+p"
+                                           << "<Control><Alt>p";
+    QTest::newRow("logo key, named key") << int(Qt::MetaModifier | Qt::ShiftModifier | Qt::Key_PageDown)
+                                         << "SHIFT+LOGO+Page_Down" << "<Shift><Super>Page_Down";
+    QTest::newRow("keypad digit") << int(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_5) << "CTRL+KP_5"
+                                  << "<Control>KP_5";
+    QTest::newRow("digit") << int(Qt::ControlModifier | Qt::Key_5) << "CTRL+5" << "<Control>5";
+    QTest::newRow("F35") << int(Qt::Key_F35) << "F35" << "F35";
+    // Nothing the desktops could take: no wish at all rather than a wrong one.
+    QTest::newRow("lone modifier") << int(Qt::ControlModifier | Qt::Key_Alt) << "" << "";
+    QTest::newRow("key without a name here") << int(Qt::AltModifier | Qt::Key_LaunchMail) << "" << "";
+    QTest::newRow("none") << 0 << "" << "";
+}
+
+void tst_Click2Dial::keyNotations()
+{
+    QFETCH(int, combination);
+    QFETCH(QString, portal);
+    QFETCH(QString, gtk);
+    const QKeySequence sequence = combination ? QKeySequence(combination) : QKeySequence();
+    QCOMPARE(DesktopKeyNames::portalTrigger(sequence), portal);
+    QCOMPARE(DesktopKeyNames::gtkAccelerator(sequence), gtk);
 }
 
 void tst_Click2Dial::menu_data()

@@ -9,6 +9,8 @@
 #include "tellink.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QJsonDocument>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QProcess>
@@ -35,6 +37,7 @@ private slots:
     void laterStartHandsOver();
     void laterStartRaisesTheWindow();
     void linkBeforeAndAfterTheLoginOpensTheMenu();
+    void firstStartOffersItsLink_data();
     void firstStartOffersItsLink();
     void startWaitsForAnEndingInstance();
     void oversizedRequestIsDropped();
@@ -140,6 +143,8 @@ void tst_SingleInstance::commandLine_data()
     QTest::newRow("help") << QStringList{"--help"} << false << 0 << "telephone link";
     QTest::newRow("no link") << QStringList{"0301234567"} << true << 2 << "Not a telephone link: 0301234567";
     QTest::newRow("unknown option") << QStringList{"--dial"} << true << 1 << "Unknown option 'dial'";
+    QTest::newRow("marked text and a link") << QStringList{"--dial-selection", "tel:030111"} << true << 2
+                                            << "Either a telephone link or --dial-selection";
     // A running client would drop it: refused at once instead of waiting for its answer.
     QTest::newRow("link too long") << QStringList{"tel:" + QString(SingleInstance::maxRequestBytes, QLatin1Char('1'))}
                                    << true << 2 << "too long";
@@ -320,17 +325,62 @@ void tst_SingleInstance::linkBeforeAndAfterTheLoginOpensTheMenu()
     QCOMPARE(later.exitCode(), 0);
     QTRY_COMPARE(m_offers.size(), 4);
     QCOMPARE(m_offers.mid(2), (QStringList{"Dial: 030111", "Dial: 0301234567"}));
-    QVERIFY(sim.receivedCommands(QStringLiteral("dialNumber")).isEmpty());
+
+    // A desktop's shortcut: the marked text is offered as by the hot key, and Enter dials it.
+    QGuiApplication::clipboard()->setText(QStringLiteral("Tel. 089 123456"));
+    menuWatch.stop();
+    QString asked;
+    QTimer enter;
+    connect(&enter, &QTimer::timeout, this, [&asked] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            asked = menu->activeAction() ? menu->activeAction()->text() : QStringLiteral("no entry chosen");
+            QTest::keyClick(menu, Qt::Key_Return);
+        }
+    });
+    enter.start(20);
+    QProcess shortcut;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("DESKTOP_STARTUP_ID"), QStringLiteral("desktop-42_TIME1234"));
+    shortcut.setProcessEnvironment(env);
+    shortcut.setProcessChannelMode(QProcess::ForwardedChannels);
+    QSignalSpy offered(client.mainWindow()->clickToDial(), &Click2DialComponent::menuAboutToShow);
+    shortcut.start(QStringLiteral(TALVERO_CLIENT_BIN), {QStringLiteral("--dial-selection")});
+    QTRY_COMPARE_WITH_TIMEOUT(shortcut.state(), QProcess::NotRunning, 15000);
+    QCOMPARE(shortcut.exitCode(), 0);
+    QTRY_COMPARE(offered.count(), 1);
+    QCOMPARE(offered.first().first().toString(), QStringLiteral("089123456"));
+    QTRY_COMPARE(asked, QStringLiteral("Dial: 089123456"));
+    QTRY_COMPARE(sim.receivedCommands(QStringLiteral("dialNumber")).size(), 1);
+    QVERIFY(QJsonDocument(sim.receivedCommands(QStringLiteral("dialNumber")).first()).toJson().contains("089123456"));
+}
+
+void tst_SingleInstance::firstStartOffersItsLink_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("said");
+    QTest::newRow("link") << QStringList{"tel:030555"} << QStringList{"click-to-dial offers 030555"};
+    // Nothing is marked in a display of its own: read once logged in, and said so.
+    QTest::newRow("marked text") << QStringList{"--dial-selection"}
+                                 << QStringList{"offered after the login", "click-to-dial is off",
+                                                "the marked text holds no number"};
 }
 
 void tst_SingleInstance::firstStartOffersItsLink()
 {
-    // Logs in by itself with the password saved above, then offers the link it was started with.
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, said);
+    // Logs in by itself with the password saved above, then offers what it was started with.
     QProcess first;
-    startProgram(&first, {QStringLiteral("tel:030555")}, true);
+    startProgram(&first, arguments, true);
     QByteArray output;
-    QTRY_VERIFY_WITH_TIMEOUT((output += first.readAll()).contains("click-to-dial offers 030555"), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT((output += first.readAll()).contains(said.last().toUtf8()), 15000);
     stop(&first);
+    int at = 0;
+    for (const QString &line : said) {
+        at = output.indexOf(line.toUtf8(), at);
+        QVERIFY2(at >= 0, qPrintable(line));
+    }
 }
 
 void tst_SingleInstance::startWaitsForAnEndingInstance()

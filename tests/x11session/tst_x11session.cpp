@@ -22,6 +22,7 @@ private slots:
     void screenshotIsNotBlank();
     void endedCallRollsThePopUpOut();
     void markedNumberIsDialledWithTheHotKey();
+    void desktopShortcutDialsTheMarkedNumber();
     void telLinksAreOfferedInTurnAndWaitForAChoice();
     void framelessMonitorStaysOnTop();
 
@@ -147,6 +148,27 @@ void tst_X11Session::markedNumberIsDialledWithTheHotKey()
     // pressed until the menu, once up, has it.
     QTRY_VERIFY_WITH_TIMEOUT((X11Session::press(QStringLiteral("Return")),
                               logged(QStringLiteral("sim.log"), {QStringLiteral("dialNumber"), QStringLiteral("089123456")})),
+                             10000);
+}
+
+void tst_X11Session::desktopShortcutDialsTheMarkedNumber()
+{
+    // What a keyboard shortcut of the desktop's runs: a second start hands it, with the startup
+    // id the desktop gave it, to the running client, whose menu then takes the keyboard.
+    X11Session::mark(QStringLiteral("Fax 0711 987654"));
+    QProcess shortcut;
+    QProcessEnvironment environment = x11.clientEnvironment();
+    environment.insert(QStringLiteral("DESKTOP_STARTUP_ID"), QStringLiteral("openbox-shortcut-7_TIME42"));
+    shortcut.setProcessEnvironment(environment);
+    shortcut.start(QStringLiteral(TALVERO_CLIENT_BIN), {QStringLiteral("--dial-selection")});
+    QVERIFY(shortcut.waitForFinished(15000));
+    QCOMPARE(shortcut.exitCode(), 0);
+    const QString clientLog = QStringLiteral("client.log");
+    QTRY_VERIFY_WITH_TIMEOUT(logged(clientLog, {QStringLiteral("startup id openbox-shortcut-7_TIME42")}), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(logged(clientLog, {QStringLiteral("click-to-dial offers "), QStringLiteral("0711987654")}),
+                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT((X11Session::press(QStringLiteral("Return")),
+                              logged(QStringLiteral("sim.log"), {QStringLiteral("dialNumber"), QStringLiteral("0711987654")})),
                              10000);
 }
 

@@ -5,7 +5,10 @@
 #include "buildinfo.h"
 #include "click2dialcomponent.h"
 #include "ctimainwindow.h"
+#include "desktopkeynames.h"
+#include "desktopsession.h"
 #include "globalshortcut.h"
+#include "gnomeshortcutwriter.h"
 #include "cticonnector.h"
 #include "log.h"
 #include "paletteink.h"
@@ -157,6 +160,8 @@ void ConfigDialog::bindHotKey()
     ui->clickToDialHotKey->setKeySequence(Click2DialComponent::storedHotKey());
     connect(ui->clickToDialHotKey, &QKeySequenceEdit::editingFinished, this, &ConfigDialog::onHotKeyEdited,
             Qt::UniqueConnection);
+    connect(ui->clickToDialAddShortcutButton, &QPushButton::clicked, this, &ConfigDialog::addDesktopShortcut,
+            Qt::UniqueConnection);
     if (m_clickToDial) {
         connect(m_clickToDial, &Click2DialComponent::hotKeyStateChanged, this, &ConfigDialog::showHotKeyState,
                 Qt::UniqueConnection);
@@ -199,25 +204,109 @@ void ConfigDialog::onHotKeyEdited()
 
 void ConfigDialog::showHotKeyState()
 {
+    using Route = Click2DialComponent::Route;
     QString text;
+    QString why;
     bool refused = false;
-    if (!GlobalShortCut::isAvailable()) {
+    bool command = false;
+    bool canAdd = false;
+    const Route route = m_clickToDial ? m_clickToDial->route()
+                                      : (GlobalShortCut::isAvailable() ? Route::AskingDesktop : Route::Unavailable);
+    const QString key = m_clickToDial ? m_clickToDial->hotKey().toString(QKeySequence::NativeText) : QString();
+    switch (route) {
+    case Route::Unavailable:
         text = tr("Click-to-dial is not available on this desktop.");
-    } else if (m_clickToDial && m_clickToDial->hotKeyActive()) {
-        text = tr("Mark a number in any program and press the hot key to dial it.");
-    } else if (m_clickToDial && m_clickToDial->hotKey().isEmpty()) {
-        text = tr("No hot key is chosen.");
-    } else if (m_clickToDial) {
+        break;
+    case Route::X11HotKey:
+        text = tr("X11 hot key: %1. Mark a number in any program and press the hot key to dial it.").arg(key);
+        break;
+    case Route::X11Taken:
         refused = true;
-        text = tr("%1 is taken by another program. Choose another combination.")
-                   .arg(m_clickToDial->hotKey().toString(QKeySequence::NativeText));
+        text = tr("%1 is taken by another program. Choose another combination.").arg(key);
+        break;
+    case Route::NoHotKey:
+        text = tr("No hot key is chosen.");
+        break;
+    case Route::AskingDesktop:
+        text = m_clickToDial ? tr("Asking the desktop for the hot key…") : QString();
+        break;
+    case Route::DesktopHotKey:
+        text = m_clickToDial->desktopTrigger().isEmpty()
+            ? tr("Hot key from the desktop: none is assigned yet. Assign one in the desktop's keyboard settings.")
+            : tr("Hot key from the desktop: %1. Mark a number in any program and press the hot key to dial it.")
+                  .arg(m_clickToDial->desktopTrigger());
+        break;
+    case Route::DesktopShortcut:
+        command = true;
+        why = m_clickToDial->portalProblem();
+        text = desktopShortcutText(&canAdd);
+        break;
     }
+    if (!m_shortcutNote.isEmpty() && route == Route::DesktopShortcut)
+        text += QLatin1Char('\n') + m_shortcutNote;
     ui->clickToDialStatusLabel->setText(text);
+    ui->clickToDialStatusLabel->setToolTip(why);
     ui->clickToDialStatusLabel->setProperty("refused", refused);
+    ui->clickToDialCommandLabel->setText(command ? Click2DialComponent::dialSelectionCommand() : QString());
+    ui->clickToDialCommandLabel->setVisible(command);
+    ui->clickToDialAddShortcutButton->setVisible(canAdd);
     // A refusal's red, readable on the theme's window ground.
     const QColor ink =
         PaletteInk::readableOn(QColor(0xc0, 0x39, 0x2b), ui->clickToDialStatusLabel->palette().color(QPalette::Window));
     ui->clickToDialStatusLabel->setStyleSheet(refused ? QStringLiteral("color: %1;").arg(ink.name()) : QString());
+}
+
+QString ConfigDialog::desktopShortcutText(bool *canAdd) const
+{
+    const QString command = Click2DialComponent::dialSelectionCommand();
+    switch (DesktopSession::desktop()) {
+    case DesktopSession::Desktop::Gnome: {
+        // Reading what the desktop has is no change to it; writing waits for the user's click.
+        if (!GnomeShortcutWriter::isAvailable())
+            break;
+        *canAdd = true;
+        const QString binding = GnomeShortcutWriter::bindingOf(command);
+        if (!binding.isEmpty()) {
+            const QString key = binding == DesktopKeyNames::gtkAccelerator(m_clickToDial->hotKey())
+                ? m_clickToDial->hotKey().toString(QKeySequence::NativeText)
+                : binding;
+            return tr("Desktop shortcut: %1 runs this command:").arg(key);
+        }
+        return tr("Desktop shortcut: run this command with a key of the desktop's. Add it to the keyboard "
+                  "shortcuts with the hot key above:");
+    }
+    case DesktopSession::Desktop::Kde:
+        return tr("Desktop shortcut: run this command with a key of the desktop's. Add it in System Settings, "
+                  "Keyboard, Shortcuts (Add New, Command or Script):");
+    case DesktopSession::Desktop::Xfce:
+        return tr("Desktop shortcut: run this command with a key of the desktop's. Add it in Settings, Keyboard, "
+                  "Application Shortcuts:");
+    case DesktopSession::Desktop::Other:
+        break;
+    }
+    return tr("Desktop shortcut: run this command with a key of the desktop's. Add it as a custom shortcut in "
+              "the desktop's keyboard settings:");
+}
+
+void ConfigDialog::addDesktopShortcut()
+{
+    if (!m_clickToDial)
+        return;
+    const QKeySequence key = m_clickToDial->hotKey();
+    const QString binding = DesktopKeyNames::gtkAccelerator(key);
+    if (binding.isEmpty()) {
+        m_shortcutNote = tr("Choose a hot key above first.");
+    } else {
+        const QString problem = GnomeShortcutWriter::add(tr("Dial the marked number (Talvero CTI Client)"),
+                                                         Click2DialComponent::dialSelectionCommand(), binding);
+        m_shortcutNote = problem.isEmpty() ? tr("Added: mark a number in any program and press %1 to dial it.")
+                                                 .arg(key.toString(QKeySequence::NativeText))
+                                           : tr("The shortcut could not be added: %1").arg(problem);
+        Log::d(QStringLiteral("click-to-dial: the desktop's shortcut ")
+                   + (problem.isEmpty() ? QStringLiteral("was added") : QStringLiteral("was not added: ") + problem),
+               QStringLiteral("cti"));
+    }
+    showHotKeyState();
 }
 
 void ConfigDialog::fillPeers()

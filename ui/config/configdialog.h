@@ -55,10 +55,14 @@ private:
     void bindHotKey();
     void onHotKeyEdited();
     void showHotKeyState();
+    //! What to do for a shortcut of the desktop's own; canAdd: whether this client can add it.
+    QString desktopShortcutText(bool *canAdd) const;
+    void addDesktopShortcut();
 
     Ui::ConfigDialog *ui;
     Launcher m_launcher;
     Quitter m_quitter;
     Click2DialComponent *m_clickToDial = nullptr;
     QVariant m_storedHotKey; // as stored when the dialog opened (invalid: never chosen)
+    QString m_shortcutNote;  // what adding the desktop's shortcut came to
 };
