@@ -362,7 +362,9 @@ void AddressBookTabWidget::scheduleFlush()
             m_flushTimer.start(loadingFlushIntervalMs);
         return;
     }
-    if (m_flushQueued)
+    // A slice already due takes these rows too; a second trigger would let it run in a pass
+    // another slice had.
+    if (m_flushQueued || m_flushTimer.isActive())
         return;
     m_flushQueued = true;
     QMetaObject::invokeMethod(this, &AddressBookTabWidget::flushSlice, Qt::QueuedConnection);
