@@ -1,4 +1,5 @@
 #include "gnomeshortcutwriter.h"
+#include "privategsettings.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -52,41 +53,22 @@ QString entry(int n) { return GnomeShortcutWriter::entryPathBase + QStringLitera
 QString at(const QString &path) { return GnomeShortcutWriter::entrySchema + ':' + path; }
 QString printed(const QStringList &paths) { return "['" + paths.join("', '") + "']"; }
 
-// GNOME's schemas, reduced to the keys the writer uses.
-const char listSchemaXml[] = R"(<schema id="org.gnome.settings-daemon.plugins.media-keys"
-        path="/org/gnome/settings-daemon/plugins/media-keys/">
-    <key name="custom-keybindings" type="as"><default>[]</default></key></schema>)";
-const char entrySchemaXml[] = R"(<schema id="org.gnome.settings-daemon.plugins.media-keys.custom-keybinding">
-    <key name="name" type="s"><default>''</default></key>
-    <key name="command" type="s"><default>''</default></key>
-    <key name="binding" type="s"><default>''</default></key></schema>)";
 } // namespace
 
 void tst_GnomeShortcutWriter::initTestCase()
 {
+    if (const char *why = PrivateGSettings::missing())
+        QSKIP(why);
     realTool = QStandardPaths::findExecutable("gsettings");
-    const QString compiler = QStandardPaths::findExecutable("glib-compile-schemas");
-    if (realTool.isEmpty() || compiler.isEmpty())
-        QSKIP("needs gsettings and glib-compile-schemas (libglib2.0-bin)");
     QVERIFY(home.isValid());
     originalPath = qgetenv("PATH");
 
+    using namespace PrivateGSettings;
     const std::pair<const char *, QByteArray> schemaSets[] = {
         {"all", QByteArray(listSchemaXml) + entrySchemaXml}, {"list", listSchemaXml}, {"entry", entrySchemaXml}};
-    for (const auto &[name, schemas] : schemaSets) {
-        const QString dir = home.filePath(QString("schemas/") + name);
-        QVERIFY(QDir().mkpath(dir));
-        QFile file(dir + "/test.gschema.xml");
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("<schemalist>" + schemas + "</schemalist>\n");
-        file.close();
-        QCOMPARE(QProcess::execute(compiler, {dir}), 0);
-    }
-    // The private keyfile and the copies above only: no dconf, no schemas of this machine.
-    qputenv("GSETTINGS_BACKEND", "keyfile");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
-    qputenv("XDG_DATA_DIRS", QFile::encodeName(home.filePath("data")));
+    for (const auto &[name, schemas] : schemaSets)
+        QVERIFY(compile(home.filePath(QString("schemas/") + name), schemas));
+    use(home.path(), home.filePath("schemas/all"));
     // A locale that is not UTF-8, in which gsettings prints no umlauts unless told to.
     qputenv("LC_ALL", "C");
 }
@@ -133,8 +115,7 @@ void tst_GnomeShortcutWriter::fakeTool(const QByteArray &script)
 
 QByteArray tst_GnomeShortcutWriter::keyfile() const
 {
-    QFile file(home.filePath("config/glib-2.0/settings/keyfile"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(absent)");
+    return PrivateGSettings::keyfile(home.path());
 }
 
 void tst_GnomeShortcutWriter::addsAndKeepsOthers_data()
