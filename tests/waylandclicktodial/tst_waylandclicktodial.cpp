@@ -1,22 +1,32 @@
 #include "click2dialcomponent.h"
 #include "configdialog.h"
 #include "gnomeshortcutwriter.h"
+#include "privatebus.h"
 #include "privategsettings.h"
+#include "standinportal.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
-// Click-to-dial as a Wayland session offers it, with the options that say what works: no grab,
-// the desktop's shortcut where no portal gives a hot key, added to GNOME's keyboard settings
-// only on the user's click.
+// Click-to-dial as a Wayland session offers it, with the options that say what works: never the
+// grab; the hot key from the desktop's portal (a stand-in on a private session bus), else the
+// desktop's own shortcut, added to GNOME's keyboard settings only on the user's click.
+Q_DECLARE_METATYPE(Click2DialComponent::Route)
+
 class tst_WaylandClickToDial : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
+    void portal_data();
+    void portal();
     void withoutPortalTheDesktopsShortcut_data();
     void withoutPortalTheDesktopsShortcut();
     void gnomeShortcutAddedOnlyOnClick();
@@ -37,6 +47,8 @@ private:
 
     QTemporaryDir home;
     bool gsettings = false;
+    PrivateBus bus{"DBUS_SESSION_BUS_ADDRESS"};
+    bool busStarted = false;
 };
 
 void tst_WaylandClickToDial::initTestCase()
@@ -49,6 +61,70 @@ void tst_WaylandClickToDial::initTestCase()
         && PrivateGSettings::compile(home.filePath(QStringLiteral("schemas")),
                                      QByteArray(PrivateGSettings::listSchemaXml) + PrivateGSettings::entrySchemaXml);
     PrivateGSettings::use(home.path(), home.filePath(QStringLiteral("schemas")));
+    // Before the client's first look at the session bus.
+    busStarted = !PrivateBus::missing() && bus.start().isEmpty();
+}
+
+void tst_WaylandClickToDial::portal_data()
+{
+    QTest::addColumn<QString>("fault"); // how the stand-in strays from a well-behaved portal
+    QTest::addColumn<Click2DialComponent::Route>("route");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("gives the hot key") << "" << Click2DialComponent::Route::DesktopHotKey
+                                       << "Hot key from the desktop: Ctrl+Alt+P. Mark a number";
+    QTest::newRow("user cancels") << "user cancels" << Click2DialComponent::Route::DesktopShortcut
+                                  << "Desktop shortcut: run this command";
+    QTest::newRow("no global shortcuts") << "no global shortcuts" << Click2DialComponent::Route::DesktopShortcut
+                                         << "Desktop shortcut: run this command";
+}
+
+void tst_WaylandClickToDial::portal()
+{
+    QFETCH(QString, fault);
+    QFETCH(Click2DialComponent::Route, route);
+    QFETCH(QString, said);
+    if (!busStarted)
+        QSKIP("needs dbus-daemon");
+    qputenv("XDG_CURRENT_DESKTOP", "KDE");
+    StandInPortal portal(bus.serviceConnection(), fault);
+    Click2DialComponent component;
+    component.initialise();
+    QTRY_COMPARE(component.route(), route);
+    // Ctrl+Alt+P wished for: the desktops keep Alt+F1 for themselves.
+    QCOMPARE(portal.registered, QStringList{Click2DialComponent::applicationId});
+    ConfigDialog dialog;
+    dialog.setClickToDial(&component);
+    dialog.initialise();
+    QVERIFY2(status(dialog).startsWith(said), qPrintable(status(dialog)));
+    QCOMPARE(commandLabel(dialog)->isHidden(), route == Click2DialComponent::Route::DesktopHotKey);
+    if (route != Click2DialComponent::Route::DesktopHotKey) {
+        QVERIFY(!component.portalProblem().isEmpty());
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("clickToDialStatusLabel"))->toolTip(),
+                 component.portalProblem());
+        return;
+    }
+    QCOMPARE(portal.bound.value(2), QStringLiteral("CTRL+ALT+p"));
+    QVERIFY(component.hotKeyActive());
+
+    // A press in any program: the marked text in the menu, Enter dials it (no server here).
+    QGuiApplication::clipboard()->setText(QStringLiteral("Tel. 089 123456"));
+    QSignalSpy offered(&component, &Click2DialComponent::menuAboutToShow);
+    QString chosen;
+    QTimer menuWatch;
+    connect(&menuWatch, &QTimer::timeout, this, [&chosen] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            chosen = menu->activeAction() ? menu->activeAction()->text() : QString();
+            menu->close();
+        }
+    });
+    menuWatch.start(20);
+    portal.press(portal.session, QStringLiteral("another shortcut"));
+    portal.press(portal.session, Click2DialComponent::portalShortcutId);
+    QTRY_COMPARE(offered.count(), 1);
+    QCOMPARE(offered.first().first().toString(), QStringLiteral("089123456"));
+    QTRY_COMPARE(chosen, QStringLiteral("Dial: 089123456"));
+    QTRY_VERIFY(!component.isMenuOpen());
+    QCOMPARE(offered.count(), 1);
 }
 
 void tst_WaylandClickToDial::withoutPortalTheDesktopsShortcut_data()
@@ -72,7 +148,7 @@ void tst_WaylandClickToDial::withoutPortalTheDesktopsShortcut()
     qputenv("XDG_CURRENT_DESKTOP", desktop.toUtf8());
     Click2DialComponent component;
     component.initialise();
-    // No session bus here, so no portal: never the X11 grab, which hears only X11 windows.
+    // No portal on the bus: never the X11 grab, which hears only X11 windows.
     QTRY_COMPARE(component.route(), Click2DialComponent::Route::DesktopShortcut);
     QVERIFY(!component.hotKeyActive());
     ConfigDialog dialog;
