@@ -11,7 +11,7 @@ TALVERO_PACKAGES=(
     libqt5websockets5-dev libqt5x11extras5-dev libqt5svg5-dev qtwebengine5-dev
     libx11-dev libxcb1-dev libxtst-dev
     xvfb xauth xdotool xclip imagemagick x11-utils openbox
-    qt5keychain-dev dbus gnome-keyring at-spi2-core python3-pyatspi qttranslations5-l10n
+    qt5keychain-dev dbus gnome-keyring at-spi2-core python3-pyatspi qttranslations5-l10n libglib2.0-bin
     desktop-file-utils appstream dpkg-dev fakeroot file lintian
 )
 # Extra packages for the sanitizer build in .ci/run. llvm-14 brings llvm-symbolizer: without it
