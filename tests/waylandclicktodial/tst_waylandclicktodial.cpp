@@ -181,6 +181,10 @@ void tst_WaylandClickToDial::gnomeShortcutAddedOnlyOnClick()
         QCOMPARE(GnomeShortcutWriter::bindingOf(command), QStringLiteral("<Control><Alt>p"));
         QVERIFY2(status(dialog).contains(QLatin1String("Added: mark a number in any program and press Ctrl+Alt+P")),
                  qPrintable(status(dialog)));
+        // Four wrapped lines in a tab sized for none: every line shows.
+        auto *label = dialog.findChild<QLabel *>(QStringLiteral("clickToDialStatusLabel"));
+        QTRY_VERIFY2(label->height() >= label->heightForWidth(label->width()),
+                     qPrintable(QStringLiteral("%1 of %2").arg(label->height()).arg(label->heightForWidth(label->width()))));
         dialog.reject();
     }
     // Opened again: the desktop's shortcut as it stands.

@@ -21,6 +21,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QScreen>
@@ -40,6 +41,8 @@ ConfigDialog::ConfigDialog(QWidget *parent)
     , m_quitter([] { QCoreApplication::quit(); })
 {
     ui->setupUi(this);
+    for (QLabel *wrapped : {ui->clickToDialStatusLabel, ui->clickToDialCommandLabel})
+        wrapped->installEventFilter(this);
     ui->versionLabel->setText(BuildInfo::version());
     ui->gitReferenceLabel->setText(BuildInfo::reference());
     ui->releaseDateLabel->setText(BuildInfo::releaseDate());
@@ -67,6 +70,27 @@ ConfigDialog::ConfigDialog(QWidget *parent)
 ConfigDialog::~ConfigDialog()
 {
     delete ui;
+}
+
+bool ConfigDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
+        if (auto *label = qobject_cast<QLabel *>(watched))
+            fitWrapped(label);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ConfigDialog::fitWrapped(QLabel *label)
+{
+    // A wrapped text takes more lines the narrower it is, and the tabs size their pages without
+    // asking: the label claims the height its lines need at the width it has once it is shown
+    // (before, its width is a guess, and a window does not shrink back after a guess too high).
+    if (!label->isVisible())
+        return;
+    const int needed = label->text().isEmpty() ? 0 : label->heightForWidth(label->width());
+    if (needed >= 0 && needed != label->minimumHeight())
+        label->setMinimumHeight(needed);
 }
 
 void ConfigDialog::initialise()
@@ -242,14 +266,17 @@ void ConfigDialog::showHotKeyState()
         text = desktopShortcutText(&canAdd);
         break;
     }
+    // Before the text that leads on to the command.
     if (!m_shortcutNote.isEmpty() && route == Route::DesktopShortcut)
-        text += QLatin1Char('\n') + m_shortcutNote;
+        text = m_shortcutNote + QLatin1Char('\n') + text;
     ui->clickToDialStatusLabel->setText(text);
     ui->clickToDialStatusLabel->setToolTip(why);
     ui->clickToDialStatusLabel->setProperty("refused", refused);
     ui->clickToDialCommandLabel->setText(command ? Click2DialComponent::dialSelectionCommand() : QString());
     ui->clickToDialCommandLabel->setVisible(command);
     ui->clickToDialAddShortcutButton->setVisible(canAdd);
+    fitWrapped(ui->clickToDialStatusLabel);
+    fitWrapped(ui->clickToDialCommandLabel);
     // A refusal's red, readable on the theme's window ground.
     const QColor ink =
         PaletteInk::readableOn(QColor(0xc0, 0x39, 0x2b), ui->clickToDialStatusLabel->palette().color(QPalette::Window));

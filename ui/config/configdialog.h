@@ -10,6 +10,7 @@ namespace Ui {
 class ConfigDialog;
 }
 class Click2DialComponent;
+class QLabel;
 
 //! The client's own options, nearly all of them the extension monitor's. Every option widget is
 //! bound to the setting of its own name, so a change is stored and announced at once and the
@@ -47,6 +48,9 @@ public:
 
 public slots:
     void onAccepted();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void onForgetLoginDataButtonClick();
 
 private:
@@ -58,6 +62,7 @@ private:
     //! What to do for a shortcut of the desktop's own; canAdd: whether this client can add it.
     QString desktopShortcutText(bool *canAdd) const;
     void addDesktopShortcut();
+    static void fitWrapped(QLabel *label);
 
     Ui::ConfigDialog *ui;
     Launcher m_launcher;
