@@ -8,6 +8,8 @@
 #include "stickybuddylist.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
@@ -23,6 +25,7 @@ private slots:
     void autoLoginBuildsTheMainWindowOnce();
     void quitRequestShutsDownAndEndsTheLoop_data();
     void quitRequestShutsDownAndEndsTheLoop();
+    void markedTextWaitsForTheLoginOrSaysItCannot();
 
 private:
     PbxSimulator sim{QHostAddress(QStringLiteral("127.0.0.13"))};
@@ -129,6 +132,18 @@ void tst_CTIClient::quitRequestShutsDownAndEndsTheLoop()
     });
     QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(99); }); // a safety net only
     QCOMPARE(QCoreApplication::exec(), 0);
+}
+
+void tst_CTIClient::markedTextWaitsForTheLoginOrSaysItCannot()
+{
+    CTIClient client;
+    // What a desktop's shortcut hands over before the login: kept for after it.
+    client.handleRequest(CTIClient::dialSelectionRequest("desktop-7_TIME1"));
+    QTRY_VERIFY(client.dialSelectionPending());
+    QLoggingCategory::setFilterRules(QStringLiteral("cti.debug=true"));
+    const auto quiet = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("not dialled: the login was given up")));
+    client.onLoginGiveup();
 }
 
 QTEST_MAIN(tst_CTIClient)
