@@ -108,18 +108,11 @@ void Click2DialComponent::applyHotKey()
         m_registered = false;
     }
     m_hotKey = storedHotKey();
-    const QString name = m_hotKey.toString(QKeySequence::PortableText);
-    switch (DesktopSession::kind()) {
-    case DesktopSession::Kind::Wayland:
-        // A grab through XWayland hears keys only while an X11 window has the focus.
+    // A grab through XWayland hears keys only while an X11 window has the focus. Without a
+    // display the grab is not available either, which the next branch says.
+    if (DesktopSession::kind() == DesktopSession::Kind::Wayland) {
         askPortal();
         return;
-    case DesktopSession::Kind::None:
-        Log::w(QStringLiteral("click-to-dial is off: ") + GlobalShortCut::unavailableReason(), logTag);
-        setRoute(Route::Unavailable);
-        return;
-    case DesktopSession::Kind::X11:
-        break;
     }
     if (!GlobalShortCut::isAvailable()) {
         Log::w(QStringLiteral("click-to-dial is off: ") + GlobalShortCut::unavailableReason(), logTag);
@@ -130,6 +123,7 @@ void Click2DialComponent::applyHotKey()
     } else {
         m_registered = m_shortcut->setShortcut(m_hotKey);
         m_shortcut->setEnabled(m_registered);
+        const QString name = m_hotKey.toString(QKeySequence::PortableText);
         if (m_registered) {
             Log::d(QStringLiteral("click-to-dial listens to ") + name + QStringLiteral(" (X11 hot key)"), logTag);
         } else {
@@ -148,7 +142,6 @@ void Click2DialComponent::askPortal()
         connect(m_portal, &PortalShortcut::stateChanged, this, &Click2DialComponent::portalStateChanged);
         connect(m_portal, &PortalShortcut::activated, this, &Click2DialComponent::onDialGlobalHotKey);
     }
-    m_portalProblem.clear();
     setRoute(Route::AskingDesktop);
     Log::d(QStringLiteral("click-to-dial: a Wayland session; asking the desktop's portal for the hot key ")
                + m_hotKey.toString(QKeySequence::PortableText),
@@ -164,7 +157,6 @@ void Click2DialComponent::portalStateChanged()
     case PortalShortcut::State::Binding:
         return;
     case PortalShortcut::State::Bound:
-        m_portalProblem.clear();
         Log::d(QStringLiteral("click-to-dial listens to ")
                    + (m_portal->trigger().isEmpty() ? QStringLiteral("a key not yet chosen") : m_portal->trigger())
                    + QStringLiteral(" (hot key from the desktop)"),
@@ -173,8 +165,7 @@ void Click2DialComponent::portalStateChanged()
         return;
     case PortalShortcut::State::Refused:
     case PortalShortcut::State::Absent:
-        m_portalProblem = m_portal->problem();
-        Log::w(QStringLiteral("click-to-dial has no hot key from the desktop (") + m_portalProblem
+        Log::w(QStringLiteral("click-to-dial has no hot key from the desktop (") + m_portal->problem()
                    + QStringLiteral("): bind \"") + dialSelectionCommand()
                    + QStringLiteral("\" to a key in the desktop's keyboard settings"),
                logTag);
@@ -192,6 +183,11 @@ void Click2DialComponent::setRoute(Route route)
 QString Click2DialComponent::desktopTrigger() const
 {
     return m_portal && m_route == Route::DesktopHotKey ? m_portal->trigger() : QString();
+}
+
+QString Click2DialComponent::portalProblem() const
+{
+    return m_portal && m_route == Route::DesktopShortcut ? m_portal->problem() : QString();
 }
 
 QString Click2DialComponent::dialSelectionCommand()

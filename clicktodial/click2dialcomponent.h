@@ -71,7 +71,7 @@ public:
     //! The key the portal's desktop reports ("Ctrl+Alt+P"); empty when it gave none.
     QString desktopTrigger() const;
     //! Why the portal gave no hot key, for the options; empty when there was no portal to ask.
-    QString portalProblem() const { return m_portalProblem; }
+    QString portalProblem() const;
     //! The command a desktop's keyboard shortcut runs to dial the marked text.
     static QString dialSelectionCommand();
     //! Reads the marked text and offers it as the hot key does, for a desktop's shortcut that ran
@@ -126,7 +126,6 @@ private:
     PortalShortcut *m_portal = nullptr;
     QKeySequence m_hotKey;
     Route m_route = Route::Unavailable;
-    QString m_portalProblem;
     bool m_registered = false; // the X11 grab
     bool m_initialised = false;
     bool m_menuOpen = false;

@@ -53,7 +53,10 @@ constexpr Modifier modifiers[] = {
 };
 } // namespace
 
-QString DesktopKeyNames::keysymName(int key)
+namespace {
+// The keysym name of a Qt key ("p", "F1", "Page_Up", "KP_5" with the keypad bit); empty for a key
+// without one known here.
+QString keysymName(int key)
 {
     const int code = key & ~int(Qt::KeyboardModifierMask);
     if (key & Qt::KeypadModifier) {
@@ -75,45 +78,34 @@ QString DesktopKeyNames::keysymName(int key)
     return QString();
 }
 
-namespace {
-// The key's name and the modifiers held with it in the sequence's first combination; no name for
-// a lone modifier or a key without one.
-QString nameAndModifiers(const QKeySequence &sequence, int *held)
+// The sequence's first combination as the modifiers' names (the notation's field of each) and the
+// key's name, joined by the separator; empty for a lone modifier or a key without a name.
+QString composed(const QKeySequence &sequence, const char *Modifier::*notation, QLatin1String separator)
 {
     if (sequence.isEmpty())
         return QString();
     const int combination = sequence[0];
-    *held = combination & int(Qt::KeyboardModifierMask & ~Qt::KeypadModifier);
+    const int held = combination & int(Qt::KeyboardModifierMask & ~Qt::KeypadModifier);
     const int key = combination & ~int(Qt::KeyboardModifierMask & ~Qt::KeypadModifier);
-    return isModifierKey(key & ~int(Qt::KeypadModifier)) ? QString() : DesktopKeyNames::keysymName(key);
-}
-} // namespace
-
-QString DesktopKeyNames::portalTrigger(const QKeySequence &sequence)
-{
-    int held = 0;
-    const QString name = nameAndModifiers(sequence, &held);
+    const QString name = isModifierKey(key & ~int(Qt::KeypadModifier)) ? QString() : keysymName(key);
     if (name.isEmpty())
         return QString();
     QStringList parts;
     for (const Modifier &modifier : modifiers) {
         if (held & modifier.qt)
-            parts << QLatin1String(modifier.portal);
+            parts << QLatin1String(modifier.*notation);
     }
     parts << name;
-    return parts.join(QLatin1Char('+'));
+    return parts.join(separator);
+}
+} // namespace
+
+QString DesktopKeyNames::portalTrigger(const QKeySequence &sequence)
+{
+    return composed(sequence, &Modifier::portal, QLatin1String("+"));
 }
 
 QString DesktopKeyNames::gtkAccelerator(const QKeySequence &sequence)
 {
-    int held = 0;
-    const QString name = nameAndModifiers(sequence, &held);
-    if (name.isEmpty())
-        return QString();
-    QString accelerator;
-    for (const Modifier &modifier : modifiers) {
-        if (held & modifier.qt)
-            accelerator += QLatin1String(modifier.gtk);
-    }
-    return accelerator + name;
+    return composed(sequence, &Modifier::gtk, QLatin1String(""));
 }

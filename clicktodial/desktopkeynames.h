@@ -11,9 +11,6 @@ class DesktopKeyNames final
 public:
     DesktopKeyNames() = delete;
 
-    //! The keysym name of a Qt key ("p", "F1", "Page_Up", "KP_5" with the keypad bit); empty
-    //! for a key without one known here.
-    static QString keysymName(int key);
     //! The first combination of the sequence in the portal's notation; empty when its key has
     //! no name or it is a lone modifier.
     static QString portalTrigger(const QKeySequence &sequence);

@@ -34,20 +34,3 @@ DesktopSession::Desktop DesktopSession::desktop()
     }
     return Desktop::Other;
 }
-
-QString DesktopSession::description()
-{
-    QString text;
-    switch (kind()) {
-    case Kind::X11:
-        text = QStringLiteral("X11");
-        break;
-    case Kind::Wayland:
-        text = QStringLiteral("Wayland");
-        break;
-    case Kind::None:
-        return QStringLiteral("no display (platform \"%1\")").arg(QGuiApplication::platformName());
-    }
-    const QString desktopName = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
-    return desktopName.isEmpty() ? text : text + QStringLiteral(" (") + desktopName + QLatin1Char(')');
-}

@@ -23,6 +23,4 @@ public:
     static Kind kind();
     //! The first desktop of XDG_CURRENT_DESKTOP that is known here.
     static Desktop desktop();
-    //! For the log: "X11", "Wayland" or "no display", with the desktop's own name.
-    static QString description();
 };

@@ -283,16 +283,22 @@ void ConfigDialog::showHotKeyState()
     ui->clickToDialStatusLabel->setStyleSheet(refused ? QStringLiteral("color: %1;").arg(ink.name()) : QString());
 }
 
-QString ConfigDialog::desktopShortcutText(bool *canAdd) const
+QString ConfigDialog::desktopShortcutText(bool *canAdd)
 {
-    const QString command = Click2DialComponent::dialSelectionCommand();
     switch (DesktopSession::desktop()) {
     case DesktopSession::Desktop::Gnome: {
         // Reading what the desktop has is no change to it; writing waits for the user's click.
-        if (!GnomeShortcutWriter::isAvailable())
+        // Read once per dialog: each look runs the settings tool a few times.
+        if (!m_gnome.read) {
+            m_gnome.read = true;
+            m_gnome.available = GnomeShortcutWriter::isAvailable();
+            if (m_gnome.available)
+                m_gnome.binding = GnomeShortcutWriter::bindingOf(Click2DialComponent::dialSelectionCommand());
+        }
+        if (!m_gnome.available)
             break;
         *canAdd = true;
-        const QString binding = GnomeShortcutWriter::bindingOf(command);
+        const QString &binding = m_gnome.binding;
         if (!binding.isEmpty()) {
             const QString key = binding == DesktopKeyNames::gtkAccelerator(m_clickToDial->hotKey())
                 ? m_clickToDial->hotKey().toString(QKeySequence::NativeText)
@@ -329,9 +335,9 @@ void ConfigDialog::addDesktopShortcut()
         m_shortcutNote = problem.isEmpty() ? tr("Added: mark a number in any program and press %1 to dial it.")
                                                  .arg(key.toString(QKeySequence::NativeText))
                                            : tr("The shortcut could not be added: %1").arg(problem);
-        Log::d(QStringLiteral("click-to-dial: the desktop's shortcut ")
-                   + (problem.isEmpty() ? QStringLiteral("was added") : QStringLiteral("was not added: ") + problem),
-               QStringLiteral("cti"));
+        // The writer read it back: what GNOME keeps now.
+        if (problem.isEmpty())
+            m_gnome.binding = binding;
     }
     showHotKeyState();
 }

@@ -60,7 +60,7 @@ private:
     void onHotKeyEdited();
     void showHotKeyState();
     //! What to do for a shortcut of the desktop's own; canAdd: whether this client can add it.
-    QString desktopShortcutText(bool *canAdd) const;
+    QString desktopShortcutText(bool *canAdd);
     void addDesktopShortcut();
     static void fitWrapped(QLabel *label);
 
@@ -70,4 +70,9 @@ private:
     Click2DialComponent *m_clickToDial = nullptr;
     QVariant m_storedHotKey; // as stored when the dialog opened (invalid: never chosen)
     QString m_shortcutNote;  // what adding the desktop's shortcut came to
+    struct {
+        bool read = false;
+        bool available = false;
+        QString binding; // of the entry that runs our command
+    } m_gnome;           // GNOME's keyboard shortcuts, as this dialog last saw them
 };
